@@ -1,0 +1,104 @@
+// Reads a file's first 384 bytes in 16-byte items and reports what they say.
+#include "avi/avi_dump.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "avi/codec_names.h"
+
+namespace korvane {
+namespace {
+
+bool IsShownAsText(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+uint32_t ReadLittleEndian32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The size of an open file, past 2 GiB too. Seek results are not examined: a stream
+// that cannot seek counts as empty.
+int64_t FileSize(std::FILE* file) {
+#ifdef _WIN32
+  _fseeki64(file, 0, SEEK_END);
+  const int64_t size = _ftelli64(file);
+  _fseeki64(file, 0, SEEK_SET);
+#else
+  fseeko(file, 0, SEEK_END);
+  const int64_t size = ftello(file);
+  fseeko(file, 0, SEEK_SET);
+#endif
+  return size < 0 ? 0 : size;
+}
+
+constexpr int64_t kLargeFile = int64_t{1} << 31;
+
+std::string SizeLine(const std::string& path, int64_t size) {
+  if (size < kLargeFile) {
+    const int32_t small = static_cast<int32_t>(size);
+    return Format("%s - size 0x%08X (%d)", path, small, small);
+  }
+  // Past the signed 32-bit range the real size is shown in full.
+  return Format("%s - size 0x%08I64X (%I64d)", path, size, size);
+}
+
+// True when the header declares at least as many bytes as the file holds. Below 2 GiB
+// both are signed 32-bit, so a declared size with its top bit set never counts; past
+// 2 GiB the declared size is taken as the unsigned number it is.
+bool LooksTruncated(uint32_t declaredSize, int64_t fileSize) {
+  if (fileSize < kLargeFile) {
+    return static_cast<int32_t>(declaredSize) >= static_cast<int32_t>(fileSize);
+  }
+  return static_cast<int64_t>(declaredSize) >= fileSize;
+}
+
+}  // namespace
+
+std::string DumpLine(const unsigned char* b) {
+  char text[kDumpBlockSize];
+  for (int i = 0; i < kDumpBlockSize; ++i) text[i] = IsShownAsText(b[i]) ? b[i] : ' ';
+  return Format(
+      "%02X %02X %02X %02X %02X %02X %02X %02X | %02X %02X %02X %02X %02X %02X %02X %02X "
+      "|%c%c%c%c%c%c%c%c%c%c%c%c%c%c%c%c",
+      b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
+      b[14], b[15], text[0], text[1], text[2], text[3], text[4], text[5], text[6], text[7],
+      text[8], text[9], text[10], text[11], text[12], text[13], text[14], text[15]);
+}
+
+bool DumpAviFile(ReportWindow& window, const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    ShowError("can't open %s", path);
+    return false;
+  }
+  const int64_t fileSize = FileSize(file);
+  AddReportLine("======== File dump ==========");
+  AddReportLineText(SizeLine(path, fileSize));
+  window.SetPathField(path);
+
+  unsigned char riffHeader[12] = {};
+  uint32_t fourcc = 0;
+  unsigned char block[kDumpBlockSize];
+  for (int slot = 0; slot < kDumpBlockCount; ++slot) {
+    if (std::fread(block, kDumpBlockSize, 1, file) != 1) continue;
+    AddReportLineText(DumpLine(block));
+    if (slot == 0) std::memcpy(riffHeader, block, sizeof riffHeader);
+    if (slot == kFourCCOffset / kDumpBlockSize) fourcc = ReadLittleEndian32(block + 12);
+  }
+  std::fclose(file);
+
+  if (std::memcmp(riffHeader, "RIFF", 4) == 0) {
+    AddReportLine("RIFF file");
+  } else {
+    AddReportLine("File does not start with 'RIFF'");
+  }
+  if (LooksTruncated(ReadLittleEndian32(riffHeader + 4), fileSize)) {
+    AddReportLine("File seems to be truncated");
+  }
+  AddReportLine("codec by fourcc: %s", CodecName(fourcc));
+  return true;
+}
+
+}  // namespace korvane

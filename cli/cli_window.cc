@@ -1,0 +1,34 @@
+// Command-line report windows.
+#include "cli/cli_window.h"
+
+namespace korvane {
+
+std::string ErrorMessageOf(const std::string& promptText) {
+  const std::string question = kMoreErrorsQuestion;
+  if (promptText.size() >= question.size() &&
+      promptText.compare(promptText.size() - question.size(), question.size(), question) == 0) {
+    return promptText.substr(0, promptText.size() - question.size());
+  }
+  return promptText;
+}
+
+void StreamWindow::AppendLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fputc('\n', out_);
+  ++count_;
+}
+
+int StreamWindow::AskUser(const std::string& text, const std::string&, unsigned) {
+  std::fflush(out_);
+  std::fprintf(stderr, "%s\n", ErrorMessageOf(text).c_str());
+  ++errors_;
+  return kIdYes;
+}
+
+int CollectingWindow::AskUser(const std::string& text, const std::string&, unsigned) {
+  std::fprintf(stderr, "%s\n", ErrorMessageOf(text).c_str());
+  ++errors;
+  return kIdYes;
+}
+
+}  // namespace korvane

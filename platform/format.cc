@@ -1,0 +1,199 @@
+// The Windows formatter's rules, re-stated over type-captured arguments.
+//
+// Each field is clamped to the room left in the 1,024-byte output, the way wsprintfA
+// does it: a too-long string or number is cut, and a width never pads past the end.
+#include "platform/format.h"
+
+namespace korvane {
+namespace {
+
+enum class Conversion { kUnknown, kChar, kString, kSigned, kUnsigned, kHex };
+
+struct FieldSpec {
+  bool leftAlign = false;
+  bool hexPrefix = false;
+  bool zeroPad = false;
+  bool upperHex = false;
+  bool wide64 = false;  // the I64 size prefix
+  unsigned width = 0;
+  unsigned precision = 0;
+  Conversion conversion = Conversion::kUnknown;
+};
+
+unsigned ReadDecimal(const char*& p) {
+  unsigned value = 0;
+  while (*p >= '0' && *p <= '9') {
+    if (value < 100000) value = value * 10 + static_cast<unsigned>(*p - '0');
+    ++p;
+  }
+  return value;
+}
+
+// Parses "[-][#][0][width][.precision][size]type" after the '%'. Leaves p on the
+// first character not taken; an unknown type character is not taken, so it prints.
+FieldSpec ParseField(const char*& p) {
+  FieldSpec f;
+  if (*p == '-') f.leftAlign = true, ++p;
+  if (*p == '#') f.hexPrefix = true, ++p;
+  if (*p == '0') f.zeroPad = true, ++p;
+  f.width = ReadDecimal(p);
+  if (*p == '.') {
+    ++p;
+    f.precision = ReadDecimal(p);
+  }
+  if (*p == 'l' || *p == 'h' || *p == 'w') {
+    ++p;
+  } else if (*p == 'I') {
+    if (p[1] == '6' && p[2] == '4') {
+      f.wide64 = true;
+      p += 3;
+    } else if (p[1] == '3' && p[2] == '2') {
+      p += 3;
+    } else {
+      ++p;
+    }
+  }
+  switch (*p) {
+    case 'c': case 'C': f.conversion = Conversion::kChar; break;
+    case 's': case 'S': f.conversion = Conversion::kString; break;
+    case 'd': case 'i': f.conversion = Conversion::kSigned; break;
+    case 'u': f.conversion = Conversion::kUnsigned; break;
+    case 'p':
+      f.width = 8;
+      f.zeroPad = true;
+      f.upperHex = true;
+      f.conversion = Conversion::kHex;
+      break;
+    case 'X': f.upperHex = true; f.conversion = Conversion::kHex; break;
+    case 'x': f.conversion = Conversion::kHex; break;
+    default: return f;  // unknown: leave p on it
+  }
+  ++p;
+  return f;
+}
+
+// Digits of a number as the formatter shows it: a 32-bit argument unless I64.
+std::string NumberText(const FieldSpec& f, int64_t raw) {
+  int64_t value = f.wide64 ? raw : static_cast<int32_t>(static_cast<uint32_t>(raw));
+  std::string text;
+  uint64_t magnitude;
+  if (f.conversion == Conversion::kSigned && value < 0) {
+    text = "-";
+    magnitude = 0 - static_cast<uint64_t>(value);
+  } else {
+    magnitude = static_cast<uint64_t>(value);
+  }
+  if (!f.wide64) magnitude &= 0xFFFFFFFFu;
+  const unsigned base = f.conversion == Conversion::kHex ? 16 : 10;
+  const char* digits = f.upperHex ? "0123456789ABCDEF" : "0123456789abcdef";
+  char reversed[24];
+  int n = 0;
+  do {
+    reversed[n++] = digits[magnitude % base];
+    magnitude /= base;
+  } while (magnitude != 0);
+  while (n > 0) text += reversed[--n];
+  return text;
+}
+
+class Writer {
+ public:
+  explicit Writer(std::string* out) : out_(out) {}
+  size_t room() const { return room_; }
+  // Never more than kFormatLimit - 1 bytes, whatever a field asks for.
+  void Put(char c) {
+    if (room_ <= 1) return;
+    *out_ += c;
+    --room_;
+  }
+  void Pad(unsigned from, unsigned to) {
+    for (unsigned i = from; i < to; ++i) Put(' ');
+  }
+
+ private:
+  std::string* out_;
+  size_t room_ = kFormatLimit;
+};
+
+void WriteField(Writer& w, FieldSpec f, const FormatArg& arg) {
+  const unsigned maxLen = static_cast<unsigned>(w.room() - 1);
+  if (f.leftAlign) f.zeroPad = false;
+  if (f.width > maxLen) f.width = maxLen;
+
+  if (f.conversion == Conversion::kUnknown) {
+    if (!f.leftAlign) w.Pad(0, f.width);
+    return;
+  }
+  if (f.conversion == Conversion::kChar) {
+    if (!f.leftAlign) w.Pad(1, f.width);
+    w.Put(static_cast<char>(arg.number()));
+    if (f.leftAlign) w.Pad(1, f.width);
+    return;
+  }
+  if (f.conversion == Conversion::kString) {
+    const char* s = arg.text() ? arg.text() : "(null)";
+    unsigned len = 0;
+    while ((f.precision == 0 || len < f.precision) && s[len] != '\0') ++len;
+    if (len > maxLen) len = maxLen;
+    if (!f.leftAlign) w.Pad(len, f.width);
+    for (unsigned i = 0; i < len; ++i) w.Put(s[i]);
+    if (f.leftAlign) w.Pad(len, f.width);
+    return;
+  }
+
+  std::string number = NumberText(f, arg.number());
+  unsigned len = static_cast<unsigned>(number.size());
+  if (len > maxLen) len = maxLen;
+  unsigned precision = f.precision < len ? len : f.precision;
+  if (precision > maxLen) precision = maxLen;
+  if (f.zeroPad && f.width > precision) precision = f.width;
+
+  if (!f.leftAlign) w.Pad(precision, f.width);
+  if (f.conversion == Conversion::kHex && f.hexPrefix && w.room() > 3) {
+    w.Put('0');
+    w.Put(f.upperHex ? 'X' : 'x');
+  }
+  unsigned sign = 0;
+  if (number[0] == '-') {
+    w.Put('-');
+    sign = 1;
+  }
+  for (unsigned i = len; i < precision; ++i) w.Put('0');
+  for (unsigned i = sign; i < len; ++i) w.Put(number[i]);
+  if (f.leftAlign) w.Pad(precision, f.width);
+}
+
+}  // namespace
+
+std::string FormatArgs(const char* format, const FormatArg* args, size_t count) {
+  std::string out;
+  Writer w(&out);
+  size_t next = 0;
+  const FormatArg missing(0);
+  const char* p = format;
+  while (*p != '\0' && w.room() > 1) {
+    if (*p != '%') {
+      w.Put(*p++);
+      continue;
+    }
+    ++p;
+    if (*p == '%') {
+      w.Put(*p++);
+      continue;
+    }
+    FieldSpec field = ParseField(p);
+    if (field.conversion == Conversion::kUnknown) {
+      WriteField(w, field, missing);
+      continue;
+    }
+    const FormatArg& arg = next < count ? args[next] : missing;
+    ++next;
+    WriteField(w, field, arg);
+  }
+  // The Windows formatter yields a C string: a zero byte written by %c ends it.
+  size_t zero = out.find('\0');
+  if (zero != std::string::npos) out.resize(zero);
+  return out;
+}
+
+}  // namespace korvane

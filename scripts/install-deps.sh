@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Korvane need. Safe to re-run:
+# packages already present are left alone. Usage: install-deps.sh [main|test]
+set -euo pipefail
+kind=${1:-test}
+
+packages=(cmake ninja-build g++ libgtest-dev ffmpeg)
+if [ "$kind" = test ]; then
+  packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
+             wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,188 @@
+// The file dump on files made here: line counts, verdicts, FourCC look-up.
+#include "avi/avi_dump.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "avi/codec_names.h"
+#include "tests/test_support.h"
+
+namespace korvane {
+namespace {
+
+std::string LittleEndian32(uint32_t v) {
+  return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                     static_cast<char>(v >> 24)};
+}
+
+// A file of `size` bytes: magic and declared size at 0, FourCC at 188, filler elsewhere.
+std::string RiffBytes(size_t size, const std::string& magic, uint32_t declared,
+                      const std::string& fourcc = "CVID") {
+  std::string bytes(size, '\x01');
+  const std::string head = magic + LittleEndian32(declared) + "AVI LIST";
+  bytes.replace(0, std::min(size, head.size()), head.substr(0, std::min(size, head.size())));
+  if (size >= 192) bytes.replace(188, 4, fourcc);
+  return bytes;
+}
+
+class AviDumpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetReportMoreErrors();
+    SetMainWindow(&window);
+  }
+  void TearDown() override { SetMainWindow(nullptr); }
+
+  // Dumps bytes written to a scratch file; returns the report lines.
+  std::vector<std::string> Dump(const std::string& bytes) {
+    path = scratch.Write("f.avi", bytes);
+    window.lines.clear();
+    EXPECT_TRUE(DumpAviFile(window, path));
+    return window.lines;
+  }
+  static int DumpLineCount(const std::vector<std::string>& lines) {
+    int n = 0;
+    for (const std::string& line : lines) n += line.size() == 67 && line[2] == ' ';
+    return n;
+  }
+
+  ReportLines window;
+  test::ScratchDir scratch;
+  std::string path;
+};
+
+TEST_F(AviDumpTest, DumpLineShowsHexAndLettersAndDigitsOnly) {
+  const unsigned char block[16] = {0x52, 0x49, 0x46, 0x46, 0x38, 0xE2, 0x01, 0x00,
+                                   0x41, 0x56, 0x49, 0x20, 0x4C, 0x49, 0x53, 0x54};
+  const std::string line = DumpLine(block);
+  EXPECT_EQ(line, "52 49 46 46 38 E2 01 00 | 41 56 49 20 4C 49 53 54 |RIFF8   AVI LIST");
+  EXPECT_EQ(line.size(), 67u);
+  const unsigned char odd[16] = {0, 0x7F, 0x80, 0xFF, '/', ':', '@', '[',
+                                 '`', '{', '0', '9', 'A', 'Z', 'a', 'z'};
+  EXPECT_EQ(DumpLine(odd).substr(51), "          09AZaz");
+}
+
+TEST_F(AviDumpTest, CompleteAviFile) {
+  const auto lines = Dump(RiffBytes(123456, "RIFF", 123448));
+  ASSERT_EQ(lines.size(), 2u + 24u + 2u);
+  EXPECT_EQ(lines[0], "======== File dump ==========");
+  EXPECT_EQ(lines[1], path + " - size 0x0001E240 (123456)");
+  EXPECT_EQ(lines[2], "52 49 46 46 38 E2 01 00 | 41 56 49 20 4C 49 53 54 |RIFF8   AVI LIST");
+  EXPECT_EQ(lines[26], "RIFF file");
+  EXPECT_EQ(lines[27], "codec by fourcc: Cinepak by Radius");
+  EXPECT_EQ(window.pathField, path);
+}
+
+TEST_F(AviDumpTest, EmptyFile) {
+  const auto lines = Dump("");
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "======== File dump ==========", path + " - size 0x00000000 (0)",
+                       "File does not start with 'RIFF'", "File seems to be truncated",
+                       "codec by fourcc: unknown"}));
+}
+
+TEST_F(AviDumpTest, ShortFilesShowOnlyWholeBlocks) {
+  for (size_t size : {1, 15}) {
+    const auto lines = Dump(RiffBytes(size, "RIFF", 0));
+    EXPECT_EQ(DumpLineCount(lines), 0) << size;
+    EXPECT_EQ(lines.back(), "codec by fourcc: unknown");
+    // The header was never read in full, so both header fields stay zero.
+    EXPECT_EQ(lines[lines.size() - 2], "File does not start with 'RIFF'") << size;
+  }
+  EXPECT_EQ(DumpLineCount(Dump(std::string(100, 'a'))), 6);
+  EXPECT_EQ(DumpLineCount(Dump(std::string(383, 'a'))), 23);
+  EXPECT_EQ(DumpLineCount(Dump(std::string(384, 'a'))), 24);
+  EXPECT_EQ(DumpLineCount(Dump(std::string(5000, 'a'))), 24);
+}
+
+TEST_F(AviDumpTest, FourCCNeedsTheTwelfthBlockInFull) {
+  std::string bytes = RiffBytes(191, "RIFF", 183);
+  bytes.replace(188, 3, "CVI");
+  EXPECT_EQ(Dump(bytes).back(), "codec by fourcc: unknown");
+  EXPECT_EQ(DumpLineCount(window.lines), 11);
+  EXPECT_EQ(Dump(RiffBytes(192, "RIFF", 184)).back(), "codec by fourcc: Cinepak by Radius");
+}
+
+TEST_F(AviDumpTest, MagicMustBeRiffExactly) {
+  EXPECT_EQ(Dump(RiffBytes(400, "RIFF", 392))[26], "RIFF file");
+  EXPECT_EQ(Dump(RiffBytes(400, "RIFX", 392))[26], "File does not start with 'RIFF'");
+  EXPECT_EQ(Dump(RiffBytes(400, "riff", 392))[26], "File does not start with 'RIFF'");
+}
+
+TEST_F(AviDumpTest, TruncationIsDeclaredSizeAtLeastFileSize) {
+  const char kTruncated[] = "File seems to be truncated";
+  auto hasTruncated = [&](uint32_t declared) {
+    const auto lines = Dump(RiffBytes(1000, "RIFF", declared));
+    return std::find(lines.begin(), lines.end(), kTruncated) != lines.end();
+  };
+  EXPECT_FALSE(hasTruncated(992));         // complete: declared + 8 == size
+  EXPECT_FALSE(hasTruncated(999));         // 7 bytes short: not told
+  EXPECT_TRUE(hasTruncated(1000));         // 8 bytes short
+  EXPECT_TRUE(hasTruncated(1001));
+  EXPECT_FALSE(hasTruncated(0x80000000u)); // top bit set: negative, never told
+  EXPECT_FALSE(hasTruncated(0xFFFFFFF0u));
+  // Tested whatever the magic.
+  const auto wave = Dump(RiffBytes(1000, "RIFX", 5000));
+  EXPECT_NE(std::find(wave.begin(), wave.end(), kTruncated), wave.end());
+}
+
+TEST_F(AviDumpTest, FilesOfTwoGigabytesOrMoreShowTheirRealSize) {
+  path = scratch.path() + "/big.avi";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  const std::string head = RiffBytes(400, "RIFF", 0xC0000000u - 8, "MJPG");
+  std::fwrite(head.data(), 1, head.size(), f);
+  std::fclose(f);
+  const int64_t size = int64_t{3} << 30;  // a sparse 3 GiB file
+  if (truncate(path.c_str(), size) != 0) GTEST_SKIP() << "no sparse files here";
+  ASSERT_TRUE(DumpAviFile(window, path));
+  EXPECT_EQ(window.lines[1], path + " - size 0xC0000000 (3221225472)");
+  EXPECT_EQ(window.lines[26], "RIFF file");
+  EXPECT_EQ(window.lines[27], "codec by fourcc: MotionJPEG");  // and not called truncated
+  ASSERT_EQ(truncate(path.c_str(), size - 16), 0);
+  window.lines.clear();
+  DumpAviFile(window, path);
+  EXPECT_EQ(window.lines[27], "File seems to be truncated");
+}
+
+TEST_F(AviDumpTest, DumpsAccumulateAfterWhatTheListHolds) {
+  window.lines = {"earlier run"};
+  path = scratch.Write("a.avi", RiffBytes(400, "RIFF", 392));
+  DumpAviFile(window, path);
+  DumpAviFile(window, path);
+  EXPECT_EQ(window.lines.size(), 1u + 2 * 28u);
+  EXPECT_EQ(window.lines[0], "earlier run");
+  EXPECT_EQ(window.lines[29], "======== File dump ==========");
+}
+
+TEST_F(AviDumpTest, UnopenableFilePromptsAndAddsNothing) {
+  window.pathField = "previous.avi";
+  const std::string missing = scratch.path() + "/nope.avi";
+  EXPECT_FALSE(DumpAviFile(window, missing));
+  EXPECT_TRUE(window.lines.empty());
+  EXPECT_EQ(window.pathField, "previous.avi");
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].text, "can't open " + missing + "\r\n\r\nReport more errors ?");
+}
+
+TEST(CodecNames, ExactlyTheListedCodesMatch) {
+  const std::pair<const char*, const char*> known[] = {
+      {"IV31", "Intel Indeo 3.x"}, {"iv32", "Intel Indeo 3.x"},   {"IV41", "Intel Indeo 4.1"},
+      {"iv50", "Intel Indeo 5.0"}, {"CVID", "Cinepak by Radius"}, {"cvid", "Cinepak by Radius"},
+      {"MJPG", "MotionJPEG"},      {"dmb1", "MotionJPEG"},        {"MP41", "MS MPEG4 V1"},
+      {"mp42", "MS MPEG4 V2"},     {"MP43", "MS MPEG4 V3"},       {"DIV3", "DivX ;-)"},
+      {"div4", "DivX ;-)"},        {"ASV1", "ASUS quick codec"},  {"eqk0", "ELSA quick codec"},
+      {"VDOM", "VDOnet VDOwave"},
+  };
+  for (const auto& [code, name] : known) {
+    EXPECT_STREQ(CodecName(MakeFourCC(code[0], code[1], code[2], code[3])), name) << code;
+  }
+  for (const char* code : {"Cvid", "EQKO", "VD0M", "DIV5", "XVID", "\0\0\0\0"}) {
+    EXPECT_STREQ(CodecName(MakeFourCC(code[0], code[1], code[2], code[3])), "unknown") << code;
+  }
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,88 @@
+// Scratch files and process runs for the tests.
+#include "tests/test_support.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace korvane::test {
+
+ScratchDir::ScratchDir() {
+  std::random_device random;
+  const fs::path base = fs::temp_directory_path();
+  for (;;) {
+    fs::path candidate = base / ("korvane-test-" + std::to_string(random()));
+    if (fs::create_directory(candidate)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::Write(const std::string& relative, const std::string& bytes) const {
+  const fs::path file = fs::path(path_) / relative;
+  fs::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return file.string();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+RunResult RunCommand(const std::string& commandLine) {
+  ScratchDir scratch;
+  const std::string outPath = scratch.path() + "/out";
+  const std::string errPath = scratch.path() + "/err";
+  const std::string full =
+      commandLine + " >" + ShellQuote(outPath) + " 2>" + ShellQuote(errPath) + " </dev/null";
+  const int status = std::system(full.c_str());
+  RunResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadFile(outPath);
+  result.err = ReadFile(errPath);
+  return result;
+}
+
+std::string ShellQuote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace korvane::test
