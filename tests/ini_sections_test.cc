@@ -54,6 +54,10 @@ TEST_F(IniTest, AWindowsDirectoryTooLongForThePathBufferIsRefused) {
   EXPECT_EQ(lines(), (Lines{"can't open " + system.windowsDirectory.substr(0, 500) + "\\system.ini",
                             system.windowsDirectory + "\\system.ini - path too long"}));
   EXPECT_EQ(system.openedFiles.size(), 1u);
+  window.lines.clear();  // a path too long for any line is shown by its start
+  system.windowsDirectory = "C:\\" + std::string(2000, 'w');
+  ListIniSection(system, "system.ini", "[drivers]");
+  EXPECT_EQ(lines(), Lines{system.windowsDirectory.substr(0, 997) + "... - path too long"});
 }
 
 TEST_F(IniTest, LoadingProbesEachUsableValueAndRepaintsAfterEach) {

@@ -124,6 +124,13 @@ TEST_F(RegistryTest, AviFileOddValuesAndAKeyThatCannotBeOpened) {
                    "HKCR\\AVIFile\\EditFlags = 0x00001234"}));
 
   window.lines.clear();
+  avi->values.clear();
+  ListAviFileEntries(system);
+  EXPECT_EQ(
+      Lines(lines().begin(), lines().begin() + 2),
+      (Lines{"HKCR\\AVIFile\\@ - can't get value", "HKCR\\AVIFile\\EditFlags - can't get value"}));
+
+  window.lines.clear();
   system.registry.DenyAccess(RootKey::kClassesRoot, "AVIFile", kKeyAllAccess);
   ListAviFileEntries(system);
   ASSERT_EQ(lines().size(), 11u);
