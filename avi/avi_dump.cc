@@ -56,15 +56,23 @@ bool LooksTruncated(uint32_t declaredSize, int64_t fileSize) {
 
 }  // namespace
 
+// The dump line is the one line written for every 16 bytes of every file, so it is built
+// here directly rather than through the formatter. The bytes are exactly what the
+// formatter makes of kDumpLineFormat: "%02X" of a byte is always two digits and a
+// display character is never a zero byte, so no field is cut or padded.
 std::string DumpLine(const unsigned char* b) {
-  char text[kDumpBlockSize];
-  for (int i = 0; i < kDumpBlockSize; ++i) text[i] = IsShownAsText(b[i]) ? b[i] : ' ';
-  return Format(
-      "%02X %02X %02X %02X %02X %02X %02X %02X | %02X %02X %02X %02X %02X %02X %02X %02X "
-      "|%c%c%c%c%c%c%c%c%c%c%c%c%c%c%c%c",
-      b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
-      b[14], b[15], text[0], text[1], text[2], text[3], text[4], text[5], text[6], text[7],
-      text[8], text[9], text[10], text[11], text[12], text[13], text[14], text[15]);
+  static const char kHex[] = "0123456789ABCDEF";
+  char line[kDumpLineLength];
+  char* hex = line;
+  for (int i = 0; i < kDumpBlockSize; ++i) {
+    *hex++ = kHex[b[i] >> 4];
+    *hex++ = kHex[b[i] & 0xF];
+    *hex++ = ' ';
+    if (i == 7) *hex++ = '|', *hex++ = ' ';
+  }
+  *hex++ = '|';
+  for (int i = 0; i < kDumpBlockSize; ++i) *hex++ = IsShownAsText(b[i]) ? b[i] : ' ';
+  return std::string(line, sizeof line);
 }
 
 bool DumpAviFile(ReportWindow& window, const std::string& path) {
@@ -73,6 +81,10 @@ bool DumpAviFile(ReportWindow& window, const std::string& path) {
     ShowError("can't open %s", path);
     return false;
   }
+  // At most 384 bytes are read: a small buffer saves copying a default-sized block of
+  // the head, and another of the tail when the stream seeks to the end.
+  char streamBuffer[512];
+  std::setvbuf(file, streamBuffer, _IOFBF, sizeof streamBuffer);
   const int64_t fileSize = FileSize(file);
   AddReportLine("======== File dump ==========");
   AddReportLineText(SizeLine(path, fileSize));

@@ -12,6 +12,12 @@ constexpr int kDumpBlockSize = 16;
 constexpr int kDumpBlockCount = 24;
 constexpr int kFourCCOffset = 188;
 
+// The format of one dump line; every dump line is kDumpLineLength characters long.
+constexpr char kDumpLineFormat[] =
+    "%02X %02X %02X %02X %02X %02X %02X %02X | %02X %02X %02X %02X %02X %02X %02X %02X "
+    "|%c%c%c%c%c%c%c%c%c%c%c%c%c%c%c%c";
+constexpr int kDumpLineLength = 67;
+
 // One dump line: sixteen hex bytes in two groups of eight, then the bytes as text
 // (letters and digits as they are, everything else as a space).
 std::string DumpLine(const unsigned char* block);

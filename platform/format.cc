@@ -4,6 +4,8 @@
 // does it: a too-long string or number is cut, and a width never pads past the end.
 #include "platform/format.h"
 
+#include <cstring>
+
 namespace korvane {
 namespace {
 
@@ -72,13 +74,19 @@ FieldSpec ParseField(const char*& p) {
   return f;
 }
 
-// Digits of a number as the formatter shows it: a 32-bit argument unless I64.
-std::string NumberText(const FieldSpec& f, int64_t raw) {
+// Digits of a number as the formatter shows it: a 32-bit argument unless I64. Kept in
+// a fixed array, which the longest 64-bit number with its sign fits.
+struct NumberDigits {
+  char text[24];
+  unsigned size = 0;
+};
+
+NumberDigits NumberText(const FieldSpec& f, int64_t raw) {
   int64_t value = f.wide64 ? raw : static_cast<int32_t>(static_cast<uint32_t>(raw));
-  std::string text;
+  NumberDigits out;
   uint64_t magnitude;
   if (f.conversion == Conversion::kSigned && value < 0) {
-    text = "-";
+    out.text[out.size++] = '-';
     magnitude = 0 - static_cast<uint64_t>(value);
   } else {
     magnitude = static_cast<uint64_t>(value);
@@ -92,27 +100,34 @@ std::string NumberText(const FieldSpec& f, int64_t raw) {
     reversed[n++] = digits[magnitude % base];
     magnitude /= base;
   } while (magnitude != 0);
-  while (n > 0) text += reversed[--n];
-  return text;
+  while (n > 0) out.text[out.size++] = reversed[--n];
+  return out;
 }
 
+// Fills a fixed buffer of the formatter's size, so a line costs one allocation: the
+// string made from it at the end.
 class Writer {
  public:
-  explicit Writer(std::string* out) : out_(out) {}
-  size_t room() const { return room_; }
+  size_t room() const { return kFormatLimit - size_; }
   // Never more than kFormatLimit - 1 bytes, whatever a field asks for.
   void Put(char c) {
-    if (room_ <= 1) return;
-    *out_ += c;
-    --room_;
+    if (size_ + 1 >= kFormatLimit) return;
+    buffer_[size_++] = c;
   }
   void Pad(unsigned from, unsigned to) {
     for (unsigned i = from; i < to; ++i) Put(' ');
   }
+  // The Windows formatter yields a C string: a zero byte written by %c ends it.
+  std::string Text() const {
+    const void* zero = std::memchr(buffer_, '\0', size_);
+    const size_t length =
+        zero ? static_cast<size_t>(static_cast<const char*>(zero) - buffer_) : size_;
+    return std::string(buffer_, length);
+  }
 
  private:
-  std::string* out_;
-  size_t room_ = kFormatLimit;
+  char buffer_[kFormatLimit];
+  size_t size_ = 0;
 };
 
 void WriteField(Writer& w, FieldSpec f, const FormatArg& arg) {
@@ -141,8 +156,9 @@ void WriteField(Writer& w, FieldSpec f, const FormatArg& arg) {
     return;
   }
 
-  std::string number = NumberText(f, arg.number());
-  unsigned len = static_cast<unsigned>(number.size());
+  const NumberDigits digits = NumberText(f, arg.number());
+  const char* number = digits.text;
+  unsigned len = digits.size;
   if (len > maxLen) len = maxLen;
   unsigned precision = f.precision < len ? len : f.precision;
   if (precision > maxLen) precision = maxLen;
@@ -166,8 +182,7 @@ void WriteField(Writer& w, FieldSpec f, const FormatArg& arg) {
 }  // namespace
 
 std::string FormatArgs(const char* format, const FormatArg* args, size_t count) {
-  std::string out;
-  Writer w(&out);
+  Writer w;
   size_t next = 0;
   const FormatArg missing(0);
   const char* p = format;
@@ -190,10 +205,7 @@ std::string FormatArgs(const char* format, const FormatArg* args, size_t count) 
     ++next;
     WriteField(w, field, arg);
   }
-  // The Windows formatter yields a C string: a zero byte written by %c ends it.
-  size_t zero = out.find('\0');
-  if (zero != std::string::npos) out.resize(zero);
-  return out;
+  return w.Text();
 }
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 
 #include "avi/codec_names.h"
@@ -62,6 +63,28 @@ TEST_F(AviDumpTest, DumpLineShowsHexAndLettersAndDigitsOnly) {
   const unsigned char odd[16] = {0, 0x7F, 0x80, 0xFF, '/', ':', '@', '[',
                                  '`', '{', '0', '9', 'A', 'Z', 'a', 'z'};
   EXPECT_EQ(DumpLine(odd).substr(51), "          09AZaz");
+}
+
+// The dump line is built without the formatter; it must match the formatter's output
+// for its format in every position and for every byte value.
+TEST_F(AviDumpTest, DumpLineMatchesTheFormatterForEveryByte) {
+  for (int value = 0; value < 256; ++value) {
+    for (int position = 0; position < kDumpBlockSize; ++position) {
+      unsigned char b[kDumpBlockSize];
+      for (int i = 0; i < kDumpBlockSize; ++i) b[i] = static_cast<unsigned char>(value + i * 37);
+      b[position] = static_cast<unsigned char>(value);
+      char t[kDumpBlockSize];
+      for (int i = 0; i < kDumpBlockSize; ++i) {
+        t[i] = b[i] < 0x80 && std::isalnum(b[i]) ? static_cast<char>(b[i]) : ' ';
+      }
+      const std::string expected =
+          Format(kDumpLineFormat, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9],
+                 b[10], b[11], b[12], b[13], b[14], b[15], t[0], t[1], t[2], t[3], t[4], t[5],
+                 t[6], t[7], t[8], t[9], t[10], t[11], t[12], t[13], t[14], t[15]);
+      ASSERT_EQ(DumpLine(b), expected) << "byte " << value << " at " << position;
+      ASSERT_EQ(expected.size(), static_cast<size_t>(kDumpLineLength));
+    }
+  }
 }
 
 TEST_F(AviDumpTest, CompleteAviFile) {
