@@ -1,0 +1,304 @@
+#!/usr/bin/env bash
+# The performance benchmark: korvane against the tools people would use instead, in one
+# run on one machine, so that only ratios taken here are compared.
+#   1. codec identification of many small AVI files: korvane dump against ffprobe,
+#      mediainfo and the floor (bench/floor.cc);
+#   2. korvane run --machine on a large described machine, at 1x, 2x and 4x its size;
+#   3. start-up of korvane.exe under Wine against a minimal dialog program.
+# Installs what it needs, builds the release preset (and win64 for part 3), writes the
+# results to bench/out/results.md and prints them.
+#
+# Usage: bench/run.sh [--quick] [--parts 123]
+#   --quick     a smoke run: 200 files, small machines, few runs (about a minute)
+#   --parts P   only the parts whose digits are in P (default 123)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+quick=0
+parts=123
+while [ $# -gt 0 ]; do
+  case $1 in
+    --quick) quick=1 ;;
+    --parts) parts=${2:?--parts needs digits}; shift ;;
+    -h | --help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "bench/run.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+wants() { [[ $parts == *$1* ]]; }
+
+if [ $quick = 1 ]; then
+  avi_count=200 peer_sample=20 dump_runs=5 peer_runs=1 machine_runs=3 scales="1 2 4"
+  machine_base=0.1 startup_runs=3
+else
+  avi_count=10000 peer_sample=500 dump_runs=21 peer_runs=3 machine_runs=7 scales="1 2 4"
+  machine_base=1 startup_runs=11
+fi
+
+out=$root/bench/out
+mkdir -p "$out"
+results=$out/results.md
+log=$out/log.txt
+: >"$log"
+say() { printf '%s\n' "$*" | tee -a "$log" >&2; }
+
+# ---- set-up ---------------------------------------------------------------------------
+packages=(cmake ninja-build g++ ffmpeg mediainfo time)
+wants 2 && packages+=(python3)
+wants 3 && packages+=(g++-mingw-w64-x86-64 wine64 xvfb xdotool)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  say "installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+
+say "building the release preset"
+cmake --preset release >>"$log" 2>&1
+cmake --build --preset release -j2 >>"$log" 2>&1
+korvane=$root/build/release/korvane
+floor=$root/build/release/bench-floor
+
+# ---- timing helpers --------------------------------------------------------------------
+# timed FILE COMMAND...: runs the command with its output thrown away and appends
+# "wall user system" in seconds to FILE.
+timed() {
+  local file=$1
+  shift
+  local TIMEFORMAT='%3R %3U %3S'
+  { time "$@" >/dev/null 2>&1; } 2>>"$file" || true
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# wall FILE / cpu FILE: the median wall time, or user + system time, of FILE's runs.
+wall() { awk '{ print $1 }' "$1" | median; }
+cpu() { awk '{ print $2 + $3 }' "$1" | median; }
+calc() { awk "BEGIN { printf \"$1\n\", $2 }"; }
+
+machine_facts() {
+  echo "- CPU: $(lscpu | sed -n 's/^Model name: *//p' | head -n1), $(nproc) cores available"
+  echo "- memory: $(free -g | awk '/^Mem:/ { print $2 }') GiB"
+  echo "- kernel: $(uname -r); compiler: $(g++ --version | head -n1)"
+  echo "- load average at the start of the run: $(cut -d' ' -f1-3 /proc/loadavg)"
+}
+
+{
+  echo "# Benchmark run of $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo
+  [ $quick = 1 ] && echo "Quick run (--quick): small counts, few runs; not for the record." && echo
+  machine_facts
+  echo "- commit: $(git rev-parse --short HEAD 2>/dev/null || echo unknown)"
+} >"$results"
+
+# ---- 1. codec identification ----------------------------------------------------------
+part_dump() {
+  local avis=$root/build/bench/avis
+  say "part 1: making $avi_count AVI files"
+  bench/make-avis.sh "$avis" "$avi_count"
+  local files=("$avis"/avi-*.avi)
+  local sample=("${files[@]:0:$peer_sample}")
+  printf '%s\n' "${sample[@]}" >"$out/peer-sample.txt"
+
+  # Every tool must have named a codec for every file it was given.
+  local named ffprobe_named mediainfo_named
+  named=$("$korvane" dump "${files[@]}" | grep -c '^codec by fourcc: ' || true)
+  ffprobe_named=$(xargs -a "$out/peer-sample.txt" -n1 ffprobe -v error -select_streams v:0 \
+    -show_entries stream=codec_tag_string -of csv=p=0 2>/dev/null | grep -c . || true)
+  mediainfo_named=$(xargs -a "$out/peer-sample.txt" -n1 sh -c \
+    'mediainfo --Inform="Video;%CodecID%" "$0"; echo' 2>/dev/null | grep -c . || true)
+
+  local t=$out/times
+  rm -rf "$t"
+  mkdir -p "$t"
+  say "part 1: $dump_runs runs each of the floor, the stream floor and korvane dump over ${#files[@]} files"
+  for ((r = 0; r <= dump_runs; r++)); do  # run 0 warms the page cache and is dropped
+    local dst=$t
+    [ $r = 0 ] && dst=$t/warm && mkdir -p "$dst"
+    timed "$dst/floor" "$floor" "${files[@]}"
+    timed "$dst/stream" "$floor" --stream "${files[@]}"
+    timed "$dst/korvane" "$korvane" dump "${files[@]}"
+  done
+  say "part 1: $peer_runs runs each of ffprobe and mediainfo, one process per file, over $peer_sample files"
+  for ((r = 0; r < peer_runs; r++)); do
+    timed "$t/ffprobe" xargs -a "$out/peer-sample.txt" -n1 ffprobe -v error -select_streams v:0 \
+      -show_entries stream=codec_tag_string -of csv=p=0
+    timed "$t/mediainfo" xargs -a "$out/peer-sample.txt" -n1 mediainfo --Inform="Video;%CodecID%"
+  done
+
+  local n=${#files[@]} k_wall k_cpu
+  k_wall=$(wall "$t/korvane")
+  k_cpu=$(cpu "$t/korvane")
+  {
+    echo
+    echo "## 1. Codec identification of $n small AVI files"
+    echo
+    echo "Files made by \`bench/make-avis.sh\` (8 one-frame clips by ffmpeg, copied to $n files"
+    echo "of 300 to 7,008 bytes). korvane dump and the floors are one process over all $n files"
+    echo "(median of $dump_runs runs, after one warm-up run); ffprobe and mediainfo are one process"
+    echo "per file over the first $peer_sample files (median of $peer_runs runs) and are compared per"
+    echo "file. Output goes to /dev/null. Codec named: korvane $named of $n files, ffprobe"
+    echo "$ffprobe_named and mediainfo $mediainfo_named of $peer_sample (each misses the file cut to 300 bytes)."
+    echo
+    echo "| Tool | Files | Wall (s) | CPU (s) | Files per second | µs per file | Time per file / korvane's |"
+    echo "|---|---:|---:|---:|---:|---:|---:|"
+    local row name count w c
+    for row in "floor (open, read 384 bytes, close):floor:$n" \
+      "stream floor (the dump's reads through stdio):stream:$n" \
+      "korvane dump:korvane:$n" \
+      "ffprobe, one process per file:ffprobe:$peer_sample" \
+      "mediainfo, one process per file:mediainfo:$peer_sample"; do
+      IFS=: read -r name file count <<<"$row"
+      w=$(wall "$t/$file")
+      c=$(cpu "$t/$file")
+      printf '| %s | %d | %.3f | %.3f | %s | %s | %s |\n' "$name" "$count" "$w" "$c" \
+        "$(calc '%.0f' "$count / $w")" "$(calc '%.2f' "1e6 * $w / $count")" \
+        "$(calc '%.1f×' "($w / $count) / ($k_wall / $n)")"
+    done
+    echo
+    echo "Targets:"
+    local floor_ratio stream_ratio ffprobe_ratio mediainfo_ratio
+    floor_ratio=$(calc '%.2f' "$k_wall / $(wall "$t/floor")")
+    stream_ratio=$(calc '%.2f' "$k_wall / $(wall "$t/stream")")
+    ffprobe_ratio=$(calc '%.0f' "($(wall "$t/ffprobe") / $peer_sample) / ($k_wall / $n)")
+    mediainfo_ratio=$(calc '%.0f' "($(wall "$t/mediainfo") / $peer_sample) / ($k_wall / $n)")
+    verdict() { awk "BEGIN { print ($1) ? \"met\" : \"NOT met\" }"; }
+    echo "- korvane / floor, wall: **$floor_ratio×** (target at most 1.5×: $(verdict "$floor_ratio <= 1.5"));" \
+      "CPU: $(calc '%.2f×' "$k_cpu / $(cpu "$t/floor")")"
+    echo "- korvane / stream floor, wall: $stream_ratio×; CPU: $(calc '%.2f×' "$k_cpu / $(cpu "$t/stream")")"
+    echo "- per file, korvane is **$ffprobe_ratio×** faster than ffprobe and **$mediainfo_ratio×** faster than" \
+      "mediainfo (target at least 20×: $(verdict "$ffprobe_ratio >= 20 && $mediainfo_ratio >= 20"))"
+  } >>"$results"
+}
+
+# ---- 2. korvane run on a described machine --------------------------------------------
+part_machine() {
+  if ! "$korvane" run --help >/dev/null 2>&1; then
+    say "part 2: skipped: this korvane has no run command"
+    printf '\n## 2. korvane run --machine\n\nSkipped: this build of korvane has no run command.\n' >>"$results"
+    return
+  fi
+  local base_drivers base_uninstall base_msvc
+  base_drivers=$(calc '%.0f' "600 * $machine_base")
+  base_uninstall=$(calc '%.0f' "20000 * $machine_base")
+  base_msvc=$(calc '%.0f' "500 * $machine_base")
+  local t=$out/machine-times
+  rm -rf "$t"
+  mkdir -p "$t"
+  local scale dir
+  for scale in $scales; do
+    dir=$root/build/bench/machine-$scale
+    say "part 2: making the machine at ${scale}x"
+    bench/make-machine.sh "$dir" $((base_drivers * scale)) $((base_uninstall * scale)) \
+      $((base_msvc * scale))
+    "$korvane" run --machine "$dir" >"$out/machine-$scale-report.txt"
+  done
+  say "part 2: $machine_runs runs at each size"
+  for ((r = 0; r <= machine_runs; r++)); do
+    for scale in $scales; do
+      dir=$root/build/bench/machine-$scale
+      # /usr/bin/time -f: wall seconds and the peak resident set in KiB.
+      /usr/bin/time -f '%e %M' -o "$t/last" "$korvane" run --machine "$dir" >/dev/null
+      [ $r -gt 0 ] && cat "$t/last" >>"$t/$scale"
+    done
+  done
+  {
+    echo
+    echo "## 2. korvane run --machine on a large described machine"
+    echo
+    echo "Machines made by \`bench/make-machine.sh\`: at 1× $base_drivers drivers32 values, $base_uninstall"
+    echo "Uninstall subkeys and $base_msvc msvc* files (platform 2, so the registry drivers are"
+    echo "loaded too), doubled at 2× and 4×. Wall time and peak resident memory by"
+    echo "\`/usr/bin/time -f '%e %M'\`, median of $machine_runs runs, report to /dev/null."
+    echo
+    echo "| Size | drivers32 | Uninstall | msvc* | Report lines | Wall (s) | Peak memory (MB) |"
+    echo "|---|---:|---:|---:|---:|---:|---:|"
+    for scale in $scales; do
+      printf '| %s× | %d | %d | %d | %d | %.3f | %.1f |\n' "$scale" $((base_drivers * scale)) \
+        $((base_uninstall * scale)) $((base_msvc * scale)) \
+        "$(wc -l <"$out/machine-$scale-report.txt")" "$(wall "$t/$scale")" \
+        "$(awk '{ print $2 / 1024 }' "$t/$scale" | median)"
+    done
+    local w1 w2 w4 m1 m2 m4
+    w1=$(wall "$t/1") w2=$(wall "$t/2") w4=$(wall "$t/4")
+    m1=$(awk '{ print $2 / 1024 }' "$t/1" | median)
+    m2=$(awk '{ print $2 / 1024 }' "$t/2" | median)
+    m4=$(awk '{ print $2 / 1024 }' "$t/4" | median)
+    echo
+    echo "Growth. For y = a + b·n the growth from 2× to 4× is twice the growth from 1× to 2×;"
+    echo "for a quadratic cost it would be four times. Least-squares line through the three points:"
+    echo
+    fit() {  # fit NAME UNIT Y1 Y2 Y4
+      awk -v name="$1" -v unit="$2" -v y1="$3" -v y2="$4" -v y4="$5" 'BEGIN {
+        x[1] = 1; x[2] = 2; x[3] = 4; y[1] = y1; y[2] = y2; y[3] = y4
+        for (i = 1; i <= 3; i++) { sx += x[i]; sy += y[i]; sxx += x[i] * x[i]; sxy += x[i] * y[i] }
+        b = (3 * sxy - sx * sy) / (3 * sxx - sx * sx); a = (sy - b * sx) / 3
+        for (i = 1; i <= 3; i++) { r = y[i] - (a + b * x[i]); ssr += r * r; m = sy / 3; sst += (y[i] - m) ^ 2 }
+        growth = (y2 - y1) != 0 ? (y4 - y2) / (y2 - y1) : 0
+        printf "- %s: %.3g %s + %.3g %s per 1× of size (R² %.4f); growth 2×→4× over 1×→2×: %.2f\n",
+          name, a, unit, b, unit, sst > 0 ? 1 - ssr / sst : 1, growth }'
+    }
+    fit "wall time" s "$w1" "$w2" "$w4"
+    fit "peak memory" MB "$m1" "$m2" "$m4"
+    echo
+    if [ "$machine_base" = 1 ]; then
+      echo "Targets at 1×: wall $(calc '%.3f' "$w1") s (under 0.5 s:" \
+        "$(awk "BEGIN { print ($w1 < 0.5) ? \"met\" : \"NOT met\" }")), peak memory" \
+        "$(calc '%.1f' "$m1") MB (under 50 MB: $(awk "BEGIN { print ($m1 < 50) ? \"met\" : \"NOT met\" }"))."
+    fi
+  } >>"$results"
+}
+
+# ---- 3. start-up under Wine ------------------------------------------------------------
+part_startup() {
+  local win=$root/build/win64
+  say "part 3: building the win64 preset"
+  cmake --preset win64 >>"$log" 2>&1
+  cmake --build --preset win64 -j2 >>"$log" 2>&1
+  if [ ! -f "$win/korvane.exe" ]; then
+    say "part 3: skipped: the win64 build has no korvane.exe"
+    printf '\n## 3. Start-up under Wine\n\nSkipped: the win64 build has no korvane.exe.\n' >>"$results"
+    return
+  fi
+  bench/startup.sh "$win" "$startup_runs" "$out/startup.txt" >>"$log" 2>&1
+  local k m
+  k=$(awk '$1 ~ /korvane/ && $2 > 0 { print $3 }' "$out/startup.txt" | median)
+  m=$(awk '$1 ~ /minimal/ && $2 > 0 { print $3 }' "$out/startup.txt" | median)
+  {
+    echo
+    echo "## 3. Start-up under Wine, up to the shown main window"
+    echo
+    echo "One scratch Wine prefix (wine64, $(wine64 --version 2>/dev/null || echo wine)) under Xvfb, warmed up by one start of each"
+    echo "program. \`startup-timer.exe\` (bench/startup_timer.cc) starts each program in turn with"
+    echo "CreateProcess and polls every millisecond for a visible window of that process (korvane.exe:"
+    echo "class korvaneClass; the minimal dialog program: its caption), then closes it. Median of"
+    echo "$startup_runs starts each."
+    echo
+    echo "| Program | Median (ms) | Fastest (ms) | Slowest (ms) |"
+    echo "|---|---:|---:|---:|"
+    local name
+    for name in minimal korvane; do
+      awk -v n="$name" '$1 ~ n && $2 > 0 { print $3 }' "$out/startup.txt" | sort -n |
+        awk -v n="$name" '{ v[NR] = $1 } END {
+          label = n == "korvane" ? "korvane.exe" : "minimal-dialog.exe (bench/minimal_dialog.cc)"
+          med = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+          printf "| %s | %.1f | %.1f | %.1f |\n", label, med, v[1], v[NR] }'
+    done
+    echo
+    local ratio
+    ratio=$(calc '%.2f' "$k / $m")
+    echo "Target: korvane.exe / minimal dialog = **$ratio×** (at most 1.2×:" \
+      "$(awk "BEGIN { print ($ratio <= 1.2) ? \"met\" : \"NOT met\" }"))."
+  } >>"$results"
+}
+
+wants 1 && part_dump
+wants 2 && part_machine
+wants 3 && part_startup
+printf '\nLoad average at the end of the run: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$results"
+cat "$results"
