@@ -225,6 +225,7 @@ TEST(WinePrefix, FactsFollowTheViewAndTheVersionKey) {
     EXPECT_EQ(facts.version.build, 7601u);
     EXPECT_EQ(facts.version.platformId, kPlatformWinNt);
     EXPECT_EQ(facts.version.servicePack, "Service Pack 1");
+    EXPECT_EQ(facts.vfwVersion, 0x040003B6u);
   }
 }
 

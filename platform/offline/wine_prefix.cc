@@ -18,6 +18,7 @@ constexpr char kNtCurrentVersion[] = "Software\\Microsoft\\Windows NT\\CurrentVe
 constexpr char kWow6432Node[] = "Wow6432Node";
 constexpr char kSharedClasses[] = "software\\classes\\wow6432node";
 constexpr char kMachineLinkPrefix[] = "\\registry\\machine\\";
+constexpr uint32_t kWineVfwVersion = 0x040003B6;  // VideoForWindowsVersion under wine64 8.0
 constexpr int kLinkDepthLimit = 16;  // as Wine's server: a loop of links resolves to nothing
 
 std::string Join(const std::string& path, const std::string& name) {
@@ -230,6 +231,7 @@ WinePrefixFacts DeriveWinePrefixFacts(const MemoryRegistry& registry, bool prefi
   facts.version.build = LeadingNumber(build, &pos);
   facts.version.platformId = kPlatformWinNt;
   facts.version.servicePack = Text(key, "CSDVersion").substr(0, 127);
+  facts.vfwVersion = kWineVfwVersion;
   return facts;
 }
 

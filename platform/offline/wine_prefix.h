@@ -63,6 +63,7 @@ struct WinePrefixFacts {
   std::string systemDirectory;   // C:\windows\system32, or syswow64 for a 32-bit program
                                  // on a 64-bit prefix
   OsVersion version;
+  uint32_t vfwVersion = 0;  // what Wine's msvfw32 answers, whatever the prefix holds
 };
 WinePrefixFacts DeriveWinePrefixFacts(const MemoryRegistry& registry, bool prefixIs64,
                                       WineView view);
