@@ -118,8 +118,7 @@ std::optional<std::string> HostDrive::ResolveFolder(const std::vector<std::strin
   return host;
 }
 
-std::optional<std::string> HostDrive::Resolve(const std::string& windowsPath,
-                                              std::string* whyNot) {
+std::optional<std::string> HostDrive::Resolve(const std::string& windowsPath, std::string* whyNot) {
   const auto split = SplitWindowsPath(windowsPath, whyNot);
   if (!split) return std::nullopt;
   const auto folder = ResolveFolder(split->folders, whyNot);
@@ -177,7 +176,8 @@ std::vector<FindData> HostDrive::Find(const std::string& pattern, std::string* w
   const std::string shown = DisplayFolder(split->folders, split->folders.size());
   if (!HasWildcard(split->name)) {
     const Entry* entry = Lookup(*folder, split->name);
-    const auto data = entry == nullptr ? std::nullopt : Describe(*folder + "/" + entry->name, entry->name);
+    const auto data =
+        entry == nullptr ? std::nullopt : Describe(*folder + "/" + entry->name, entry->name);
     if (data) matches.push_back(*data);
     if (matches.empty()) *whyNot = shown + " has no " + split->name;
     return matches;

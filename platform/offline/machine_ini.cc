@@ -33,7 +33,8 @@ class MachineIniReader {
   }
 
   bool ReadSection(const std::string& line) {
-    if (line.back() != ']') return Fail("cannot read this section line: it does not end with \"]\"");
+    if (line.back() != ']')
+      return Fail("cannot read this section line: it does not end with \"]\"");
     section_ = AsciiLower(TrimBlanks(line.substr(1, line.size() - 2)));
     if (section_ != "machine" && section_ != "capture") {
       return Fail("unknown section [" + line.substr(1, line.size() - 2) +

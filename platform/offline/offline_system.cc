@@ -1,6 +1,7 @@
 // The described machine: loading its files, deriving its facts, answering System.
 #include "platform/offline/offline_system.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/offline/pe_image.h"
@@ -108,8 +109,9 @@ bool OfflineSystem::Load(const std::string& dir, std::string* error) {
   const std::string regPath = (fs::path(dir) / "registry.reg").string();
   std::string bytes;
   if (!ReadHostFile(regPath, kTextFileLimit, &bytes)) {
-    *error = regPath + ": cannot be read (every described machine has one; it may hold only "
-                       "the line REGEDIT4)";
+    *error = regPath +
+             ": cannot be read (every described machine has one; it may hold only "
+             "the line REGEDIT4)";
     return false;
   }
   if (const auto parseError = ParseRegFile(bytes, &registry_)) {
@@ -137,8 +139,9 @@ void OfflineSystem::DeriveFacts(const MachineIni& ini) {
   const bool nt = registry_.FindKey(RootKey::kLocalMachine, kNtCurrentVersion) != nullptr;
   facts_.version.platformId = ini.platform.value_or(nt ? kPlatformWinNt : kPlatformWin9x);
   facts_.windowsDirectory = ini.windowsDirectory.value_or("C:\\WINDOWS");
-  facts_.systemDirectory = ini.systemDirectory.value_or(JoinWindowsPath(
-      facts_.windowsDirectory, facts_.version.platformId == kPlatformWinNt ? "SYSTEM32" : "SYSTEM"));
+  facts_.systemDirectory = ini.systemDirectory.value_or(
+      JoinWindowsPath(facts_.windowsDirectory,
+                      facts_.version.platformId == kPlatformWinNt ? "SYSTEM32" : "SYSTEM"));
   facts_.versionQueryFails = ini.versionQueryFails;
   facts_.vfwVersion = ini.vfwVersion.value_or(kDefaultVfwVersion);
   DeriveVersion(ini);
@@ -190,7 +193,8 @@ void OfflineSystem::DeriveCaptureDrivers() {
     const auto* key =
         registry_.FindKey(RootKey::kLocalMachine, std::string(kNtCurrentVersion) + "\\drivers32");
     if (key != nullptr) {
-      for (const auto& value : key->values) entries.push_back({value.name, RegistryText(key, value.name)});
+      for (const auto& value : key->values)
+        entries.push_back({value.name, RegistryText(key, value.name)});
     }
   } else {
     std::string why, text;
@@ -234,6 +238,15 @@ std::unique_ptr<FileSearch> OfflineSystem::FindFirstFileA(const std::string& pat
   std::vector<FindData> matches = drive_.Find(pattern, &why);
   if (matches.empty()) return nullptr;
   return std::make_unique<ListedSearch>(std::move(matches));
+}
+
+std::FILE* OfflineSystem::OpenFileForReading(const std::string& windowsPath) {
+  std::string why;
+  const auto host = drive_.Resolve(windowsPath, &why);
+  if (!host) return nullptr;
+  const auto facts = HostDrive::Describe(*host, std::string());
+  if (!facts || (facts->attributes & kFileAttributeDirectory) != 0) return nullptr;
+  return std::fopen(host->c_str(), "rb");
 }
 
 std::string OfflineSystem::WhyNotFound(const std::string& pattern) {

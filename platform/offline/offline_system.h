@@ -46,20 +46,18 @@ class OfflineSystem : public System {
   std::string GetWindowsDirectoryA() override { return facts_.windowsDirectory; }
   std::string GetSystemDirectoryA() override { return facts_.systemDirectory; }
   std::unique_ptr<FileSearch> FindFirstFileA(const std::string& pattern) override;
+  std::FILE* OpenFileForReading(const std::string& windowsPath) override;
   LibraryHandle LoadLibraryA(const std::string& path, std::string* whyNot) override;
   void FreeLibrary(LibraryHandle library) override;
   uint32_t VideoForWindowsVersion() override { return facts_.vfwVersion; }
-  bool capGetDriverDescriptionA(unsigned index, std::string* name,
-                                std::string* version) override;
+  bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override;
 
-  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access,
-                     RegKey* key) override;
+  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key) override;
   long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
                        RegKey* key) override;
   long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity, uint32_t dataCapacity,
                      RegValue* value) override;
-  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity,
-                     std::string* name) override;
+  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity, std::string* name) override;
   long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
                         RegValue* value) override;
   long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,

@@ -28,7 +28,8 @@ class Bytes {
   }
   bool U32(uint64_t offset, uint32_t* value) const {
     if (!Has(offset, 4)) return false;
-    *value = static_cast<uint32_t>(data_[offset]) | (static_cast<uint32_t>(data_[offset + 1]) << 8) |
+    *value = static_cast<uint32_t>(data_[offset]) |
+             (static_cast<uint32_t>(data_[offset + 1]) << 8) |
              (static_cast<uint32_t>(data_[offset + 2]) << 16) |
              (static_cast<uint32_t>(data_[offset + 3]) << 24);
     return true;
@@ -154,7 +155,8 @@ std::optional<PeImage> ParsePeImage(const uint8_t* data, size_t size, std::strin
     return std::nullopt;
   }
   uint32_t newHeader = 0;
-  if (!bytes.U32(0x3C, &newHeader)) return Invalid(whyNot, "the file ends inside its MS-DOS header");
+  if (!bytes.U32(0x3C, &newHeader))
+    return Invalid(whyNot, "the file ends inside its MS-DOS header");
   if (!bytes.Has(newHeader, 4) || data[newHeader] != 'P' || data[newHeader + 1] != 'E' ||
       data[newHeader + 2] != 0 || data[newHeader + 3] != 0) {
     *whyNot = NonPeKind(data, size, newHeader);
@@ -205,16 +207,26 @@ std::optional<PeImage> ParsePeImage(const uint8_t* data, size_t size, std::strin
 
 std::string MachineName(uint16_t machine) {
   switch (machine) {
-    case kMachineI386: return "i386";
-    case kMachineX8664: return "x86-64";
-    case 0x0200: return "Itanium";
-    case 0x01C0: return "ARM";
-    case 0x01C4: return "ARM Thumb-2";
-    case 0xAA64: return "ARM64";
-    case 0x0166: return "MIPS";
-    case 0x0184: return "Alpha";
-    case 0x01F0: return "PowerPC";
-    default: break;
+    case kMachineI386:
+      return "i386";
+    case kMachineX8664:
+      return "x86-64";
+    case 0x0200:
+      return "Itanium";
+    case 0x01C0:
+      return "ARM";
+    case 0x01C4:
+      return "ARM Thumb-2";
+    case 0xAA64:
+      return "ARM64";
+    case 0x0166:
+      return "MIPS";
+    case 0x0184:
+      return "Alpha";
+    case 0x01F0:
+      return "PowerPC";
+    default:
+      break;
   }
   char text[32];
   std::snprintf(text, sizeof text, "machine type 0x%04X", machine);

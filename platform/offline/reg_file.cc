@@ -69,7 +69,8 @@ std::optional<ParseError> RegFileReader::Read() {
     } else if (line[0] == '"' || line[0] == '@') {
       ok = ReadValueLine(line);
     } else {
-      ok = Fail("cannot read this line: expected a [key] line, a \"name\"=data line or a ; comment");
+      ok =
+          Fail("cannot read this line: expected a [key] line, a \"name\"=data line or a ; comment");
     }
     if (!ok) return error_;
   }
@@ -125,11 +126,21 @@ bool RegFileReader::ReadQuoted(const std::string& line, size_t* pos, std::string
     }
     if (++i >= line.size()) break;
     switch (line[i]) {
-      case '\\': *text += '\\'; break;
-      case '"': *text += '"'; break;
-      case 'n': *text += '\n'; break;
-      case 'r': *text += '\r'; break;
-      case '0': *text += '\0'; break;
+      case '\\':
+        *text += '\\';
+        break;
+      case '"':
+        *text += '"';
+        break;
+      case 'n':
+        *text += '\n';
+        break;
+      case 'r':
+        *text += '\r';
+        break;
+      case '0':
+        *text += '\0';
+        break;
       default:
         return Fail(std::string("unknown escape \"\\") + line[i] +
                     "\" in a quoted text: a backslash is written \"\\\\\"");
@@ -185,7 +196,8 @@ bool RegFileReader::ReadData(const std::string& line, size_t pos, uint32_t* type
     const auto value = digits.size() <= 8 ? ParseUint32("0x" + digits) : std::nullopt;
     if (!value) return Fail("a dword: value needs 1 to 8 hexadecimal digits");
     *type = kRegDword;
-    for (int shift = 0; shift < 32; shift += 8) data->push_back(static_cast<uint8_t>(*value >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+      data->push_back(static_cast<uint8_t>(*value >> shift));
     return true;
   }
   if (StartsWithIgnoringCase(rest, 0, "hex:")) {
@@ -197,7 +209,8 @@ bool RegFileReader::ReadData(const std::string& line, size_t pos, uint32_t* type
     const auto number = close == std::string::npos || close > 12
                             ? std::nullopt
                             : ParseUint32("0x" + rest.substr(4, close - 4));
-    if (!number) return Fail("cannot read the type of a hex(N): value: N is 1 to 8 hexadecimal digits");
+    if (!number)
+      return Fail("cannot read the type of a hex(N): value: N is 1 to 8 hexadecimal digits");
     *type = *number;
     return ReadHexData(rest.substr(close + 2), *type, data);
   }
@@ -242,10 +255,11 @@ bool RegFileReader::ReadHexPiece(const std::string& piece, std::vector<uint8_t>*
     const std::string token = TrimBlanks(text.substr(start, comma - start));
     if (token.empty() || token.size() > 2 || HexDigit(token[0]) < 0 ||
         (token.size() == 2 && HexDigit(token[1]) < 0)) {
-      return Fail("cannot read the hex data: expected bytes as two hexadecimal digits between commas");
+      return Fail(
+          "cannot read the hex data: expected bytes as two hexadecimal digits between commas");
     }
-    data->push_back(static_cast<uint8_t>(token.size() == 1 ? HexDigit(token[0])
-                                                           : HexDigit(token[0]) * 16 + HexDigit(token[1])));
+    data->push_back(static_cast<uint8_t>(
+        token.size() == 1 ? HexDigit(token[0]) : HexDigit(token[0]) * 16 + HexDigit(token[1])));
     start = comma + 1;
   }
   return true;
