@@ -27,3 +27,15 @@ cp "$out"/avis/cinepak-upper.avi "$out"/avis/mjpeg-lower.avi "$out/fuzz_avi_dump
 printf 'RIFX\xff\xff\xff\x7fAVI ' > "$out/fuzz_avi_dump/rifx"
 head -c 191 "$out/avis/msmpeg4v2-upper.avi" > "$out/fuzz_avi_dump/cut191"
 rm -rf "$out/avis"
+
+# The example machine's registry, machine facts, system.ini and libraries.
+example="$here/../examples/win98se"
+mkdir -p "$out/fuzz_reg_file" "$out/fuzz_machine_ini" "$out/fuzz_pe_image"
+cp "$example/registry.reg" "$out/fuzz_reg_file/"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n"S"=hex(2):41,00,00,00\r\n' \
+  > "$out/fuzz_reg_file/version5"
+cp "$example/machine.ini" "$out/fuzz_machine_ini/"
+cp "$example/c/WINDOWS/SYSTEM.INI" "$out/fuzz_machine_ini/system.ini"
+printf '[capture]\n0=Capture|1.0\n[machine]\nBuild=0x893\n' > "$out/fuzz_machine_ini/capture"
+cp "$example/c/WINDOWS/SYSTEM/tvcap32.drv" "$example/c/WINDOWS/SYSTEM/x264vfw.dll" \
+   "$example/c/WINDOWS/SYSTEM/iccvid.dll" "$out/fuzz_pe_image/"
