@@ -136,6 +136,10 @@ TEST(OfflineMachine, PathsAreLookedUpWithoutRegardToCase) {
   EXPECT_EQ(search->Current().name, "AdvApi32.DLL");  // as the disk spells it
   EXPECT_FALSE(search->FindNextFileA());
   EXPECT_TRUE(system->FindFirstFileA("c:/windows/system/../SYSTEM/./ADVAPI32.dll"));
+  // Trailing spaces and dots of a path, and one dot ending a folder name, are dropped.
+  EXPECT_TRUE(system->FindFirstFileA("C:\\WINDOWS.\\SYSTEM\\advapi32.dll . "));
+  EXPECT_FALSE(system->FindFirstFileA("C:\\WINDOWS\\SYSTEM\\advapi32.dll ; old"));
+  EXPECT_FALSE(system->FindFirstFileA("C:\\WINDOWS\\SYSTEM\\  "));  // the folder, no name
 
   std::FILE* ini = system->OpenFileForReading("C:\\WINDOWS\\SYSTEM.INI");
   ASSERT_NE(ini, nullptr);

@@ -44,12 +44,27 @@ std::optional<WindowsPath> SplitWindowsPath(const std::string& path, std::string
     *whyNot = "not a full path: offline drive C: has no current folder";
     return std::nullopt;
   }
+  // Windows drops the spaces and dots that end a path, and one dot that ends a folder
+  // name: "C:\WINDOWS\SYSTEM\x.dll " names x.dll.
+  if (p.back() != '\\') {
+    const size_t lastStart = p.rfind('\\') + 1;
+    const std::string last = p.substr(lastStart);
+    size_t end = p.size();
+    while (last != "." && last != ".." && end > lastStart &&
+           (p[end - 1] == '.' || p[end - 1] == ' ')) {
+      --end;
+    }
+    p.erase(end);
+  }
   std::vector<std::string> parts;
   size_t start = 3;
   while (start <= p.size()) {
     size_t end = p.find('\\', start);
     if (end == std::string::npos) end = p.size();
-    const std::string part = p.substr(start, end - start);
+    std::string part = p.substr(start, end - start);
+    if (end < p.size() && part.size() > 1 && part.back() == '.' && part[part.size() - 2] != '.') {
+      part.pop_back();
+    }
     if (part == "..") {
       if (!parts.empty()) parts.pop_back();
     } else if (!part.empty() && part != ".") {
@@ -81,7 +96,12 @@ const std::vector<HostDrive::Entry>& HostDrive::Listing(const std::string& hostF
   std::error_code error;
   for (fs::directory_iterator dir(hostFolder, error), end; !error && dir != end;
        dir.increment(error)) {
-    const std::string name = dir->path().filename().string();
+    std::string name;
+    try {
+      name = dir->path().filename().string();
+    } catch (const std::exception&) {
+      continue;  // a name the 8-bit code page cannot spell: no ANSI program sees it either
+    }
     entries.push_back({name, AsciiLower(name)});
   }
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {

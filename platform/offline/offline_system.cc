@@ -67,8 +67,12 @@ uint32_t NumberAt(const std::vector<uint32_t>& numbers, size_t index) {
 std::optional<std::string> FindFolderIgnoringCase(const std::string& dir, const std::string& name) {
   std::error_code error;
   for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-    if (EqualsIgnoringCase(it->path().filename().string(), name) && it->is_directory(error)) {
-      return it->path().string();
+    try {
+      if (EqualsIgnoringCase(it->path().filename().string(), name) && it->is_directory(error)) {
+        return it->path().string();
+      }
+    } catch (const std::exception&) {
+      // A name the 8-bit code page cannot spell is not the folder sought.
     }
   }
   return std::nullopt;
