@@ -55,3 +55,14 @@ REG
 printf 'WINE REGISTRY Version 2\n[K]\n"v"=hex:01,\\\n' > "$out/fuzz_wine_registry/cut-continuation"
 printf 'WINE REGISTRY Version 2\n[K\\\\\xc3\xa9] 1\n"\xff"="\xf0\x9f\x98\x80"\n' > "$out/fuzz_wine_registry/bytes"
 
+# The example machine's registry, machine facts, system.ini and libraries.
+example="$here/../examples/win98se"
+mkdir -p "$out/fuzz_reg_file" "$out/fuzz_machine_ini" "$out/fuzz_pe_image"
+cp "$example/registry.reg" "$out/fuzz_reg_file/"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n"S"=hex(2):41,00,00,00\r\n' \
+  > "$out/fuzz_reg_file/version5"
+cp "$example/machine.ini" "$out/fuzz_machine_ini/"
+cp "$example/c/WINDOWS/SYSTEM.INI" "$out/fuzz_machine_ini/system.ini"
+printf '[capture]\n0=Capture|1.0\n[machine]\nBuild=0x893\n' > "$out/fuzz_machine_ini/capture"
+cp "$example/c/WINDOWS/SYSTEM/tvcap32.drv" "$example/c/WINDOWS/SYSTEM/x264vfw.dll" \
+   "$example/c/WINDOWS/SYSTEM/iccvid.dll" "$out/fuzz_pe_image/"
