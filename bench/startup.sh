@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Start-up of korvane.exe against the minimal dialog program, under wine64 and Xvfb, in
+# one scratch Wine prefix: startup-timer.exe starts each in turn and writes one line per
+# start ("PROGRAM RUN MILLISECONDS"; run 0 is a further warm-up) to OUTFILE.
+# Usage: bench/startup.sh BUILD_DIR RUNS OUTFILE      (BUILD_DIR: the win64 build)
+set -euo pipefail
+build=$(cd "${1:?usage: startup.sh BUILD_DIR RUNS OUTFILE}" && pwd)
+runs=${2:?usage: startup.sh BUILD_DIR RUNS OUTFILE}
+outfile=${3:?usage: startup.sh BUILD_DIR RUNS OUTFILE}
+for exe in korvane.exe minimal-dialog.exe startup-timer.exe; do
+  [ -f "$build/$exe" ] || { echo "startup.sh: $build/$exe is missing" >&2; exit 1; }
+done
+
+WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+work=$(mktemp -d /tmp/korvane-bench.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEARCH
+xvfb_pid=
+cleanup() {
+  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+for n in $(seq 150 199); do
+  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
+  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  if [ -e /tmp/.X11-unix/X$n ] && kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=:$n; break; fi
+  xvfb_pid=
+done
+[ -n "$xvfb_pid" ] || { echo "startup.sh: cannot start Xvfb" >&2; exit 1; }
+
+"$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; exit 1; }
+# No window manager on Xvfb: Wine draws the frames itself, for both programs alike.
+"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+c=$WINEPREFIX/drive_c
+cp /usr/share/wine/fonts/*.ttf "$c/windows/Fonts/" 2>/dev/null || true
+mkdir -p "$c/bench"
+cp "$build/korvane.exe" "$build/minimal-dialog.exe" "$build/startup-timer.exe" "$c/bench/"
+# wineboot returns before the prefix's services settle; let them.
+"$WINE" wineboot -u >/dev/null 2>&1 || true
+sleep 2
+
+# Two rounds that warm up the prefix (fonts, the registry, DLLs in the page cache) and
+# are not recorded, then the timed rounds.
+"$WINE" 'C:\bench\startup-timer.exe' 2 \
+  'C:\bench\minimal-dialog.exe' 'title:Minimal dialog' \
+  'C:\bench\korvane.exe' 'class:korvaneClass' >/dev/null
+"$WINE" 'C:\bench\startup-timer.exe' "$runs" \
+  'C:\bench\minimal-dialog.exe' 'title:Minimal dialog' \
+  'C:\bench\korvane.exe' 'class:korvaneClass' | tr -d '\r' >"$outfile"
+echo "startup.sh: $(grep -c . "$outfile") starts timed" >&2
