@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "avi/decoder_check.h"
+#include "diag/decoder_check.h"
 #include "avi/riff_walk.h"
 #include "platform/system.h"
 

@@ -19,6 +19,11 @@ std::vector<std::string> SplitPath(const std::string& path) {
 }
 
 MemoryRegistry::Key* FindSubkey(const MemoryRegistry::Key* key, const std::string& name) {
+  if (key->subkeyIndex.size() == key->subkeys.size()) {
+    auto it = key->subkeyIndex.find(AsciiLower(name));
+    return it == key->subkeyIndex.end() ? nullptr : it->second;
+  }
+  // Subkeys added without CreateKey: fall back to the scan.
   for (const auto& sub : key->subkeys) {
     if (EqualsIgnoringCase(sub->name, name)) return sub.get();
   }
@@ -76,6 +81,9 @@ MemoryRegistry::Key* MemoryRegistry::CreateKey(RootKey root, const std::string& 
       key->subkeys.push_back(std::make_unique<Key>());
       sub = key->subkeys.back().get();
       sub->name = part;
+      if (key->subkeyIndex.size() + 1 == key->subkeys.size()) {
+        key->subkeyIndex.emplace(AsciiLower(part), sub);
+      }
     }
     key = sub;
   }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/system.h"
@@ -27,6 +28,9 @@ class MemoryRegistry {
     std::string name;
     std::vector<std::unique_ptr<Key>> subkeys;
     std::vector<Value> values;
+    // Lower-cased name to subkey, kept by CreateKey so that a key with tens of thousands
+    // of subkeys (an Uninstall list) is searched without a scan.
+    std::unordered_map<std::string, Key*> subkeyIndex;
   };
 
   MemoryRegistry();

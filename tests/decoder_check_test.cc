@@ -1,5 +1,5 @@
 // Finding each stream's decoder among a machine's [drivers32] entries, and loading it.
-#include "avi/decoder_check.h"
+#include "diag/decoder_check.h"
 
 #include <gtest/gtest.h>
 

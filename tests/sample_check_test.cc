@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "avi/decoder_check.h"
+#include "diag/decoder_check.h"
 #include "avi/riff_walk.h"
 #include "platform/format.h"
 #include "tests/check_fake_machine.h"

@@ -1,5 +1,5 @@
 // Reads the machine's [drivers32] entries and matches a stream's codec against them.
-#include "avi/decoder_check.h"
+#include "diag/decoder_check.h"
 
 #include <algorithm>
 #include <cstring>
