@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "diag/decoder_check.h"
 #include "avi/riff_walk.h"
+#include "diag/decoder_check.h"
 #include "platform/system.h"
 
 namespace korvane {
