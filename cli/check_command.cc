@@ -84,8 +84,8 @@ int CheckCommand(int argc, char** argv) {
     std::fprintf(stderr, "korvane check: %s\n", error.c_str());
     return kExitFindings;
   }
-  const MachineFacts machine =
-      ReadMachineFacts(*system, args.machineDir.empty() ? "this machine" : args.machineDir);
+  const CheckedMachine machine =
+      ReadCheckedMachine(*system, args.machineDir.empty() ? "this machine" : args.machineDir);
   std::vector<FileCheck> files;
   bool allPlayable = true;
   for (const std::string& path : args.files) {

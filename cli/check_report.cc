@@ -241,8 +241,8 @@ FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const st
   return check;
 }
 
-MachineFacts ReadMachineFacts(System& system, const std::string& label) {
-  MachineFacts facts;
+CheckedMachine ReadCheckedMachine(System& system, const std::string& label) {
+  CheckedMachine facts;
   facts.label = label;
   OsVersion version;
   if (system.GetVersionExA(&version)) {
@@ -257,7 +257,7 @@ MachineFacts ReadMachineFacts(System& system, const std::string& label) {
   return facts;
 }
 
-std::string CheckLines(const MachineFacts& machine, const std::vector<FileCheck>& files) {
+std::string CheckLines(const CheckedMachine& machine, const std::vector<FileCheck>& files) {
   std::string out = "machine: " + machine.label + ", " + machine.version + "\n";
   for (const std::string& note : machine.drivers.notes) out += "  note: " + note + "\n";
   for (const FileCheck& file : files) {
@@ -274,7 +274,7 @@ std::string CheckLines(const MachineFacts& machine, const std::vector<FileCheck>
   return out;
 }
 
-std::string CheckJson(const MachineFacts& machine, const std::vector<FileCheck>& files) {
+std::string CheckJson(const CheckedMachine& machine, const std::vector<FileCheck>& files) {
   JsonWriter json;
   json.BeginObject();
   json.Key("machine");

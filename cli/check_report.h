@@ -24,14 +24,14 @@ struct FileCheck {
 // its streams against the machine's drivers.
 FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const std::string& path);
 
-struct MachineFacts {
+struct CheckedMachine {
   std::string label;    // what the user named: the --machine folder, or "this machine"
   std::string version;  // "Windows 4.10 build 2222 (Win9x)"
   InstalledDrivers drivers;
 };
-MachineFacts ReadMachineFacts(System& system, const std::string& label);
+CheckedMachine ReadCheckedMachine(System& system, const std::string& label);
 
-std::string CheckLines(const MachineFacts& machine, const std::vector<FileCheck>& files);
-std::string CheckJson(const MachineFacts& machine, const std::vector<FileCheck>& files);
+std::string CheckLines(const CheckedMachine& machine, const std::vector<FileCheck>& files);
+std::string CheckJson(const CheckedMachine& machine, const std::vector<FileCheck>& files);
 
 }  // namespace korvane

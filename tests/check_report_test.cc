@@ -56,7 +56,7 @@ class CheckReportTest : public ::testing::Test {
     machine.SetSystemIni("[drivers32]\r\nvidc.cvid=iccvid.dll\r\nvidc.IV50=ir50_32.dll\r\n");
     machine.AddLibrary("iccvid.dll");
   }
-  MachineFacts Facts() { return ReadMachineFacts(machine, "the test machine"); }
+  CheckedMachine Facts() { return ReadCheckedMachine(machine, "the test machine"); }
   FileCheck CheckFile(const std::string& name, const std::string& bytes) {
     return CheckAviFile(machine, Facts().drivers, scratch.Write(name, bytes));
   }
