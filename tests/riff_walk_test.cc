@@ -217,7 +217,9 @@ TEST(RiffWalkTest, HugeSizesAreClippedWithoutOverflow) {
   EXPECT_EQ(riff.streams.size(), 1u);
   EXPECT_TRUE(riff.hasIdx1);
 
-  for (uint32_t size : {0xFFFFFFFFu, 0xFFFFFFFEu, 0x80000000u, 0x7FFFFFFFu}) {
+  // Sizes that would bring a 32-bit offset back to where it was, or before it.
+  for (uint32_t size :
+       {0xFFFFFFFFu, 0xFFFFFFFEu, 0xFFFFFFF8u, 0xFFFFFFF0u, 0x80000000u, 0x7FFFFFFFu}) {
     const std::string chunk = ChunkDeclaring("avih", size, std::string(64, 'a'));
     const AviWalk bad = Walk(Riff("AVI ", {List("hdrl", {chunk})}));
     EXPECT_FALSE(bad.problems.empty()) << size;
