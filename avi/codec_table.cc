@@ -18,10 +18,10 @@ constexpr uint32_t FourCC(const char (&s)[5]) {
 // where one driver is registered under one code and decodes several.
 const CodecInfo kVideoCodecs[] = {
     // Uncompressed and palette RLE: BITMAPINFOHEADER compression values, not FourCCs.
-    {0, "uncompressed RGB (BI_RGB)", kBuiltIn, ""},
-    {1, "8-bit RLE (BI_RLE8)", "vidc.mrle", "msrle32.dll"},
-    {2, "4-bit RLE (BI_RLE4)", "vidc.mrle", "msrle32.dll"},
-    {3, "uncompressed RGB with masks (BI_BITFIELDS)", kBuiltIn, ""},
+    {0, "uncompressed RGB", kBuiltIn, ""},
+    {1, "8-bit RLE", "vidc.mrle", "msrle32.dll"},
+    {2, "4-bit RLE", "vidc.mrle", "msrle32.dll"},
+    {3, "uncompressed RGB with bit masks", kBuiltIn, ""},
     {FourCC("mrle"), "Microsoft RLE", "vidc.mrle", "msrle32.dll"},
     {FourCC("RGB "), "uncompressed RGB", kBuiltIn, ""},
     {FourCC("DIB "), "uncompressed RGB", kBuiltIn, ""},
@@ -149,8 +149,8 @@ const CodecInfo kAudioCodecs[] = {
     {0x0031, "GSM 6.10", "msacm.msgsm610", "msgsm32.acm"},
     {0x0032, "MSN Audio", "msacm.msnaudio", "msnaudio.acm"},
     {0x0042, "Microsoft G.723.1", "msacm.msg723", "msg723.acm"},
-    {0x0050, "MPEG-1 audio layer 1 or 2", "", ""},
-    {0x0055, "MPEG-1 audio layer 3 (MP3)", "msacm.l3acm msacm.l3codec msacm.lameacm",
+    {0x0050, "MPEG-1 layer 1 or 2", "", ""},
+    {0x0055, "MP3", "msacm.l3acm msacm.l3codec msacm.lameacm",
      "l3codeca.acm l3codecp.acm lameacm.acm"},
     {0x0092, "Dolby AC-3 over S/PDIF", "", ""},
     {0x00FF, "AAC", "", ""},

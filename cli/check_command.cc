@@ -8,6 +8,8 @@
 
 #include "cli/check_report.h"
 #include "cli/commands.h"
+#include "cli/default_machine.h"
+#include "platform/offline/offline_system.h"
 
 namespace korvane {
 namespace {
@@ -20,12 +22,15 @@ const char kCheckUsage[] =
     "ACM driver for the format tag), whether that decoder is registered, where, and\n"
     "whether its library loads. Each file ends with a verdict: \"playable here\", or\n"
     "what to install or repair.\n\n"
-    "  --machine DIR  check against the Windows machine described in DIR instead of\n"
-    "                 the default machine\n"
+    "  --machine DIR  check against the Windows installation described in folder\n"
+    "                 DIR: c/ is drive C:, registry.reg its registry, machine.ini its\n"
+    "                 other facts (optional); without it, the machine the program runs\n"
+    "                 on, where this build can examine one (it says so when it cannot)\n"
     "  --json         print one JSON document instead of lines\n"
     "  --help         show this text\n\n"
     "Exit status: 0 when every file was read and is playable here, 1 when a file\n"
-    "could not be read or is not playable here, 2 for a usage error.\n";
+    "could not be read or is not playable here, 2 for a usage error or a machine\n"
+    "that cannot be read.\n";
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "korvane check: %s\n\n%s", message.c_str(), kCheckUsage);
@@ -66,10 +71,10 @@ std::optional<int> ParseArgs(int argc, char** argv, CheckArgs* args) {
   return std::nullopt;
 }
 
+// The described machine in dir, or the default machine when no folder is given.
 std::unique_ptr<System> OpenMachine(const std::string& dir, std::string* error) {
-  // The machine readers are not part of this build yet.
-  *error = dir.empty() ? "no default machine is available" : "can't read machine " + dir;
-  return nullptr;
+  if (dir.empty()) return OpenDefaultMachine(error);
+  return OfflineSystem::Open(dir, error);
 }
 
 }  // namespace
@@ -82,7 +87,7 @@ int CheckCommand(int argc, char** argv) {
   std::unique_ptr<System> system = OpenMachine(args.machineDir, &error);
   if (system == nullptr) {
     std::fprintf(stderr, "korvane check: %s\n", error.c_str());
-    return kExitFindings;
+    return kExitUsage;
   }
   const CheckedMachine machine =
       ReadCheckedMachine(*system, args.machineDir.empty() ? "this machine" : args.machineDir);

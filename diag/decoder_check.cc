@@ -76,10 +76,11 @@ std::string DataText(const std::vector<uint8_t>& data) {
   return std::string(data.begin(), zero);
 }
 
-void ReadRegistryDrivers(System& system, InstalledDrivers* drivers) {
+// Windows 9x has no drivers32 key as a rule, so only NT is told when it is missing.
+void ReadRegistryDrivers(System& system, bool nt, InstalledDrivers* drivers) {
   RegKey key = 0;
   if (system.RegOpenKeyExA(RootKey::kLocalMachine, kDrivers32Path, kKeyRead, &key) != 0) {
-    drivers->notes.push_back(std::string(kDrivers32KeyName) + " - can't open key");
+    if (nt) drivers->notes.push_back(std::string(kDrivers32KeyName) + " - can't open key");
     return;
   }
   for (uint32_t index = 0; index < kMaxRegistryValues; ++index) {
@@ -227,11 +228,11 @@ InstalledDrivers ReadInstalledDrivers(System& system) {
   OsVersion version;
   const bool nt = system.GetVersionExA(&version) && version.platformId == kPlatformWinNt;
   if (nt) {
-    ReadRegistryDrivers(system, &drivers);
+    ReadRegistryDrivers(system, nt, &drivers);
     ReadIniDrivers(system, &drivers);
   } else {
     ReadIniDrivers(system, &drivers);
-    ReadRegistryDrivers(system, &drivers);
+    ReadRegistryDrivers(system, nt, &drivers);
   }
   return drivers;
 }
@@ -304,7 +305,7 @@ std::string InstallAdvice(const DecoderCheck& check, const AviStream& stream) {
   if (!check.entryNames.empty()) detail = check.entryNames.front();
   const std::vector<std::string> files = SplitWords(check.usualFiles.c_str());
   if (!files.empty()) detail += (detail.empty() ? "usually " : ", usually ") + files.front();
-  return detail.empty() ? advice : advice + " (" + detail + ")";
+  return detail.empty() ? advice : advice + ": " + detail;
 }
 
 }  // namespace korvane

@@ -85,11 +85,11 @@ TEST_F(DecoderCheckTest, MissingDecoderSaysWhatToInstall) {
   EXPECT_TRUE(machine.loaded.empty());
   EXPECT_EQ(
       InstallAdvice(check, stream),
-      "install a Video for Windows decoder for Cinepak (cvid) (vidc.cvid, usually iccvid.dll)");
+      "install a Video for Windows decoder for Cinepak (cvid): vidc.cvid, usually iccvid.dll");
 
   const AviStream unknown = Video("ABCD", "ABCD");
   EXPECT_EQ(InstallAdvice(Check(unknown), unknown),
-            "install a Video for Windows decoder for FourCC ABCD (vidc.ABCD)");
+            "install a Video for Windows decoder for FourCC ABCD: vidc.ABCD");
 }
 
 TEST_F(DecoderCheckTest, RegisteredButBrokenDecodersSayWhy) {
@@ -223,7 +223,7 @@ TEST_F(DecoderCheckTest, AudioDriversByUsualNameOrUsualFile) {
   const DecoderCheck alaw = Check(Audio(0x0006));
   EXPECT_FALSE(alaw.registered);
   EXPECT_EQ(InstallAdvice(alaw, Audio(0x0006)),
-            "install an ACM decoder for G.711 A-law (0x0006) (msacm.msg711, usually msg711.acm)");
+            "install an ACM decoder for G.711 A-law (0x0006): msacm.msg711, usually msg711.acm");
 }
 
 TEST_F(DecoderCheckTest, AudioWithoutAUsualDriverIsNeverReady) {
@@ -261,12 +261,16 @@ TEST_F(DecoderCheckTest, StreamWithoutFormatCannotBeJudged) {
 }
 
 TEST_F(DecoderCheckTest, InstalledDriversComeFromBothPlacesAndNoteWhatIsMissing) {
+  // Windows 9x keeps its drivers in system.ini: a missing key is not worth a note there.
   const InstalledDrivers none = ReadInstalledDrivers(machine);
   EXPECT_TRUE(none.entries.empty());
-  EXPECT_EQ(none.notes,
-            (std::vector<std::string>{"can't open C:\\WINDOWS\\system.ini",
-                                      std::string(kDrivers32KeyName) + " - can't open key"}));
+  EXPECT_EQ(none.notes, std::vector<std::string>{"can't open C:\\WINDOWS\\system.ini"});
   EXPECT_EQ(none.systemDirPrefix, "C:\\WINDOWS\\SYSTEM\\");
+  machine.version.platformId = kPlatformWinNt;
+  EXPECT_EQ(ReadInstalledDrivers(machine).notes,
+            (std::vector<std::string>{std::string(kDrivers32KeyName) + " - can't open key",
+                                      "can't open C:\\WINDOWS\\system.ini"}));
+  machine.version.platformId = kPlatformWin9x;
 
   machine.SetSystemIni("[drivers32]\r\nwavemapper=msacm32.drv\r\nno equals sign\r\n");
   machine.AddRegistryDriver("vidc.a", "a.dll");
