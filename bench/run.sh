@@ -141,9 +141,10 @@ part_dump() {
     echo "Files made by \`bench/make-avis.sh\` (8 one-frame clips by ffmpeg, copied to $n files"
     echo "of 300 to 7,008 bytes). korvane dump and the floors are one process over all $n files"
     echo "(median of $dump_runs runs, after one warm-up run); ffprobe and mediainfo are one process"
-    echo "per file over the first $peer_sample files (median of $peer_runs runs) and are compared per"
-    echo "file. Output goes to /dev/null. Codec named: korvane $named of $n files, ffprobe"
-    echo "$ffprobe_named and mediainfo $mediainfo_named of $peer_sample (each misses the file cut to 300 bytes)."
+    echo "per file over the first $peer_sample files (median of $peer_runs run(s)) and are compared per"
+    echo "file. Output goes to /dev/null. Answers given: korvane printed a codec line for $named of"
+    echo "$n files; ffprobe a codec tag for $ffprobe_named and mediainfo a CodecID for $mediainfo_named of $peer_sample"
+    echo "(every eighth file is cut to 300 bytes, which ffprobe refuses)."
     echo
     echo "| Tool | Files | Wall (s) | CPU (s) | Files per second | µs per file | Time per file / korvane's |"
     echo "|---|---:|---:|---:|---:|---:|---:|"
