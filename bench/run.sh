@@ -33,7 +33,7 @@ if [ $quick = 1 ]; then
   machine_base=0.1 startup_runs=3
 else
   avi_count=10000 peer_sample=500 dump_runs=21 peer_runs=3 machine_runs=7 scales="1 2 4"
-  machine_base=1 startup_runs=11
+  machine_base=1 startup_runs=21
 fi
 
 out=$root/bench/out
@@ -278,11 +278,11 @@ part_startup() {
     echo
     echo "## 3. Start-up under Wine, up to the shown main window"
     echo
-    echo "One scratch Wine prefix (wine64, $(wine64 --version 2>/dev/null || echo wine)) under Xvfb, warmed up by one start of each"
-    echo "program. \`startup-timer.exe\` (bench/startup_timer.cc) starts each program in turn with"
-    echo "CreateProcess and polls every millisecond for a visible window of that process (korvane.exe:"
-    echo "class korvaneClass; the minimal dialog program: its caption), then closes it. Median of"
-    echo "$startup_runs starts each."
+    echo "One scratch Wine prefix ($(wine --version 2>/dev/null || echo wine), 64-bit) under Xvfb, warmed up by three"
+    echo "starts of each program. \`startup-timer.exe\` (bench/startup_timer.cc) starts the programs"
+    echo "in turn with CreateProcess and polls every millisecond for a visible window of the started"
+    echo "process (korvane.exe: class korvaneClass; the minimal dialog program: its caption), then"
+    echo "closes it. Median of $startup_runs starts each."
     echo
     echo "| Program | Median (ms) | Fastest (ms) | Slowest (ms) |"
     echo "|---|---:|---:|---:|"
