@@ -26,7 +26,9 @@ struct TestOptions {
 // from the high 16 bits of VideoForWindowsVersion.
 TestOptions StartupTestOptions(System& system);
 
-// Clears the window's report list and writes a whole report through AddReportLine.
+// Clears the window's report list and writes a whole report through AddReportLine, which
+// writes to MainWindow(): the front end installs this same window with SetMainWindow first.
+// The two driver-loading tests repaint the window after each library.
 void RunDiagnostics(System& system, ReportWindow& window, const TestOptions& options);
 
 }  // namespace korvane

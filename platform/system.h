@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +99,12 @@ class System {
 
   // FindFirstFileA: null when nothing matches (the invalid handle).
   virtual std::unique_ptr<FileSearch> FindFirstFileA(const std::string& pattern) = 0;
+
+  // Opens a file named by its Windows path (e.g. "C:\\WINDOWS\\system.ini") for reading
+  // as a binary buffered stream, as fopen(path, "rb") would: null when it cannot be
+  // opened. The caller owns the stream and fcloses it. Live Windows fopen()s the path
+  // itself; an offline machine maps it onto the disk that holds the installation.
+  virtual std::FILE* OpenFileForReading(const std::string& windowsPath) = 0;
 
   // LoadLibraryA with a full path. On failure, *whyNot (when given) says why in plain
   // words; the report lines never show it, the CLI's --explain does.

@@ -23,3 +23,6 @@ for preset in win32 win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
+
+step "fuzz smoke runs"
+scripts/fuzz-smoke.sh "${KORVANE_FUZZ_SECONDS:-60}"

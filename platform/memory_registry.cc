@@ -1,0 +1,222 @@
+// An in-memory registry with the API's rules for names, order and capacities.
+#include "platform/memory_registry.h"
+
+namespace korvane {
+namespace {
+
+constexpr long kErrorInvalidHandle = 6;
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+MemoryRegistry::Key* FindSubkey(const MemoryRegistry::Key* key, const std::string& name) {
+  if (key->subkeyIndex.size() == key->subkeys.size()) {
+    auto it = key->subkeyIndex.find(AsciiLower(name));
+    return it == key->subkeyIndex.end() ? nullptr : it->second;
+  }
+  // Subkeys added without CreateKey: fall back to the scan.
+  for (const auto& sub : key->subkeys) {
+    if (EqualsIgnoringCase(sub->name, name)) return sub.get();
+  }
+  return nullptr;
+}
+
+std::string DenyKey(RootKey root, const std::string& path) {
+  std::string key = std::to_string(static_cast<uint32_t>(root)) + "\\";
+  for (const std::string& part : SplitPath(path)) key += AsciiLower(part) + "\\";
+  return key;
+}
+
+}  // namespace
+
+std::string AsciiLower(const std::string& text) {
+  std::string lower = text;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+MemoryRegistry::MemoryRegistry() {
+  for (RootKey root : {RootKey::kClassesRoot, RootKey::kCurrentUser, RootKey::kLocalMachine}) {
+    ownRoots_[root] = std::make_unique<Key>();
+    roots_[root] = ownRoots_[root].get();
+  }
+}
+
+void MemoryRegistry::ShareClassesRoot() {
+  roots_[RootKey::kClassesRoot] = CreateKey(RootKey::kLocalMachine, "Software\\Classes");
+}
+
+MemoryRegistry::Key* MemoryRegistry::Root(RootKey root) const {
+  auto it = roots_.find(root);
+  return it == roots_.end() ? nullptr : it->second;
+}
+
+MemoryRegistry::Key* MemoryRegistry::CreateKey(RootKey root, const std::string& path) {
+  Key* key = Root(root);
+  for (const std::string& part : SplitPath(path)) {
+    Key* sub = FindSubkey(key, part);
+    if (sub == nullptr) {
+      key->subkeys.push_back(std::make_unique<Key>());
+      sub = key->subkeys.back().get();
+      sub->name = part;
+      if (key->subkeyIndex.size() + 1 == key->subkeys.size()) {
+        key->subkeyIndex.emplace(AsciiLower(part), sub);
+      }
+    }
+    key = sub;
+  }
+  return key;
+}
+
+MemoryRegistry::Key* MemoryRegistry::FindKey(RootKey root, const std::string& path) const {
+  Key* key = Root(root);
+  for (const std::string& part : SplitPath(path)) {
+    if (key == nullptr) return nullptr;
+    key = FindSubkey(key, part);
+  }
+  return key;
+}
+
+void MemoryRegistry::SetValue(Key* key, const std::string& name, uint32_t type,
+                              std::vector<uint8_t> data) {
+  for (Value& value : key->values) {
+    if (EqualsIgnoringCase(value.name, name)) {
+      value.type = type;
+      value.data = std::move(data);
+      return;
+    }
+  }
+  key->values.push_back(Value{name, type, std::move(data)});
+}
+
+void MemoryRegistry::SetString(Key* key, const std::string& name, const std::string& text) {
+  std::vector<uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  SetValue(key, name, kRegSz, std::move(data));
+}
+
+void MemoryRegistry::SetDword(Key* key, const std::string& name, uint32_t v) {
+  SetValue(key, name, kRegDword,
+           {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 24)});
+}
+
+const MemoryRegistry::Value* MemoryRegistry::FindValue(const Key* key, const std::string& name) {
+  for (const Value& value : key->values) {
+    if (EqualsIgnoringCase(value.name, name)) return &value;
+  }
+  return nullptr;
+}
+
+void MemoryRegistry::DenyAccess(RootKey root, const std::string& path, uint32_t access) {
+  denied_.insert({DenyKey(root, path), access});
+}
+
+bool MemoryRegistry::Denied(RootKey root, const std::string& path, uint32_t access) const {
+  return denied_.count({DenyKey(root, path), access}) != 0;
+}
+
+MemoryRegistry::Key* MemoryRegistry::Handle(RegKey key) const {
+  auto it = handles_.find(key);
+  return it == handles_.end() ? nullptr : it->second;
+}
+
+RegKey MemoryRegistry::NewHandle(Key* key) {
+  const RegKey handle = nextHandle_;
+  nextHandle_ += 4;
+  handles_[handle] = key;
+  return handle;
+}
+
+long MemoryRegistry::RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access,
+                                   RegKey* key) {
+  *key = 0;
+  Key* found = FindKey(root, path);
+  if (found == nullptr) return kErrorFileNotFound;
+  if (Denied(root, path, access)) return kErrorAccessDenied;
+  *key = NewHandle(found);
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
+                                     RegKey* key) {
+  *key = 0;
+  if (refusedCreateRoots_.count(root) != 0 || Denied(root, path, access)) {
+    return kErrorAccessDenied;
+  }
+  *key = NewHandle(CreateKey(root, path));
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity,
+                                   uint32_t dataCapacity, RegValue* value) {
+  const Key* k = Handle(key);
+  if (k == nullptr) return kErrorInvalidHandle;
+  if (index >= k->values.size()) return kErrorNoMoreItems;
+  const Value& v = k->values[index];
+  if (v.name.size() + 1 > nameCapacity || v.data.size() > dataCapacity) return kErrorMoreData;
+  value->name = v.name;
+  value->type = v.type;
+  value->data = v.data;
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity,
+                                   std::string* name) {
+  const Key* k = Handle(key);
+  if (k == nullptr) return kErrorInvalidHandle;
+  if (index >= k->subkeys.size()) return kErrorNoMoreItems;
+  const std::string& subName = k->subkeys[index]->name;
+  if (subName.size() + 1 > nameCapacity) return kErrorMoreData;
+  *name = subName;
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
+                                      RegValue* value) {
+  const Key* k = Handle(key);
+  if (k == nullptr) return kErrorInvalidHandle;
+  const Value* v = FindValue(k, name);
+  if (v == nullptr) return kErrorFileNotFound;
+  if (v->data.size() > dataCapacity) return kErrorMoreData;
+  value->name = v->name;
+  value->type = v->type;
+  value->data = v->data;
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
+                                    const std::vector<uint8_t>& data) {
+  Key* k = Handle(key);
+  if (k == nullptr) return kErrorInvalidHandle;
+  SetValue(k, name, type, data);
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::RegCloseKey(RegKey key) {
+  return handles_.erase(key) != 0 ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+}  // namespace korvane

@@ -1,0 +1,88 @@
+// A registry held in memory, answering the registry calls as Windows does.
+//
+// The offline machine loads a machine's registry into one; tests build small ones
+// inline. Names compare without regard to case, keys and values enumerate in the order
+// they were made, and the capacities a caller passes are enforced like the API does
+// (ERROR_MORE_DATA for a name or data that does not fit).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/system.h"
+
+namespace korvane {
+
+class MemoryRegistry {
+ public:
+  struct Value {
+    std::string name;  // empty for the default value
+    uint32_t type = kRegSz;
+    std::vector<uint8_t> data;
+  };
+  struct Key {
+    std::string name;
+    std::vector<std::unique_ptr<Key>> subkeys;
+    std::vector<Value> values;
+    // Lower-cased name to subkey, kept by CreateKey so that a key with tens of thousands
+    // of subkeys (an Uninstall list) is searched without a scan.
+    std::unordered_map<std::string, Key*> subkeyIndex;
+  };
+
+  MemoryRegistry();
+
+  // Makes HKEY_CLASSES_ROOT show HKEY_LOCAL_MACHINE\Software\Classes, as Windows does.
+  void ShareClassesRoot();
+
+  // Building. Paths are backslash-separated below a root; missing keys are made.
+  Key* CreateKey(RootKey root, const std::string& path);
+  Key* FindKey(RootKey root, const std::string& path) const;
+  static void SetValue(Key* key, const std::string& name, uint32_t type,
+                       std::vector<uint8_t> data);
+  static void SetString(Key* key, const std::string& name, const std::string& text);
+  static void SetDword(Key* key, const std::string& name, uint32_t value);
+  static const Value* FindValue(const Key* key, const std::string& name);
+
+  // Faults, for tests: opening the key with exactly this access mask is refused, or
+  // creating keys under a root is refused.
+  void DenyAccess(RootKey root, const std::string& path, uint32_t access);
+  void RefuseCreate(RootKey root) { refusedCreateRoots_.insert(root); }
+
+  // The registry calls of System.
+  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key);
+  long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key);
+  long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity, uint32_t dataCapacity,
+                     RegValue* value);
+  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity, std::string* name);
+  long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
+                        RegValue* value);
+  long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
+                      const std::vector<uint8_t>& data);
+  long RegCloseKey(RegKey key);
+
+  // Keys opened and not yet closed: every caller must close what it opened.
+  size_t OpenHandleCount() const { return handles_.size(); }
+
+ private:
+  Key* Root(RootKey root) const;
+  Key* Handle(RegKey key) const;
+  RegKey NewHandle(Key* key);
+  bool Denied(RootKey root, const std::string& path, uint32_t access) const;
+
+  std::map<RootKey, std::unique_ptr<Key>> ownRoots_;
+  std::map<RootKey, Key*> roots_;
+  std::map<RegKey, Key*> handles_;
+  RegKey nextHandle_ = 0x100;
+  std::set<std::pair<std::string, uint32_t>> denied_;
+  std::set<RootKey> refusedCreateRoots_;
+};
+
+// Lower-cases ASCII letters only, the way registry and file names compare here.
+std::string AsciiLower(const std::string& text);
+bool EqualsIgnoringCase(const std::string& a, const std::string& b);
+
+}  // namespace korvane

@@ -1,0 +1,94 @@
+// A small in-memory Windows machine for the logic's tests; it records what was asked of it.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/memory_registry.h"
+#include "platform/system.h"
+#include "report/report.h"
+
+namespace korvane::test {
+
+class FakeSystem : public System {
+ public:
+  // A file or folder by its full Windows path. Searches deliver entries in the order
+  // they were added; contents are what OpenFileForReading gives.
+  struct Entry {
+    std::string path;
+    uint32_t attributes = kFileAttributeArchive;
+    uint64_t lastWriteTime = 0;
+    uint32_t sizeLow = 0;
+    std::string contents;
+  };
+  Entry& AddFile(const std::string& path, const std::string& contents = "");
+  Entry& AddFolder(const std::string& path);
+  // A file that loads as a library; LoadLibraryA fails for every other path.
+  Entry& AddLibrary(const std::string& path);
+
+  // Kernel.
+  bool GetVersionExA(OsVersion* version) override;
+  std::string GetWindowsDirectoryA() override { return windowsDirectory; }
+  std::string GetSystemDirectoryA() override { return systemDirectory; }
+  std::unique_ptr<FileSearch> FindFirstFileA(const std::string& pattern) override;
+  std::FILE* OpenFileForReading(const std::string& windowsPath) override;
+  LibraryHandle LoadLibraryA(const std::string& path, std::string* whyNot) override;
+  void FreeLibrary(LibraryHandle library) override;
+
+  uint32_t VideoForWindowsVersion() override { return vfwVersion; }
+  bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override;
+
+  // Registry: the MemoryRegistry below.
+  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key) override;
+  long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
+                       RegKey* key) override;
+  long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity, uint32_t dataCapacity,
+                     RegValue* value) override;
+  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity, std::string* name) override;
+  long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
+                        RegValue* value) override;
+  long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
+                      const std::vector<uint8_t>& data) override;
+  long RegCloseKey(RegKey key) override { return registry.RegCloseKey(key); }
+
+  // The machine.
+  OsVersion version{4, 10, 0x040A08AE, kPlatformWin9x, " A "};
+  bool versionFails = false;
+  uint32_t vfwVersion = 0x040003B6;
+  std::string windowsDirectory = "C:\\WINDOWS";
+  std::string systemDirectory = "C:\\WINDOWS\\SYSTEM";
+  std::map<unsigned, std::pair<std::string, std::string>> captureDrivers;
+  MemoryRegistry registry;
+
+  // What was asked.
+  std::vector<std::string> loadAttempts;
+  std::vector<unsigned> captureIndexesAsked;
+  std::vector<std::string> openedFiles;
+  std::vector<std::string> valuesSet;  // names given to RegSetValueExA, in order
+  size_t openSearches = 0;             // searches not yet closed
+  size_t loadedLibraries = 0;          // libraries not yet freed
+  size_t keysOpenAtLoad = 0;           // most registry keys open during any load
+
+ private:
+  std::deque<Entry> entries_;       // references handed out stay valid
+  std::set<std::string> loadable_;  // lower-case paths
+};
+
+// A report window that remembers after which line each repaint came.
+class RecordingWindow : public ReportLines {
+ public:
+  void Repaint() override {
+    ReportLines::Repaint();
+    repaintsAfterLine.push_back(lines.size());
+  }
+  std::vector<size_t> repaintsAfterLine;
+};
+
+// A FILETIME for a calendar date and time of day in UTC.
+uint64_t FileTimeUtc(int year, int month, int day, int hour = 12, int minute = 0);
+
+}  // namespace korvane::test
