@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,10 @@ class LiveSystem : public System {
     HANDLE handle = ::FindFirstFileA(pattern.c_str(), &found);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     return std::unique_ptr<FileSearch>(new LiveFileSearch(handle, found));
+  }
+
+  std::FILE* OpenFileForReading(const std::string& windowsPath) override {
+    return std::fopen(windowsPath.c_str(), "rb");
   }
 
   LibraryHandle LoadLibraryA(const std::string& path, std::string* whyNot) override {

@@ -183,7 +183,19 @@ combination 111=1 -- version vfw msvc
 combination 110=1 -- version vfw desc
 combination 110=1 106=1 -- version vfw desc loadreg loaddll
 combination 106=1 -- version vfw loaddll
-combination 112=1 -- version vfw wellknown
+combination 110=1 112=1 -- version vfw desc wellknown
+# Without the NT box the well-known list is the Windows 9x one (Part 3.3).
+drv set-boxes $all_off 112=1
+drv click 103
+drv list >"$work/gui-part.txt"
+{ sections version vfw; head -n1 "$work/sections/wellknown"; } >"$work/expected-part.txt"
+head -n3 "$work/gui-part.txt" >"$work/gui-head.txt"
+same "ticked 112=1: version vfw and the well-known heading" "$work/expected-part.txt" "$work/gui-head.txt"
+if cmp -s "$work/gui-part.txt" <(sections version vfw wellknown); then
+  fail "ticked 112=1 without 110: the Windows 9x list differs from the NT list"
+else
+  pass "ticked 112=1 without 110: the Windows 9x list differs from the NT list"
+fi
 combination 107=1 -- version vfw capture
 combination 108=1 -- version vfw avifile
 combination 109=1 -- version vfw uninstall
