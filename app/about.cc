@@ -13,16 +13,29 @@ static_assert(sizeof(BITMAP) == 24, "the bitmap description is 24 bytes on i686"
 constexpr int kVersionLineSize = 256;
 constexpr int kAboutTextSize = 512;
 
+constexpr char kVersionFormat[] = "%s  [ build %s ]%s%s";
+constexpr char kSeparator[] = "\r\n\r\n";
+constexpr char kAboutFormat[] =
+    "%s\r\n\r\n"
+    "Korvane finds out why AVI video does not play on this machine.\r\n\r\n"
+    "web site    %s\r\n"
+    "%s\r\n\r\n"
+    "Thank you for using Korvane";
+
+// The lengths of the composed texts, terminating zero included, from the pieces: each
+// "%s" (2 characters) of a format gives way to its piece.
+constexpr int kVersionLineLength = (sizeof kVersionFormat - 8) + (sizeof kProgramName - 1) +
+                                   (sizeof kBuildDate - 1) + (sizeof kSeparator - 1) +
+                                   (sizeof kMakerNotice - 1);
+constexpr int kAboutTextLength = (sizeof kAboutFormat - 6) + (kVersionLineLength - 1) +
+                                 (sizeof kWebSite - 1) + (sizeof kMailCommand - 1);
+static_assert(kVersionLineLength <= kVersionLineSize, "the version line fits its 256 bytes");
+static_assert(kAboutTextLength <= kAboutTextSize, "the About text fits its 512 bytes");
+
 void ComposeAboutText(char* text) {
   char versionLine[kVersionLineSize];
-  FormatVersionLine(versionLine, "\r\n\r\n");
-  wsprintfA(text,
-            "%s\r\n\r\n"
-            "Korvane finds out why AVI video does not play on this machine.\r\n\r\n"
-            "web site    %s\r\n"
-            "%s\r\n\r\n"
-            "Thank you for using Korvane",
-            versionLine, kWebSite, kMailCommand);
+  FormatVersionLine(versionLine, kSeparator);
+  wsprintfA(text, kAboutFormat, versionLine, kWebSite, kMailCommand);
 }
 
 void DrawPicture(HWND dialog) {
@@ -47,8 +60,7 @@ void DrawPicture(HWND dialog) {
 }  // namespace
 
 int FormatVersionLine(char* destination, const char* middle) {
-  return wsprintfA(destination, "%s  [ build %s ]%s%s", kProgramName, kBuildDate, middle,
-                   kMakerNotice);
+  return wsprintfA(destination, kVersionFormat, kProgramName, kBuildDate, middle, kMakerNotice);
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

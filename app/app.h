@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "app/identity.h"
 #include "diag/diagnostics.h"
 #include "platform/system.h"
 #include "report/report.h"
@@ -18,15 +19,6 @@ extern HWND MainWindowHandle;      // MainWindow: dialog template 1, created onc
 extern TestOptions Options;        // the eight switches and the VfW version word
 System& LiveSystem();              // the machine the tests look at
 ReportWindow& MainWindowReport();  // list 104, field 101, the message box of MainWindow
-
-// The texts that name the product and its maker.
-extern const char kProgramName[];    // "Korvane"
-extern const char kBuildDate[];      // "Sep 26 2001"
-extern const char kCaption[];        // the main window's caption
-extern const char kMakerNotice[];    // a blank, then years and author
-extern const char kWebSite[];        // the maker's web site address
-extern const char kMailCommand[];    // "mailto:" and the author's mail address
-extern const char kHelpFile[];       // "Korvane.hlp"
 
 // One check box and the switch it shows (SetCheckBoxes, ReadCheckBoxes).
 struct CheckBoxValue {

@@ -243,8 +243,10 @@ equal "Go! leaves field 101 alone" "$second" "$(drv field)"
 note "the About box"
 drv command 201
 drv about-text >"$work/about.txt"
-head -c 40 "$work/about.txt" | grep -q '^Korvane  \[ build Sep 26 2001 \]' &&
-  pass "the About text starts with the version line" || fail "the About text starts with the version line"
+printf 'Korvane  [ build Sep 26 2001 ]\r\n\r\n (c) 1999-2001 Ruv and the Korvane authors\r\n\r\n' >"$work/about-head.expected"
+head -c "$(stat -c %s "$work/about-head.expected")" "$work/about.txt" >"$work/about-head.txt"
+same "the About text starts with the version line and the maker's notice" \
+  "$work/about-head.expected" "$work/about-head.txt"
 grep -q 'web site    https://www.example.com/korvane/' "$work/about.txt" &&
   pass "the About text shows the web site" || fail "the About text shows the web site"
 [ "$(tail -c 27 "$work/about.txt" | tr -d '\n')" = "Thank you for using Korvane" ] || tail -n1 "$work/about.txt" | grep -q 'Thank you for using Korvane$'
@@ -257,6 +259,8 @@ drv command 201
 drv about-text >/dev/null
 drv about-close && pass "the close button closes the About box" || fail "the close button closes the About box"
 
+# The boxes are not settings: the next start shows the initial values again.
+drv set-boxes 105=0 106=0 110=0 112=0
 stop_program esc
 defaults=$work/defaults.txt
 {
@@ -274,6 +278,8 @@ reg_value mru3 REG_SZ "$(repeat m 300)"
 reg_value OpenDir REG_SZ "$open254"
 reg_value SaveDir REG_DWORD 0x41
 start_program || exit 1
+drv boxes >"$work/boxes.txt"
+same "unticked boxes start ticked again at the next start" "$work/boxes.expected" "$work/boxes.txt"
 drv command 215
 drv no-dialog 2 && pass "Save log as with an empty list shows no dialog" ||
   fail "Save log as with an empty list shows no dialog"
