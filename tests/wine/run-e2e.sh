@@ -82,7 +82,12 @@ start_program() {
 # stop_program HOW: closes the program that way; checks exit code 0 and that it is gone.
 stop_program() {
   drv close "$1"
-  local status=0
+  local status=0 _
+  for _ in $(seq 300); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$program_pid" 2>/dev/null; then
+    fail "closing with $1 ends the program within 30 seconds"
+    kill "$program_pid" 2>/dev/null
+  fi
   wait "$program_pid" || status=$?
   program_pid=
   equal "closing with $1 ends the program with exit code 0" 0 "$status"
