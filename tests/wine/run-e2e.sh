@@ -66,6 +66,9 @@ note "making a scratch Wine prefix"
 # Let Wine draw the window frames itself: there is no window manager on Xvfb.
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 c=$WINEPREFIX/drive_c
+# Debian's Wine does not register its own TrueType fonts; without Marlett the caption
+# buttons show as letters in the screenshots. Fonts in C:\windows\Fonts are always found.
+cp /usr/share/wine/fonts/*.ttf "$c/windows/Fonts/" 2>/dev/null
 mkdir -p "$c/korvane" "$c/korvane-test"
 cp "$build"/korvane.exe "$build"/korvane-cli.exe "$build"/korvane-wine-driver.exe "$c/korvane/"
 "$root/scripts/make-sample-avis.sh" "$root/build/samples" >/dev/null
