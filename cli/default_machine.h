@@ -1,4 +1,4 @@
-// The machine that `korvane run` diagnoses when no --machine is given.
+// The machine that `korvane run` examines when no --machine folder is given.
 #pragma once
 
 #include <memory>
@@ -8,8 +8,7 @@
 
 namespace korvane {
 
-// The default machine of this build: the live Windows API on Windows. Null, with a reason
-// in *error, when there is none.
+// The live system on Windows; elsewhere there is none, and *error says what to give.
 std::unique_ptr<System> OpenDefaultMachine(std::string* error);
 
 }  // namespace korvane

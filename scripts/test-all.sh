@@ -37,5 +37,8 @@ done
 step "resource pictures match their generator"
 scripts/check-artwork.sh
 
+step "differentials against the Windows API under wine64"
+tests/wine/differential/run-differentials.sh build/native build/win64
+
 step "fuzz smoke runs"
 scripts/fuzz-smoke.sh "${KORVANE_FUZZ_SECONDS:-60}"

@@ -162,7 +162,9 @@ grep -q '^GetVersionEx() reports: .* platform 2 (WinNT), ' "$work/gui-full.txt" 
   pass "the version line names platform 2 (WinNT)" || fail "the version line names platform 2"
 import -window root -crop "$(drv rect main)" +repage "$shots/main-window.png" 2>/dev/null &&
   pass "screenshot build/screenshots/main-window.png" || fail "screenshot of the main window"
-if cli --help 2>/dev/null | grep -q '^  run '; then
+have_run=0
+cli --help 2>/dev/null | grep -q '^  run ' && have_run=1
+if [ "$have_run" = 1 ]; then
   cli run >"$work/cli-full.txt" 2>"$work/cli-run.err"
   same "the list equals what korvane-cli.exe run prints in the same prefix" \
     "$work/cli-full.txt" "$work/gui-full.txt"
@@ -184,6 +186,20 @@ combination() {
   drv list >"$work/gui-part.txt"
   sections "${sections_wanted[@]}" >"$work/expected-part.txt"
   same "ticked ${boxes[*]:-nothing}: ${sections_wanted[*]}" "$work/expected-part.txt" "$work/gui-part.txt"
+  if [ "$have_run" = 1 ]; then
+    cli run --tests "$(test_names "${boxes[@]}")" >"$work/cli-part.txt" 2>/dev/null
+    same "ticked ${boxes[*]:-nothing}: as korvane-cli.exe run --tests $(test_names "${boxes[@]}")" \
+      "$work/cli-part.txt" "$work/gui-part.txt"
+  fi
+}
+# test_names ID=1...: the names that `korvane run --tests` gives the ticked boxes.
+test_names() {
+  local names=() a
+  declare -A name=([105]=systemIni [106]=loadDll [107]=captureDrivers [108]=registryAviFile
+                   [109]=registryUninstall [110]=ntTests [111]=msvcList [112]=wellKnownDlls)
+  for a in "$@"; do [ "${a#*=}" = 1 ] && names+=("${name[${a%=*}]}"); done
+  [ ${#names[@]} = 0 ] && { echo none; return; }
+  (IFS=,; echo "${names[*]}")
 }
 combination -- version vfw
 combination 105=1 -- version systemini vfw
@@ -199,6 +215,10 @@ drv list >"$work/gui-part.txt"
 { sections version vfw; head -n1 "$work/sections/wellknown"; } >"$work/expected-part.txt"
 head -n3 "$work/gui-part.txt" >"$work/gui-head.txt"
 same "ticked 112=1: version vfw and the well-known heading" "$work/expected-part.txt" "$work/gui-head.txt"
+if [ "$have_run" = 1 ]; then
+  cli run --tests wellKnownDlls >"$work/cli-part.txt" 2>/dev/null
+  same "ticked 112=1: as korvane-cli.exe run --tests wellKnownDlls" "$work/cli-part.txt" "$work/gui-part.txt"
+fi
 if cmp -s "$work/gui-part.txt" <(sections version vfw wellknown); then
   fail "ticked 112=1 without 110: the Windows 9x list differs from the NT list"
 else
