@@ -6,6 +6,7 @@ out=${1:?usage: make-fuzz-seeds.sh OUTDIR}
 here=$(cd "$(dirname "$0")" && pwd)
 
 mkdir -p "$out/fuzz_format" "$out/fuzz_avi_dump"
+mkdir -p "$out/fuzz_riff_walk"
 
 # Formats the program uses, each after an argument-kind byte (bit n: argument n is text).
 i=0
@@ -66,3 +67,11 @@ cp "$example/c/WINDOWS/SYSTEM.INI" "$out/fuzz_machine_ini/system.ini"
 printf '[capture]\n0=Capture|1.0\n[machine]\nBuild=0x893\n' > "$out/fuzz_machine_ini/capture"
 cp "$example/c/WINDOWS/SYSTEM/tvcap32.drv" "$example/c/WINDOWS/SYSTEM/x264vfw.dll" \
    "$example/c/WINDOWS/SYSTEM/iccvid.dll" "$out/fuzz_pe_image/"
+# The RIFF walk: files with several streams and formats, and cut ones.
+"$here/make-codec-avis.sh" "$out/codec-avis" >/dev/null
+for name in v-cinepak v-msvideo1 a-mp3 a-pcm-extensible; do
+  [ -f "$out/codec-avis/$name.avi" ] && cp "$out/codec-avis/$name.avi" "$out/fuzz_riff_walk/"
+done
+[ -f "$out/codec-avis/a-adpcm-ms.avi" ] && head -c 300 "$out/codec-avis/a-adpcm-ms.avi" > "$out/fuzz_riff_walk/cut300"
+printf 'RIFF\x00\x00\x00\x00AVI LIST\x04\x00\x00\x00hdrl' > "$out/fuzz_riff_walk/unfinished"
+rm -rf "$out/codec-avis"
