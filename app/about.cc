@@ -1,4 +1,4 @@
-// Part 1.4: the About box (dialog template 2): the program's name and build date, the
+// The About box (dialog template 2): the program's name and build date, the
 // maker's notice, the web site and mail addresses, and the picture "ME".
 #include "app/app.h"
 #include "res/resource.h"

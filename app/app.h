@@ -37,7 +37,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 LRESULT HandleCommand(HWND window, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Capacities of the file dialogs' path buffer (Part 1.3).
+// Capacities of the file dialogs' path buffer.
 constexpr int kPathBufferSize = 1024;
 constexpr DWORD kPathDialogCapacity = 250;
 

@@ -1,4 +1,4 @@
-// Part 1.3: every command that reaches MainWindowHandle, by id.
+// Every command that reaches MainWindowHandle, by id.
 #include <windows.h>
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-// Part 1.3: the record both file dialogs start from.
+// The record both file dialogs start from.
 #include <cstddef>
 
 #include "app/app.h"

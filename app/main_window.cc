@@ -1,4 +1,4 @@
-// Part 1.1: the main window procedure. It only dispatches: commands to HandleCommand,
+// The main window procedure. It only dispatches: commands to HandleCommand,
 // the settings save to WM_DESTROY, everything else to the plain window default.
 #include "app/app.h"
 #include "settings/settings.h"

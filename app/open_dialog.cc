@@ -1,4 +1,4 @@
-// Part 1.3: the Open dialog of Open AVI (menu item 210 and the browse button 102).
+// The Open dialog of Open AVI (menu item 210 and the browse button 102).
 #include "app/app.h"
 
 namespace korvane {

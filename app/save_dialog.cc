@@ -1,4 +1,4 @@
-// Part 1.3: the Save dialog of Save log as (menu item 215).
+// The Save dialog of Save log as (menu item 215).
 #include "app/app.h"
 
 namespace korvane {

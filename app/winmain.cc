@@ -1,4 +1,4 @@
-// Part 1.1: the entry point. Prepares the platform libraries, registers the main window
+// The entry point. Prepares the platform libraries, registers the main window
 // class, loads the settings, builds and dresses MainWindowHandle, runs the message loop.
 #include <windows.h>
 #include <commctrl.h>

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws Korvane's resource pictures and writes them as BMP and ICO bytes.
 
-Our own artwork, drawn here pixel by pixel, for the resources of Part 1.2 and 1.4:
+Our own artwork, drawn here pixel by pixel, for the main window and About box resources:
   res/korvane.ico        icon group 1000: 32x32 and 16x16, 16 colours (4 bpp)
   res/korvane-small.ico  icon group 1001: 16x16, 16 colours
   res/folder.bmp         bitmap 1: 16x14, 4 bpp, standard 16-colour palette

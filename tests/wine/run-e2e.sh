@@ -172,7 +172,7 @@ else
   printf '  SKIP the list against korvane-cli.exe run: this korvane-cli.exe has no run command\n'
 fi
 
-note "the switches decide the sections (Part 3.1)"
+note "the switches decide the sections"
 split_sections "$work/gui-full.txt"
 all_off="105=0 106=0 107=0 108=0 109=0 110=0 111=0 112=0"
 # combination BOXES... -- SECTIONS...
@@ -208,7 +208,7 @@ combination 110=1 -- version vfw desc
 combination 110=1 106=1 -- version vfw desc loadreg loaddll
 combination 106=1 -- version vfw loaddll
 combination 110=1 112=1 -- version vfw desc wellknown
-# Without the NT box the well-known list is the Windows 9x one (Part 3.3).
+# Without the NT box the well-known list is the Windows 9x one.
 drv set-boxes $all_off 112=1
 drv click 103
 drv list >"$work/gui-part.txt"
