@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up of korvane.exe against the minimal dialog program, under wine64 and Xvfb, in
 # one scratch Wine prefix: startup-timer.exe starts each in turn and writes one line per
-# start ("PROGRAM RUN MILLISECONDS"; run 0 is a further warm-up) to OUTFILE.
+# start (run, milliseconds, command, tab-separated; run 0 is a further warm-up) to OUTFILE.
 # Usage: bench/startup.sh BUILD_DIR RUNS OUTFILE      (BUILD_DIR: the win64 build)
 set -euo pipefail
 build=$(cd "${1:?usage: startup.sh BUILD_DIR RUNS OUTFILE}" && pwd)
@@ -44,12 +44,16 @@ cp "$build/korvane.exe" "$build/minimal-dialog.exe" "$build/startup-timer.exe" "
 "$WINE" wineboot -u >/dev/null 2>&1 || true
 sleep 2
 
+# The programs: korvane.exe, the minimal dialog, and the minimal dialog with korvane.exe's
+# controls and with its library start-up, to tell where a difference comes from.
+programs=(
+  'C:\bench\minimal-dialog.exe' 'title:Minimal dialog'
+  'C:\bench\minimal-dialog.exe controls' 'title:Minimal dialog'
+  'C:\bench\minimal-dialog.exe controls libraries' 'title:Minimal dialog'
+  'C:\bench\korvane.exe' 'class:korvaneClass'
+)
 # Two rounds that warm up the prefix (fonts, the registry, DLLs in the page cache) and
 # are not recorded, then the timed rounds.
-"$WINE" 'C:\bench\startup-timer.exe' 2 \
-  'C:\bench\minimal-dialog.exe' 'title:Minimal dialog' \
-  'C:\bench\korvane.exe' 'class:korvaneClass' >/dev/null
-"$WINE" 'C:\bench\startup-timer.exe' "$runs" \
-  'C:\bench\minimal-dialog.exe' 'title:Minimal dialog' \
-  'C:\bench\korvane.exe' 'class:korvaneClass' | tr -d '\r' >"$outfile"
+"$WINE" 'C:\bench\startup-timer.exe' 2 "${programs[@]}" >/dev/null
+"$WINE" 'C:\bench\startup-timer.exe' "$runs" "${programs[@]}" | tr -d '\r' >"$outfile"
 echo "startup.sh: $(grep -c . "$outfile") starts timed" >&2

@@ -3,8 +3,9 @@
 // closes it and waits for the process to end. The programs take turns, run after run,
 // so that a slow moment of a shared machine falls on both alike.
 //
-// usage: startup-timer RUNS PROGRAM class:NAME|title:NAME [PROGRAM WINDOW]...
-// Prints one line per start: "PROGRAM RUN MILLISECONDS"; run 0 is the warm-up.
+// usage: startup-timer RUNS COMMAND class:NAME|title:NAME [COMMAND WINDOW]...
+// COMMAND is the program's command line. Prints one line per start, tab-separated:
+// run, milliseconds, command; run 0 is a warm-up.
 #include <windows.h>
 
 #include <cstdio>
@@ -16,7 +17,7 @@
 namespace {
 
 struct Program {
-  std::string path;
+  std::string commandLine;
   std::string windowClass;  // empty: match by caption
   std::string caption;      // empty: match by class
 };
@@ -43,7 +44,7 @@ HWND FindShownWindow(const Program& program, DWORD processId) {
 
 // Milliseconds from CreateProcess to the shown window, or a negative number on failure.
 double TimeOneStart(const Program& program) {
-  std::string commandLine = "\"" + program.path + "\"";
+  std::string commandLine = program.commandLine;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
@@ -51,7 +52,7 @@ double TimeOneStart(const Program& program) {
   QueryPerformanceCounter(&started);
   if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
-    std::fprintf(stderr, "cannot start %s (error %lu)\n", program.path.c_str(), GetLastError());
+    std::fprintf(stderr, "cannot start %s (error %lu)\n", program.commandLine.c_str(), GetLastError());
     return -1;
   }
   CloseHandle(process.hThread);
@@ -69,7 +70,7 @@ double TimeOneStart(const Program& program) {
   }
   if (window != nullptr) PostMessageA(window, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
-    std::fprintf(stderr, "%s did not end when closed\n", program.path.c_str());
+    std::fprintf(stderr, "%s did not end when closed\n", program.commandLine.c_str());
     TerminateProcess(process.hProcess, 1);
     elapsed = -1;
   }
@@ -96,12 +97,12 @@ int main(int argc, char** argv) {
   std::vector<Program> programs;
   for (int i = 2; usable && i + 1 < argc; i += 2) {
     Program program;
-    program.path = argv[i];
+    program.commandLine = argv[i];
     usable = ParseWindow(argv[i + 1], program);
     programs.push_back(program);
   }
   if (!usable) {
-    std::fprintf(stderr, "usage: startup-timer RUNS PROGRAM class:NAME|title:NAME ...\n");
+    std::fprintf(stderr, "usage: startup-timer RUNS COMMAND class:NAME|title:NAME ...\n");
     return 2;
   }
   int failures = 0;
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
     for (const Program& program : programs) {
       const double elapsed = TimeOneStart(program);
       if (elapsed < 0) ++failures;
-      std::printf("%s %d %.1f\n", program.path.c_str(), run, elapsed);
+      std::printf("%d\t%.1f\t%s\n", run, elapsed, program.commandLine.c_str());
       std::fflush(stdout);
     }
   }
