@@ -5,12 +5,12 @@
 #      mediainfo and the floor (bench/floor.cc);
 #   2. korvane run --machine on a large described machine, at 1x, 2x and 4x its size;
 #   3. start-up of korvane.exe under Wine against a minimal dialog program.
-# Installs what it needs, builds the release preset (and win64 for part 3), writes the
+# Installs what it needs, builds the release preset (and win64 for measurement 3), writes the
 # results to bench/out/results.md and prints them.
 #
 # Usage: bench/run.sh [--quick] [--parts 123]
-#   --quick     a smoke run: 200 files, small machines, few runs (about a minute)
-#   --parts P   only the parts whose digits are in P (default 123)
+#   --quick     a smoke run: 200 files, small machines, few runs (about two minutes)
+#   --parts P   only the measurements whose digits are in P (default 123)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -98,7 +98,7 @@ machine_facts() {
 # ---- 1. codec identification ----------------------------------------------------------
 part_dump() {
   local avis=$root/build/bench/avis
-  say "part 1: making $avi_count AVI files"
+  say "measurement 1: making $avi_count AVI files"
   bench/make-avis.sh "$avis" "$avi_count"
   # As a user would type it: in the folder, korvane dump *.avi.
   pushd "$avis" >/dev/null
@@ -117,7 +117,7 @@ part_dump() {
   local t=$out/times
   rm -rf "$t"
   mkdir -p "$t"
-  say "part 1: $dump_runs runs each of the floor, the stream floor and korvane dump over ${#files[@]} files"
+  say "measurement 1: $dump_runs runs each of the floor, the stream floor and korvane dump over ${#files[@]} files"
   for ((r = 0; r <= dump_runs; r++)); do  # run 0 warms the page cache and is dropped
     local dst=$t
     [ $r = 0 ] && dst=$t/warm && mkdir -p "$dst"
@@ -127,7 +127,7 @@ part_dump() {
     timed "$dst/stream" "$floor" --stream "${files[@]}"
     timed "$dst/korvane" "$korvane" dump "${files[@]}"
   done
-  say "part 1: $peer_runs runs each of ffprobe and mediainfo, one process per file, over $peer_sample files"
+  say "measurement 1: $peer_runs runs each of ffprobe and mediainfo, one process per file, over $peer_sample files"
   for ((r = 0; r < peer_runs; r++)); do
     timed "$t/ffprobe" xargs -a "$out/peer-sample.txt" -n1 ffprobe -v error -select_streams v:0 \
       -show_entries stream=codec_tag_string -of csv=p=0
@@ -195,7 +195,7 @@ part_dump() {
 # ---- 2. korvane run on a described machine --------------------------------------------
 part_machine() {
   if ! "$korvane" run --help >/dev/null 2>&1; then
-    say "part 2: skipped: this korvane has no run command"
+    say "measurement 2: skipped: this korvane has no run command"
     printf '\n## 2. korvane run --machine\n\nSkipped: this build of korvane has no run command.\n' >>"$results"
     return
   fi
@@ -209,12 +209,12 @@ part_machine() {
   local scale dir
   for scale in $scales; do
     dir=$root/build/bench/machine-$scale
-    say "part 2: making the machine at ${scale}x"
+    say "measurement 2: making the machine at ${scale}x"
     bench/make-machine.sh "$dir" $((base_drivers * scale)) $((base_uninstall * scale)) \
       $((base_msvc * scale))
     "$korvane" run --machine "$dir" >"$out/machine-$scale-report.txt"
   done
-  say "part 2: $machine_runs runs at each size"
+  say "measurement 2: $machine_runs runs at each size"
   for ((r = 0; r <= machine_runs; r++)); do
     for scale in $scales; do
       dir=$root/build/bench/machine-$scale
@@ -277,11 +277,11 @@ part_machine() {
 # ---- 3. start-up under Wine ------------------------------------------------------------
 part_startup() {
   local win=$root/build/win64
-  say "part 3: building the win64 preset"
+  say "measurement 3: building the win64 preset"
   cmake --preset win64 >>"$log" 2>&1
   cmake --build --preset win64 -j2 >>"$log" 2>&1
   if [ ! -f "$win/korvane.exe" ]; then
-    say "part 3: skipped: the win64 build has no korvane.exe"
+    say "measurement 3: skipped: the win64 build has no korvane.exe"
     printf '\n## 3. Start-up under Wine\n\nSkipped: the win64 build has no korvane.exe.\n' >>"$results"
     return
   fi

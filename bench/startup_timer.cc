@@ -52,7 +52,8 @@ double TimeOneStart(const Program& program) {
   QueryPerformanceCounter(&started);
   if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
-    std::fprintf(stderr, "cannot start %s (error %lu)\n", program.commandLine.c_str(), GetLastError());
+    std::fprintf(stderr, "cannot start %s (error %lu)\n", program.commandLine.c_str(),
+                 GetLastError());
     return -1;
   }
   CloseHandle(process.hThread);
