@@ -5,6 +5,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/offline/pe_image.h"
+#include "platform/offline/wine_prefix.h"
 
 namespace korvane {
 namespace {
@@ -71,6 +72,7 @@ bool LibraryCheck::Check(const std::string& windowsPath, int depth, std::string*
     *whyNot = "cannot be read (or is larger than 256 MiB)";
     return false;
   }
+  if (wineBuiltins_ && IsWineBuiltinDll(bytes)) return true;
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   const auto image = ParsePeImage(data, bytes.size(), whyNot);
   if (!image) return false;
@@ -83,8 +85,10 @@ bool LibraryCheck::Check(const std::string& windowsPath, int depth, std::string*
     *whyNot = "not marked as an executable image or a DLL";
     return false;
   }
-  if (image->is64) {
-    *whyNot = "not a valid PE image: a 32-bit machine type with a 64-bit optional header";
+  if (image->is64 != (machine_ == kMachineX8664)) {
+    *whyNot = image->is64
+                  ? "not a valid PE image: a 32-bit machine type with a 64-bit optional header"
+                  : "not a valid PE image: a 64-bit machine type with a 32-bit optional header";
     return false;
   }
   return CheckImports(image->imports, depth, whyNot);
