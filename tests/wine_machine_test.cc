@@ -16,46 +16,9 @@ namespace {
 using test::WinePlaceholderDll;
 using test::WinePrefixFolder;
 
-// The 64-bit side and the 32-bit side (below Wow6432Node) name different drivers and
-// programs; the classes are shared.
-const char kSystemReg[] =
-    "[Software\\\\Classes\\\\AVIFile] 1700000000\n@=\"AVI File\"\n"
-    "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1700000000\n"
-    "\"CSDVersion\"=\"Service Pack 1\"\n\"CurrentBuildNumber\"=\"7601\"\n"
-    "\"CurrentVersion\"=\"6.1\"\n"
-    "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Drivers32] 1700000000\n"
-    "\"msvideo\"=\"cap64.dll\"\n\"vidc.cvid\"=\"codec64.dll\"\n"
-    "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App64] 1700000000\n"
-    "\"DisplayName\"=\"A 64-bit program\"\n"
-    "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Drivers32] 1\n"
-    "\"vidc.cvid\"=\"codec32.dll\"\n"
-    "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App32] 1\n"
-    "\"DisplayName\"=\"A 32-bit program\"\n";
-
-std::string Dll(uint16_t machine, std::vector<std::string> imports = {}) {
-  test::PeSpec spec;
-  spec.machine = machine;
-  spec.imports = std::move(imports);
-  return test::BuildPe(spec);
-}
-
-// A 64-bit prefix with Wine's msvfw32 in both system directories, a codec of each kind
-// beside it, and a drive D: holding one more.
+// The two-sided prefix of the builder, opened through one view.
 struct Prefix {
-  Prefix() {
-    folder.SystemReg(kSystemReg);
-    folder.File("windows/system.ini", "[drivers32]\r\nvidc.cvid=codec32.dll\r\n");
-    for (const char* dir : {"system32", "syswow64"}) {
-      folder.File(std::string("windows/") + dir + "/msvfw32.dll", WinePlaceholderDll());
-    }
-    folder.File("windows/system32/codec64.dll", Dll(kMachineX8664, {"MSVFW32.DLL"}));
-    folder.File("windows/system32/lost64.dll", Dll(kMachineX8664, {"NOSUCH.DLL"}));
-    folder.File("windows/syswow64/codec32.dll", Dll(kMachineI386, {"msvfw32.dll"}));
-    folder.File("windows/syswow64/wide.dll", Dll(kMachineX8664));
-    std::filesystem::create_directories(folder.scratch() + "/media/Codecs");
-    folder.Drive('d', "../../media");
-    folder.Drive('z', "/");
-  }
+  Prefix() { test::FillTwoSidedPrefix(&folder); }
   std::unique_ptr<OfflineSystem> Open(WineView view) {
     std::string error;
     auto system = OfflineSystem::Open(folder.path(), &error, view);

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/offline/pe_image.h"
+#include "tests/pe_builder.h"
 #include "tests/test_support.h"
 
 namespace korvane::test {
@@ -55,6 +57,45 @@ inline std::string WinePlaceholderDll() {
   bytes[1] = 'Z';
   bytes[0x3C] = 0x40;
   return bytes + std::string("Wine placeholder DLL\0\0\0\0", 24) + std::string(64, '\0');
+}
+
+// A 64-bit prefix whose two sides differ where a program would see it: the 64-bit side
+// and the 32-bit side (below Wow6432Node) name different drivers and programs, the
+// classes are shared. Wine's msvfw32 is in both system directories with a codec of each
+// machine type beside it, system.ini names the 32-bit codec, drive D: is ../../media
+// (its Codecs folder empty) and Z: the host's root.
+inline void FillTwoSidedPrefix(WinePrefixFolder* folder) {
+  folder->SystemReg(
+      "[Software\\\\Classes\\\\AVIFile] 1700000000\n@=\"AVI File\"\n"
+      "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1700000000\n"
+      "\"CSDVersion\"=\"Service Pack 1\"\n\"CurrentBuildNumber\"=\"7601\"\n"
+      "\"CurrentVersion\"=\"6.1\"\n"
+      "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Drivers32] 1700000000\n"
+      "\"msvideo\"=\"cap64.dll\"\n\"vidc.cvid\"=\"codec64.dll\"\n"
+      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App64] 1700000000\n"
+      "\"DisplayName\"=\"A 64-bit program\"\n"
+      "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Drivers32] 1\n"
+      "\"vidc.cvid\"=\"codec32.dll\"\n"
+      "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App32] "
+      "1\n"
+      "\"DisplayName\"=\"A 32-bit program\"\n");
+  folder->File("windows/system.ini", "[drivers32]\r\nvidc.cvid=codec32.dll\r\n");
+  for (const char* dir : {"system32", "syswow64"}) {
+    folder->File(std::string("windows/") + dir + "/msvfw32.dll", WinePlaceholderDll());
+  }
+  auto dll = [](uint16_t machine, std::vector<std::string> imports) {
+    PeSpec spec;
+    spec.machine = machine;
+    spec.imports = std::move(imports);
+    return BuildPe(spec);
+  };
+  folder->File("windows/system32/codec64.dll", dll(kMachineX8664, {"MSVFW32.DLL"}));
+  folder->File("windows/system32/lost64.dll", dll(kMachineX8664, {"NOSUCH.DLL"}));
+  folder->File("windows/syswow64/codec32.dll", dll(kMachineI386, {"msvfw32.dll"}));
+  folder->File("windows/syswow64/wide.dll", dll(kMachineX8664, {}));
+  std::filesystem::create_directories(folder->scratch() + "/media/Codecs");
+  folder->Drive('d', "../../media");
+  folder->Drive('z', "/");
 }
 
 }  // namespace korvane::test
