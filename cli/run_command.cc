@@ -195,11 +195,11 @@ int RunCommand(int argc, char** argv) {
 #endif
   }
   if (folder) {
-    if (args.view && !IsWinePrefix(*folder)) {
-      return UsageError("--view applies to a Wine prefix; " + *folder + " is not one");
-    }
     std::unique_ptr<OfflineSystem> offline =
         OfflineSystem::Open(*folder, &error, args.view.value_or(WineView::k32));
+    if (offline && args.view && !offline->IsWinePrefix()) {
+      return UsageError("--view applies to a Wine prefix; " + *folder + " is not one");
+    }
     if (offline) {
       OfflineSystem* machine = offline.get();
       whyNotFound = [machine](const std::string& pattern) { return machine->WhyNotFound(pattern); };

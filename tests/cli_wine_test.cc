@@ -111,6 +111,10 @@ TEST_F(CliWine, ViewErrorsAreUsageErrors) {
             std::string::npos)
       << r.err;
 
+  r = Korvane("", "run --machine " + ShellQuote(prefix_.scratch() + "/none") + " --view 64");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "korvane run: " + prefix_.scratch() + "/none: no such folder\n");
+
   test::WinePrefixFolder prefix32("win32");
   r = Korvane("", "run --machine " + ShellQuote(prefix32.path()) + " --view 64");
   EXPECT_EQ(r.exitCode, 2);
