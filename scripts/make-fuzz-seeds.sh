@@ -5,7 +5,7 @@ set -euo pipefail
 out=${1:?usage: make-fuzz-seeds.sh OUTDIR}
 here=$(cd "$(dirname "$0")" && pwd)
 
-mkdir -p "$out/fuzz_format" "$out/fuzz_avi_dump"
+mkdir -p "$out/fuzz_format" "$out/fuzz_avi_dump" "$out/fuzz_ini_sections" "$out/fuzz_cli_args"
 
 # Formats the program uses, each after an argument-kind byte (bit n: argument n is text).
 i=0
@@ -27,3 +27,25 @@ cp "$out"/avis/cinepak-upper.avi "$out"/avis/mjpeg-lower.avi "$out/fuzz_avi_dump
 printf 'RIFX\xff\xff\xff\x7fAVI ' > "$out/fuzz_avi_dump/rifx"
 head -c 191 "$out/avis/msmpeg4v2-upper.avi" > "$out/fuzz_avi_dump/cut191"
 rm -rf "$out/avis"
+
+# system.ini: a byte choosing the operation and header (bit 2: load, bits 0-1: [drivers32],
+# [drivers], [boot.description], "["), a byte and a byte for the lengths of the Windows and
+# system directories (2n + 3 characters, 0 for none), then the file.
+ini='[boot.description]\r\nkeyboard.typ=Standard 101/102-Key\r\n[drivers]\r\nwave=mmsndsys.drv\r\n;old\r\n\r\n[drivers32]\r\nmsacm.imaadpcm=imaadp32.acm\r\nvidc.cvid=C:\\WINDOWS\\SYSTEM\\iccvid.dll\r\nwavemapper=*.drv\r\nk= = x.dll ; old\r\nnovalue\r\n[Drivers32]\r\nhidden=1\r\n'
+printf "\x00\x03\x08$ini" > "$out/fuzz_ini_sections/list"
+printf "\x04\x03\x08$ini" > "$out/fuzz_ini_sections/load"
+printf "\x05\xf8\x7e$ini" > "$out/fuzz_ini_sections/load-long-dirs"
+printf "\x00\xf9\x08$ini" > "$out/fuzz_ini_sections/windows-dir-too-long"
+printf "\x06\x00\x00$ini" | tr '\n' '\r' > "$out/fuzz_ini_sections/cr-only"
+{ printf '\x04\x03\x08[drivers32]\nk='; head -c 1100 /dev/zero | tr '\0' 'v'; printf '\n;x\n'
+  head -c 509 /dev/zero | tr '\0' 'c'; printf '[cut]\nz=z.dll'; } > "$out/fuzz_ini_sections/long-lines"
+
+# Command lines: a byte choosing the subcommand (0: dump), then the arguments, each ended
+# by a zero byte. The scratch folder holds a.avi, e (empty), d (a folder), p (a pipe).
+args() { printf "$1" > "$out/fuzz_cli_args/$2"; }
+args '\x00a.avi\0e\0d\0p' dump-files
+args '\x00-o\0r.txt\0a.avi\0a.avi' dump-report
+args '\x00-o\0d\0a.avi' dump-report-folder
+args '\x00--\0-o\0--help' dump-dashdash
+args '\x00-o\0r\0-o\0s' dump-twice
+args '\x00--help' dump-help

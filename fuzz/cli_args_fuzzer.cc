@@ -1,0 +1,120 @@
+// Any command-line arguments for the subcommands, run in-process in a scratch folder.
+//
+// The first byte picks the subcommand, the rest splits at zero bytes into its arguments.
+// A '/' in an argument becomes '_', so that every file named or written is one of the
+// scratch folder's: an AVI head, an empty file, a folder and a pipe nobody writes to.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "report/report.h"
+
+namespace {
+
+struct Subcommand {
+  int (*run)(int argc, char** argv);
+};
+
+const Subcommand kSubcommands[] = {
+    {korvane::DumpCommand},
+};
+constexpr size_t kSubcommandCount = sizeof kSubcommands / sizeof kSubcommands[0];
+constexpr size_t kMaxArguments = 16;
+
+std::string AviHead() {
+  std::string head(200, '\0');
+  head.replace(0, 12, std::string("RIFF\xC0\0\0\0AVI ", 12));
+  head.replace(188, 4, "cvid");
+  return head;
+}
+
+void WriteFile(const char* name, const std::string& bytes) {
+  std::FILE* f = std::fopen(name, "wb");
+  if (f == nullptr) std::abort();
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+void RemoveAll(const std::string& dir) {
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return;
+  while (const dirent* entry = readdir(d)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string path = dir + "/" + name;
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      RemoveAll(path);
+      rmdir(path.c_str());
+    } else {
+      unlink(path.c_str());
+    }
+  }
+  closedir(d);
+}
+
+// The scratch folder as every input finds it, whatever the last one wrote there.
+void ResetScratch() {
+  RemoveAll(".");
+  WriteFile("a.avi", AviHead());
+  WriteFile("e", "");
+  mkdir("d", 0700);
+  mkfifo("p", 0600);
+}
+
+std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
+  std::vector<std::string> words(1);
+  for (size_t i = 0; i < size && words.size() <= kMaxArguments; ++i) {
+    const char c = static_cast<char>(data[i]);
+    if (c == '\0') {
+      words.emplace_back();
+    } else {
+      words.back() += c == '/' ? '_' : c;
+    }
+  }
+  if (words.size() > kMaxArguments) words.resize(kMaxArguments);
+  return words;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char dir[] = "/tmp/korvane-fuzz-cli-XXXXXX";
+  if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  ResetScratch();
+  std::vector<std::string> words = Arguments(data + 1, size - 1);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(&word[0]);
+  argv.push_back(nullptr);
+
+  // The command's own output is not what is checked; the fuzzer's messages keep stderr.
+  std::FILE* const realOut = stdout;
+  std::FILE* const realErr = stderr;
+  stdout = std::fopen("/dev/null", "w");
+  stderr = std::fopen("/dev/null", "w");
+  const Subcommand& command = kSubcommands[data[0] % kSubcommandCount];
+  const int status = command.run(static_cast<int>(words.size()), argv.data());
+  std::fclose(stdout);
+  std::fclose(stderr);
+  stdout = realOut;
+  stderr = realErr;
+
+  if (status != korvane::kExitOk && status != korvane::kExitFindings &&
+      status != korvane::kExitUsage) {
+    std::abort();
+  }
+  if (korvane::MainWindow() != nullptr) std::abort();  // left pointing at a dead window
+  return 0;
+}
