@@ -12,8 +12,10 @@ namespace {
 
 class CheckingWindow : public korvane::ReportLines {};
 
+// A file in memory where the host has such a folder: one is written for every input.
 std::string ScratchPath() {
-  static const std::string path = "/tmp/korvane-fuzz-avi-" + std::to_string(getpid());
+  static const std::string path = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                  std::string("/korvane-fuzz-avi-") + std::to_string(getpid());
   return path;
 }
 

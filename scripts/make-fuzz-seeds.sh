@@ -5,7 +5,7 @@ set -euo pipefail
 out=${1:?usage: make-fuzz-seeds.sh OUTDIR}
 here=$(cd "$(dirname "$0")" && pwd)
 
-mkdir -p "$out/fuzz_format" "$out/fuzz_avi_dump" "$out/fuzz_ini_sections" "$out/fuzz_cli_args"
+mkdir -p "$out/fuzz_format" "$out/fuzz_avi_dump"
 
 # Formats the program uses, each after an argument-kind byte (bit n: argument n is text).
 i=0
@@ -27,6 +27,8 @@ cp "$out"/avis/cinepak-upper.avi "$out"/avis/mjpeg-lower.avi "$out/fuzz_avi_dump
 printf 'RIFX\xff\xff\xff\x7fAVI ' > "$out/fuzz_avi_dump/rifx"
 head -c 191 "$out/avis/msmpeg4v2-upper.avi" > "$out/fuzz_avi_dump/cut191"
 rm -rf "$out/avis"
+
+mkdir -p "$out/fuzz_ini_sections" "$out/fuzz_cli_args"
 
 # system.ini: a byte choosing the operation and header (bit 2: load, bits 0-1: [drivers32],
 # [drivers], [boot.description], "["), a byte and a byte for the lengths of the Windows and
