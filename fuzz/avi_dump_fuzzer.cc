@@ -23,6 +23,8 @@ std::string ScratchPath() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = ScratchPath();
+  static const int removeAtExit = std::atexit([] { unlink(ScratchPath().c_str()); });
+  (void)removeAtExit;
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return 0;
   std::fwrite(data, 1, size, f);

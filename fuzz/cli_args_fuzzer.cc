@@ -1,8 +1,10 @@
 // Any command-line arguments for the subcommands, run in-process in a scratch folder.
 //
 // The first byte picks the subcommand, the rest splits at zero bytes into its arguments.
-// A '/' in an argument becomes '_', so that every file named or written is one of the
-// scratch folder's: an AVI head, an empty file, a folder and a pipe nobody writes to.
+// A '/' in an argument becomes '_', and every argument that is not an option, and the one
+// after -o, is put in the scratch folder, so that every file named or written is one of its
+// own: an AVI head, an empty file, a folder and a pipe nobody writes to. (The working folder
+// stays where it is: libFuzzer's corpus and crash paths may be relative to it.)
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +29,8 @@ const Subcommand kSubcommands[] = {
 };
 constexpr size_t kSubcommandCount = sizeof kSubcommands / sizeof kSubcommands[0];
 constexpr size_t kMaxArguments = 16;
+
+std::string g_scratch;  // absolute, made once
 
 std::string AviHead() {
   std::string head(200, '\0');
@@ -62,11 +66,11 @@ void RemoveAll(const std::string& dir) {
 
 // The scratch folder as every input finds it, whatever the last one wrote there.
 void ResetScratch() {
-  RemoveAll(".");
-  WriteFile("a.avi", AviHead());
-  WriteFile("e", "");
-  mkdir("d", 0700);
-  mkfifo("p", 0600);
+  RemoveAll(g_scratch);
+  WriteFile((g_scratch + "/a.avi").c_str(), AviHead());
+  WriteFile((g_scratch + "/e").c_str(), "");
+  mkdir((g_scratch + "/d").c_str(), 0700);
+  mkfifo((g_scratch + "/p").c_str(), 0600);
 }
 
 std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
@@ -80,14 +84,25 @@ std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
     }
   }
   if (words.size() > kMaxArguments) words.resize(kMaxArguments);
+  for (size_t i = 0; i < words.size(); ++i) {
+    const bool option = !words[i].empty() && words[i][0] == '-';
+    if (!option || (i > 0 && words[i - 1] == "-o")) words[i] = g_scratch + "/" + words[i];
+  }
   return words;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char dir[] = "/tmp/korvane-fuzz-cli-XXXXXX";
-  if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
+  // In memory where the host has such a folder: the folder is rebuilt for every input.
+  std::string dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  dir += "/korvane-fuzz-cli-XXXXXX";
+  if (mkdtemp(&dir[0]) == nullptr) std::abort();
+  g_scratch = dir;
+  std::atexit([] {
+    RemoveAll(g_scratch);
+    rmdir(g_scratch.c_str());
+  });
   return 0;
 }
 
