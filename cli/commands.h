@@ -9,6 +9,7 @@ constexpr int kExitFindings = 1;  // some input could not be read
 constexpr int kExitUsage = 2;
 
 int DumpCommand(int argc, char** argv);
+int RunCommand(int argc, char** argv);
 
 const char* ProgramVersion();
 

@@ -15,6 +15,7 @@ struct Subcommand {
 
 const Subcommand kSubcommands[] = {
     {"dump", "show the head of AVI files: hex dump, RIFF checks, codec by FourCC", DumpCommand},
+    {"run", "run the diagnostics once on a Windows machine and print the report", RunCommand},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -3,8 +3,8 @@
 // The first byte picks the subcommand, the rest splits at zero bytes into its arguments.
 // A '/' in an argument becomes '_', and every argument that is not an option, and the one
 // after -o, is put in the scratch folder, so that every file named or written is one of its
-// own: an AVI head, an empty file, a folder and a pipe nobody writes to. (The working folder
-// stays where it is: libFuzzer's corpus and crash paths may be relative to it.)
+// own: an AVI head, an empty file, a folder, a pipe nobody writes to and a small machine. (The
+// working folder stays where it is: libFuzzer's corpus and crash paths may be relative to it.)
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +26,7 @@ struct Subcommand {
 
 const Subcommand kSubcommands[] = {
     {korvane::DumpCommand},
+    {korvane::RunCommand},
 };
 constexpr size_t kSubcommandCount = sizeof kSubcommands / sizeof kSubcommands[0];
 constexpr size_t kMaxArguments = 16;
@@ -71,6 +72,19 @@ void ResetScratch() {
   WriteFile((g_scratch + "/e").c_str(), "");
   mkdir((g_scratch + "/d").c_str(), 0700);
   mkfifo((g_scratch + "/p").c_str(), 0600);
+  // A described machine: drive C: with system.ini and one driver, a registry, its facts.
+  for (const char* folder : {"/m", "/m/c", "/m/c/WINDOWS", "/m/c/WINDOWS/SYSTEM"}) {
+    mkdir((g_scratch + folder).c_str(), 0700);
+  }
+  WriteFile((g_scratch + "/m/c/WINDOWS/system.ini").c_str(),
+            "[boot.description]\r\ndisplay.drv=VGA\r\n[drivers32]\r\nvidc.cvid=iccvid.dll\r\n"
+            "msacm.x=C:\\WINDOWS\\SYSTEM\\p\r\n");
+  WriteFile((g_scratch + "/m/c/WINDOWS/SYSTEM/iccvid.dll").c_str(), "MZ");
+  mkfifo((g_scratch + "/m/c/WINDOWS/SYSTEM/p").c_str(), 0600);
+  WriteFile((g_scratch + "/m/registry.reg").c_str(),
+            "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\AVIFile]\r\n@=\"AVI\"\r\n"
+            "\"EditFlags\"=hex:00,00,01,00\r\n");
+  WriteFile((g_scratch + "/m/machine.ini").c_str(), "[machine]\r\nPlatform=1\r\n");
 }
 
 std::vector<std::string> Arguments(const uint8_t* data, size_t size) {

@@ -20,10 +20,12 @@ struct FieldSpec {
   Conversion conversion = Conversion::kUnknown;
 };
 
-unsigned ReadDecimal(const char*& p) {
-  unsigned value = 0;
+// Wraps around at 32 bits as the Windows formatter's counter does; whatever comes out is
+// clamped to the room left before it is used.
+uint32_t ReadDecimal(const char*& p) {
+  uint32_t value = 0;
   while (*p >= '0' && *p <= '9') {
-    if (value < 100000) value = value * 10 + static_cast<unsigned>(*p - '0');
+    value = value * 10u + static_cast<uint32_t>(*p - '0');
     ++p;
   }
   return value;
@@ -120,8 +122,10 @@ void WriteField(Writer& w, FieldSpec f, const FormatArg& arg) {
   if (f.leftAlign) f.zeroPad = false;
   if (f.width > maxLen) f.width = maxLen;
 
+  // An unknown conversion pads as if its precision were the length of a field that is
+  // never written; its character then prints as plain text.
   if (f.conversion == Conversion::kUnknown) {
-    if (!f.leftAlign) w.Pad(0, f.width);
+    if (!f.leftAlign) w.Pad(f.precision, f.width);
     return;
   }
   if (f.conversion == Conversion::kChar) {

@@ -28,6 +28,44 @@ printf 'RIFX\xff\xff\xff\x7fAVI ' > "$out/fuzz_avi_dump/rifx"
 head -c 191 "$out/avis/msmpeg4v2-upper.avi" > "$out/fuzz_avi_dump/cut191"
 rm -rf "$out/avis"
 
+# Wine registry files: every value form, escapes, continuation lines and metadata.
+mkdir -p "$out/fuzz_wine_registry"
+cat > "$out/fuzz_wine_registry/system.reg" <<'REG'
+WINE REGISTRY Version 2
+;; All keys relative to \\Machine
+
+#arch=win64
+
+[Software\\Classes\\AVIFile] 1700000000
+#time=1d9a0b0c0d0e0f0
+@="AVI File"
+"EditFlags"=hex:00,00,01,00
+"Multi"=str(7):"a\0b\0"
+"Expand"=str(2):"%SystemRoot%\\system32"
+"Typed"=hex(1):41,00,e9,00,00,00
+"Long"=hex:01,02,\
+  03,04
+"Dword"=dword:0000010a
+"Esc"="\x00e9\101\t\"q\""
+
+[Software\\Wow6432Node\\Classes] 1700000000
+#link
+"SymbolicLinkValue"=hex(6):5c,00,52,00
+REG
+printf 'WINE REGISTRY Version 2\n[K]\n"v"=hex:01,\\\n' > "$out/fuzz_wine_registry/cut-continuation"
+printf 'WINE REGISTRY Version 2\n[K\\\\\xc3\xa9] 1\n"\xff"="\xf0\x9f\x98\x80"\n' > "$out/fuzz_wine_registry/bytes"
+
+# The example machine's registry, machine facts, system.ini and libraries.
+example="$here/../examples/win98se"
+mkdir -p "$out/fuzz_reg_file" "$out/fuzz_machine_ini" "$out/fuzz_pe_image"
+cp "$example/registry.reg" "$out/fuzz_reg_file/"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n"S"=hex(2):41,00,00,00\r\n' \
+  > "$out/fuzz_reg_file/version5"
+cp "$example/machine.ini" "$out/fuzz_machine_ini/"
+cp "$example/c/WINDOWS/SYSTEM.INI" "$out/fuzz_machine_ini/system.ini"
+printf '[capture]\n0=Capture|1.0\n[machine]\nBuild=0x893\n' > "$out/fuzz_machine_ini/capture"
+cp "$example/c/WINDOWS/SYSTEM/tvcap32.drv" "$example/c/WINDOWS/SYSTEM/x264vfw.dll" \
+   "$example/c/WINDOWS/SYSTEM/iccvid.dll" "$out/fuzz_pe_image/"
 mkdir -p "$out/fuzz_ini_sections" "$out/fuzz_cli_args"
 
 # system.ini: a byte choosing the operation and header (bit 2: load, bits 0-1: [drivers32],
@@ -51,3 +89,8 @@ args '\x00-o\0d\0a.avi' dump-report-folder
 args '\x00--\0-o\0--help' dump-dashdash
 args '\x00-o\0r\0-o\0s' dump-twice
 args '\x00--help' dump-help
+args '\x01--machine\0m' run-machine
+args '\x01--machine\0m\0--tests\0systemIni,loadDll,ntTests\0--explain\0-o\0r.txt' run-tests
+args '\x01--machine\0d' run-empty-folder
+args '\x01--machine\0a.avi\0--tests\0none' run-file-as-machine
+args '\x01--tests\0bogus' run-no-machine

@@ -24,5 +24,8 @@ for preset in win32 win64; do
   cmake --build --preset "$preset" -j "$jobs"
 done
 
+step "differentials against the Windows API under wine64"
+tests/wine/differential/run-differentials.sh build/native build/win64
+
 step "fuzz smoke runs"
 scripts/fuzz-smoke.sh "${KORVANE_FUZZ_SECONDS:-60}"

@@ -48,6 +48,14 @@ TEST(Format, UnknownConversionPrintsItsCharacter) {
   EXPECT_EQ(Format("%q%d", 3), "q3");  // no argument is taken by %q
   EXPECT_EQ(Format("%3q"), "   q");
   EXPECT_EQ(Format("end%"), "end");
+  // Its precision counts as the length of the field that is never written.
+  EXPECT_EQ(Format("[%5.2q]"), "[   q]");
+  EXPECT_EQ(Format("[%2.5q]"), "[q]");
+}
+
+TEST(Format, WidthAndPrecisionCountersWrapAt32Bits) {
+  EXPECT_EQ(Format("[%4294967297d]", 7), "[7]");    // 2^32 + 1
+  EXPECT_EQ(Format("[%.4294967298d]", 7), "[07]");  // 2^32 + 2
 }
 
 TEST(Format, ArgumentsCannotBeMisread) {
@@ -57,9 +65,7 @@ TEST(Format, ArgumentsCannotBeMisread) {
   EXPECT_EQ(Format("%s", std::string("abc")), "abc");
 }
 
-TEST(Format, OutsideTextIsNeverAFormat) {
-  EXPECT_EQ(Format("%s", "50%s %d %n"), "50%s %d %n");
-}
+TEST(Format, OutsideTextIsNeverAFormat) { EXPECT_EQ(Format("%s", "50%s %d %n"), "50%s %d %n"); }
 
 TEST(Format, StopsAtTheFirstZeroByte) {
   EXPECT_EQ(Format("ab%cde", 0), "ab");

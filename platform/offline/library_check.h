@@ -1,0 +1,38 @@
+// Whether a library would load on a described machine: its image and, recursively, the
+// libraries it imports.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/offline/host_drive.h"
+
+namespace korvane {
+
+class LibraryCheck {
+ public:
+  // Imports are looked for in the loaded library's own folder, then in each of
+  // searchFolders (the system and the Windows directory), as Windows searches them.
+  LibraryCheck(HostDrive& drive, std::vector<std::string> searchFolders, uint16_t machine);
+
+  // True when the library at windowsPath loads; otherwise *whyNot says why in plain
+  // words ("imports MSVCRT20.DLL, which is not on this machine").
+  bool Loads(const std::string& windowsPath, std::string* whyNot);
+
+ private:
+  bool Check(const std::string& windowsPath, int depth, std::string* whyNot);
+  bool CheckImports(const std::vector<std::string>& imports, int depth, std::string* whyNot);
+  std::string FindImport(const std::string& name);
+
+  HostDrive& drive_;
+  std::vector<std::string> searchFolders_;
+  uint16_t machine_;
+  std::vector<std::string> folders_;  // for one Loads call: own folder, then searchFolders_
+  std::set<std::string> seen_;        // host paths already checked in this call
+};
+
+// The bytes of a host file, at most limit of them; false when it cannot be read whole.
+bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes);
+
+}  // namespace korvane

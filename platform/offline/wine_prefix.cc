@@ -1,0 +1,247 @@
+// Wine prefixes on disk: detection, drives, registry files and views, facts.
+#include "platform/offline/wine_prefix.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/offline/wine_registry.h"
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+namespace {
+
+constexpr char kNtCurrentVersion[] = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr char kWow6432Node[] = "Wow6432Node";
+constexpr char kSharedClasses[] = "software\\classes\\wow6432node";
+constexpr char kMachineLinkPrefix[] = "\\registry\\machine\\";
+constexpr uint32_t kWineVfwVersion = 0x040003B6;  // VideoForWindowsVersion under wine64 8.0
+constexpr int kLinkDepthLimit = 16;  // as Wine's server: a loop of links resolves to nothing
+
+std::string Join(const std::string& path, const std::string& name) {
+  return path.empty() ? name : path + "\\" + name;
+}
+
+std::string Parent(const std::string& path) {
+  const size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::vector<std::string> SplitKeyPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::stringstream stream(path);
+  std::string part;
+  while (std::getline(stream, part, '\\')) {
+    if (!part.empty()) parts.push_back(part);
+  }
+  return parts;
+}
+
+bool ReadWhole(const std::string& path, std::string* bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream out;
+  out << in.rdbuf();
+  *bytes = out.str();
+  return !in.bad();
+}
+
+// "REGISTRY\\Machine" in current files, "\\Machine" in older ones.
+std::string RelativeRootName(std::string relativeTo) {
+  relativeTo = AsciiLower(relativeTo);
+  if (!relativeTo.empty() && relativeTo[0] == '\\') relativeTo.erase(0, 1);
+  if (relativeTo.compare(0, 9, "registry\\") == 0) relativeTo.erase(0, 9);
+  return relativeTo;
+}
+
+bool LoadOneFile(const std::string& path, RootKey root, const std::string& expectedRoot,
+                 MemoryRegistry* registry, WineRegistryHeader* header, std::string* error) {
+  std::string bytes;
+  if (!ReadWhole(path, &bytes)) {
+    *error = path + ": cannot be read";
+    return false;
+  }
+  if (const auto parseError = ParseWineRegistry(bytes, root, registry, header)) {
+    *error = parseError->line > 0
+                 ? path + ":" + std::to_string(parseError->line) + ": " + parseError->message
+                 : path + ": " + parseError->message;
+    return false;
+  }
+  const std::string name = RelativeRootName(header->relativeTo);
+  if (name.compare(0, expectedRoot.size(), expectedRoot) != 0) {
+    *error = path + ": holds the keys of \"" + header->relativeTo + "\", not of " +
+             (expectedRoot == "machine" ? "the machine" : "a user");
+    return false;
+  }
+  return true;
+}
+
+// The narrowed text of a string value up to its first zero byte.
+std::string Text(const MemoryRegistry::Key* key, const std::string& name) {
+  const MemoryRegistry::Value* value =
+      key == nullptr ? nullptr : MemoryRegistry::FindValue(key, name);
+  if (value == nullptr) return std::string();
+  std::string text(value->data.begin(), value->data.end());
+  return text.substr(0, text.find('\0'));
+}
+
+uint32_t LeadingNumber(const std::string& text, size_t* pos) {
+  uint64_t n = 0;
+  for (; *pos < text.size() && text[*pos] >= '0' && text[*pos] <= '9'; ++*pos) {
+    n = n * 10 + static_cast<uint64_t>(text[*pos] - '0');
+    if (n > 0xFFFFFFFFu) n = 0xFFFFFFFFu;
+  }
+  return static_cast<uint32_t>(n);
+}
+
+}  // namespace
+
+bool IsWinePrefix(const std::string& dir) {
+  std::error_code ignored;
+  return fs::is_regular_file(fs::path(dir) / "system.reg", ignored) &&
+         fs::is_directory(fs::path(dir) / "drive_c", ignored);
+}
+
+std::map<char, std::string> ReadDosDevices(const std::string& prefixDir) {
+  std::map<char, std::string> drives;
+  const fs::path devices = fs::path(prefixDir) / "dosdevices";
+  std::error_code error;
+  if (!fs::is_directory(devices, error)) {
+    drives['C'] = (fs::path(prefixDir) / "drive_c").string();
+    return drives;
+  }
+  for (fs::directory_iterator it(devices, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != 2 || name[1] != ':') continue;
+    const char letter = static_cast<char>(name[0] & ~0x20);
+    if (letter < 'A' || letter > 'Z') continue;
+    std::error_code ignored;
+    if (!fs::is_directory(it->path(), ignored)) continue;  // a dangling link, or a device
+    fs::path target =
+        fs::is_symlink(it->path(), ignored) ? fs::read_symlink(it->path(), ignored) : it->path();
+    if (target.is_relative()) target = devices / target;
+    drives[letter] = target.lexically_normal().string();
+  }
+  return drives;
+}
+
+bool LoadWineRegistry(const std::string& prefixDir, MemoryRegistry* registry, bool* is64,
+                      std::string* error) {
+  const fs::path dir(prefixDir);
+  WineRegistryHeader machine;
+  if (!LoadOneFile((dir / "system.reg").string(), RootKey::kLocalMachine, "machine", registry,
+                   &machine, error)) {
+    return false;
+  }
+  *is64 = machine.arch == "win64";
+  registry->ShareClassesRoot();
+  std::error_code ignored;
+  for (const char* name : {"user.reg", "userdef.reg"}) {
+    const std::string path = (dir / name).string();
+    if (!fs::exists(path, ignored)) continue;
+    WineRegistryHeader user;
+    return LoadOneFile(path, RootKey::kCurrentUser, "user\\", registry, &user, error);
+  }
+  return true;
+}
+
+bool WineRegistryView::Exists(RootKey root, const std::string& path) const {
+  return registry_.FindKey(root, path) != nullptr;
+}
+
+// A 32-bit program that reaches a key with a Wow6432Node subkey goes on inside it,
+// unless the next name asks for Wow6432Node itself.
+std::string WineRegistryView::PassWow64(RootKey root, const std::string& path,
+                                        const std::string& next) const {
+  if (view_ != WineView::k32 || EqualsIgnoringCase(next, kWow6432Node)) return path;
+  const std::string redirected = Join(path, kWow6432Node);
+  return Exists(root, redirected) ? redirected : path;
+}
+
+std::optional<std::string> WineRegistryView::FollowLinks(RootKey root,
+                                                         const std::string& path) const {
+  std::string current = path;
+  for (int depth = 0; depth <= kLinkDepthLimit; ++depth) {
+    const MemoryRegistry::Key* key = registry_.FindKey(root, current);
+    const MemoryRegistry::Value* link =
+        key == nullptr ? nullptr : MemoryRegistry::FindValue(key, kSymbolicLinkValue);
+    if (link == nullptr || link->type != kRegLink) return current;
+    std::string target;  // UTF-16LE; key names here are ASCII
+    for (size_t i = 0; i + 1 < link->data.size(); i += 2) {
+      target += static_cast<char>(link->data[i + 1] == 0 ? link->data[i] : '?');
+    }
+    const std::string lower = AsciiLower(target);
+    const size_t prefix = sizeof kMachineLinkPrefix - 1;
+    if (root != RootKey::kLocalMachine || lower.compare(0, prefix, kMachineLinkPrefix) != 0) {
+      return std::nullopt;
+    }
+    current = target.substr(prefix);
+    if (!Exists(root, current)) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::pair<RootKey, std::string>> WineRegistryView::Resolve(
+    RootKey root, const std::string& path) const {
+  std::string current;
+  if (root == RootKey::kClassesRoot) {
+    root = RootKey::kLocalMachine;
+    current = "Software\\Classes";
+  }
+  const std::vector<std::string> names = SplitKeyPath(path);
+  if (!names.empty()) current = PassWow64(root, current, names[0]);
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string next = Join(current, names[i]);
+    if (!Exists(root, next) && view_ == WineView::k32 && root == RootKey::kLocalMachine &&
+        AsciiLower(current) == kSharedClasses) {
+      next = Join(Parent(current), names[i]);  // shared with the 64-bit classes
+    }
+    if (!Exists(root, next)) return std::nullopt;
+    current = next;
+    if (i + 1 < names.size()) current = PassWow64(root, current, names[i + 1]);
+    const auto followed = FollowLinks(root, current);
+    if (!followed) return std::nullopt;
+    current = *followed;
+  }
+  if (!names.empty()) current = PassWow64(root, current, std::string());
+  const auto followed = FollowLinks(root, current);
+  if (!followed) return std::nullopt;
+  return std::make_pair(root, *followed);
+}
+
+WinePrefixFacts DeriveWinePrefixFacts(const MemoryRegistry& registry, bool prefixIs64,
+                                      WineView view) {
+  WinePrefixFacts facts;
+  facts.windowsDirectory = "C:\\windows";
+  facts.systemDirectory =
+      prefixIs64 && view == WineView::k32 ? "C:\\windows\\syswow64" : "C:\\windows\\system32";
+  // Wine keeps one version for both views, in the 64-bit key.
+  const MemoryRegistry::Key* key = registry.FindKey(RootKey::kLocalMachine, kNtCurrentVersion);
+  const std::string version = Text(key, "CurrentVersion");
+  size_t pos = 0;
+  facts.version.major = LeadingNumber(version, &pos);
+  if (pos < version.size() && version[pos] == '.') ++pos;
+  facts.version.minor = LeadingNumber(version, &pos);
+  std::string build = Text(key, "CurrentBuildNumber");
+  if (build.empty()) build = Text(key, "CurrentBuild");
+  pos = 0;
+  facts.version.build = LeadingNumber(build, &pos);
+  facts.version.platformId = kPlatformWinNt;
+  facts.version.servicePack = Text(key, "CSDVersion").substr(0, 127);
+  facts.vfwVersion = kWineVfwVersion;
+  return facts;
+}
+
+bool IsWineBuiltinDll(const std::string& headBytes) {
+  constexpr size_t kStubStart = 0x40;
+  if (headBytes.size() < kStubStart || headBytes.compare(0, 2, "MZ") != 0) return false;
+  for (const char* marker : {"Wine builtin DLL", "Wine placeholder DLL"}) {
+    if (headBytes.compare(kStubStart, std::strlen(marker), marker) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace korvane
