@@ -15,14 +15,19 @@ namespace korvane {
 
 std::FILE* OpenReadStream(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
 
+std::FILE* OpenDiskFile(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
 #else
 
-std::FILE* OpenReadStream(const std::string& path) {
+namespace {
+
+std::FILE* Open(const std::string& path, bool regularFileOnly) {
   // Without O_NONBLOCK, opening a pipe waits for a writer, possibly for ever.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+      (regularFileOnly && !S_ISREG(info.st_mode))) {
     // POSIX opens a folder for reading; Windows does not, and its "size" means nothing.
     close(fd);
     errno = EISDIR;
@@ -35,6 +40,12 @@ std::FILE* OpenReadStream(const std::string& path) {
   if (stream == nullptr) close(fd);
   return stream;
 }
+
+}  // namespace
+
+std::FILE* OpenReadStream(const std::string& path) { return Open(path, false); }
+
+std::FILE* OpenDiskFile(const std::string& path) { return Open(path, true); }
 
 #endif
 

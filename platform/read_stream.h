@@ -11,4 +11,8 @@ namespace korvane {
 // writer comes. Null when the path cannot be opened; the caller fcloses the stream.
 std::FILE* OpenReadStream(const std::string& path);
 
+// The same for a file on the disk of a described machine, which holds files and folders
+// only: anything else (a pipe, a device) cannot be opened either.
+std::FILE* OpenDiskFile(const std::string& path);
+
 }  // namespace korvane

@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <random>
 
 #include "avi/avi_dump.h"
+#include "platform/offline/offline_system.h"
 #include "tests/diag_fixture.h"
+#include "tests/machine_builder.h"
 #include "tests/test_support.h"
 
 namespace korvane::test {
@@ -384,6 +388,98 @@ TEST(FullDiskTest, SavingTellsTheCallerButShowsNothing) {
   EXPECT_TRUE(window.messages.empty());
   EXPECT_EQ(window.lines.size(), 200u);
   SetMainWindow(nullptr);
+}
+
+// ---- a described machine that is hostile -------------------------------------------------
+
+TEST(HostileMachineTest, PipesOnTheMachineDiskAreNeitherWaitedForNorRead) {
+  MachineFolder machine;
+  machine.File("WINDOWS/SYSTEM/real.dll", "MZ");
+  ASSERT_EQ(mkfifo((machine.path() + "/c/WINDOWS/SYSTEM/pipe.dll").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((machine.path() + "/c/WINDOWS/system.ini").c_str(), 0600), 0);
+  const std::string run =
+      "timeout 20 " + CliRun("run --explain --machine " + ShellQuote(machine.path()) + " --tests ");
+  auto r = RunCommand(run + "systemIni");
+  ASSERT_NE(r.exitCode, 124) << "korvane run waited for a writer of system.ini";
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const Lines out = SplitLines(r.out);
+  EXPECT_EQ(std::count(out.begin(), out.end(), "can't open C:\\WINDOWS\\system.ini"), 3);
+
+  // A pipe named as a driver: found by the search, and it does not load.
+  std::filesystem::remove(machine.path() + "/c/WINDOWS/system.ini");
+  machine.File("WINDOWS/system.ini", "[drivers32]\r\nvidc.pipe=pipe.dll\r\n");
+  r = RunCommand(run + "systemIni,loadDll");
+  ASSERT_NE(r.exitCode, 124) << "korvane run waited for a writer of a driver";
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::string probe = "C:\\WINDOWS\\SYSTEM\\pipe.dll 0x";
+  const Lines probed = SplitLines(r.out);
+  EXPECT_TRUE(std::any_of(probed.begin(), probed.end(), [&](const std::string& line) {
+    return line.rfind(probe, 0) == 0 && line.find("Failed to load") != std::string::npos;
+  })) << r.out;
+
+  std::filesystem::remove(machine.path() + "/registry.reg");
+  ASSERT_EQ(mkfifo((machine.path() + "/registry.reg").c_str(), 0600), 0);
+  r = RunCommand(run + "none");
+  ASSERT_NE(r.exitCode, 124) << "korvane run waited for a writer of registry.reg";
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("registry.reg: cannot be read"), std::string::npos) << r.err;
+}
+
+TEST(HostileMachineTest, ARegistryExportFullOfBinaryJunkIsRefusedWithItsLine) {
+  std::mt19937 random(20240601);
+  std::string junk(256 * 1024, '\0');
+  for (char& c : junk) c = static_cast<char>(random());
+  for (const std::string& head :
+       {std::string(), std::string("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n")}) {
+    MachineFolder machine;
+    machine.RawRegistry(head + junk);
+    std::string error;
+    EXPECT_EQ(OfflineSystem::Open(machine.path(), &error), nullptr);
+    EXPECT_EQ(error.rfind(machine.path() + "/registry.reg:", 0), 0u) << error.substr(0, 200);
+    const auto r = RunCommand(CliRun("run --machine " + ShellQuote(machine.path())));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("korvane run: " + machine.path() + "/registry.reg:", 0), 0u)
+        << r.err.substr(0, 200);
+  }
+}
+
+TEST(HostileMachineTest, AMachineFolderRemovedAfterListingIsReportedAsMissing) {
+  auto machine = std::make_unique<MachineFolder>();
+  machine->File("WINDOWS/system.ini", "[drivers32]\r\nvidc.x=x.dll\r\n");
+  machine->File("WINDOWS/SYSTEM/x.dll", "MZ");
+  machine->File("WINDOWS/SYSTEM/msvcrt.dll", "MZ");
+  machine->Registry(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32]\r\n"
+      "\"vidc.y\"=\"x.dll\"\r\n");
+  machine->MachineIni("[machine]\r\nPlatform=1\r\nSystemDirectory=C:\\WINDOWS\\SYSTEM\r\n");
+  std::string error;
+  std::unique_ptr<OfflineSystem> system = OfflineSystem::Open(machine->path(), &error);
+  ASSERT_NE(system, nullptr) << error;
+  // The listings of drive C: are read and kept, then the whole folder goes.
+  ASSERT_NE(system->FindFirstFileA("C:\\WINDOWS\\SYSTEM\\*.*"), nullptr);
+  machine.reset();
+
+  ReportLines window;
+  SetMainWindow(&window);
+  TestOptions options;
+  options.ntTests = 1;
+  RunDiagnostics(*system, window, options);
+  SetMainWindow(nullptr);
+  const Lines& out = window.lines;
+  // Three sections listed and one loaded.
+  EXPECT_EQ(std::count(out.begin(), out.end(), "can't open C:\\WINDOWS\\system.ini"), 4);
+  auto has = [&](const std::string& line) {
+    return std::find(out.begin(), out.end(), line) != out.end();
+  };
+  EXPECT_TRUE(has("C:\\WINDOWS\\SYSTEM\\msvc*.* Not found"));
+  EXPECT_TRUE(has("C:\\WINDOWS\\SYSTEM\\x.dll Not found"));
+  // Whatever a listing kept, nothing that is gone is shown as found or loaded.
+  for (const std::string& line : out) {
+    EXPECT_EQ(line.find("Loaded Ok"), std::string::npos) << line;
+    EXPECT_EQ(line.find("Failed to load"), std::string::npos) << line;
+  }
+  EXPECT_EQ(system->LoadedLibraryCount(), 0u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/offline/pe_image.h"
+#include "platform/read_stream.h"
 
 namespace korvane {
 namespace {
@@ -22,7 +23,7 @@ std::string FolderOf(const std::string& windowsPath) {
 }  // namespace
 
 bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes) {
-  std::FILE* file = std::fopen(hostPath.c_str(), "rb");
+  std::FILE* file = OpenDiskFile(hostPath);
   if (file == nullptr) return false;
   bytes->clear();
   char buffer[1 << 16];
