@@ -10,6 +10,7 @@ constexpr int kExitUsage = 2;
 
 int DumpCommand(int argc, char** argv);
 int RunCommand(int argc, char** argv);
+int CheckCommand(int argc, char** argv);
 
 const char* ProgramVersion();
 

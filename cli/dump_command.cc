@@ -34,8 +34,7 @@ int DumpToReportFile(const std::vector<std::string>& files, const std::string& r
   const SaveResult saved = SaveReport(window, reportPath, window.LineCount());
   SetMainWindow(nullptr);
   if (saved == SaveResult::kIncomplete) {
-    std::fprintf(stderr, "korvane dump: %s is incomplete: writing it failed\n",
-                 reportPath.c_str());
+    std::fprintf(stderr, "korvane dump: %s is incomplete: writing it failed\n", reportPath.c_str());
   }
   return window.errors == 0 && saved == SaveResult::kSaved ? kExitOk : kExitFindings;
 }

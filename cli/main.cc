@@ -16,6 +16,7 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"dump", "show the head of AVI files: hex dump, RIFF checks, codec by FourCC", DumpCommand},
     {"run", "run the diagnostics once on a Windows machine and print the report", RunCommand},
+    {"check", "tell which decoders AVI files need and whether the machine has them", CheckCommand},
 };
 
 void PrintUsage(std::FILE* out) {

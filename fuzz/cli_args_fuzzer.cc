@@ -27,6 +27,7 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {korvane::DumpCommand},
     {korvane::RunCommand},
+    {korvane::CheckCommand},
 };
 constexpr size_t kSubcommandCount = sizeof kSubcommands / sizeof kSubcommands[0];
 constexpr size_t kMaxArguments = 16;

@@ -6,6 +6,7 @@ out=${1:?usage: make-fuzz-seeds.sh OUTDIR}
 here=$(cd "$(dirname "$0")" && pwd)
 
 mkdir -p "$out/fuzz_format" "$out/fuzz_avi_dump"
+mkdir -p "$out/fuzz_riff_walk"
 
 # Formats the program uses, each after an argument-kind byte (bit n: argument n is text).
 i=0
@@ -94,3 +95,16 @@ args '\x01--machine\0m\0--tests\0systemIni,loadDll,ntTests\0--explain\0-o\0r.txt
 args '\x01--machine\0d' run-empty-folder
 args '\x01--machine\0a.avi\0--tests\0none' run-file-as-machine
 args '\x01--tests\0bogus' run-no-machine
+
+# The RIFF walk: files with several streams and formats, and cut ones.
+"$here/make-codec-avis.sh" "$out/codec-avis" >/dev/null
+for name in v-cinepak v-msvideo1 a-mp3 a-pcm-extensible; do
+  [ -f "$out/codec-avis/$name.avi" ] && cp "$out/codec-avis/$name.avi" "$out/fuzz_riff_walk/"
+done
+[ -f "$out/codec-avis/a-adpcm-ms.avi" ] && head -c 300 "$out/codec-avis/a-adpcm-ms.avi" > "$out/fuzz_riff_walk/cut300"
+printf 'RIFF\x00\x00\x00\x00AVI LIST\x04\x00\x00\x00hdrl' > "$out/fuzz_riff_walk/unfinished"
+rm -rf "$out/codec-avis"
+
+# korvane check (subcommand 2) on the scratch files and machine.
+args '\x02--machine\0m\0a.avi\0e\0d\0p' check-files
+args '\x02--json\0--machine\0m\0a.avi' check-json

@@ -9,7 +9,7 @@ namespace {
 using Key = MemoryRegistry::Key;
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kSlowdown = 4;  // instrumented Debug build
+constexpr int kSlowdown = 10;  // instrumented Debug build, often on a loaded machine
 #else
 constexpr int kSlowdown = 1;
 #endif

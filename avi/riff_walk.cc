@@ -1,0 +1,409 @@
+// Walks the RIFF chunks of an AVI file, one function per list type.
+#include "avi/riff_walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/format.h"
+
+namespace korvane {
+namespace {
+
+constexpr uint32_t Tag(const char (&s)[5]) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(s[0])) |
+         static_cast<uint32_t>(static_cast<unsigned char>(s[1])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(s[2])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(s[3])) << 24;
+}
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The leading bytes of a chunk body that a header chunk's fields live in.
+constexpr size_t kMaxFieldBytes = 64;
+
+struct Chunk {
+  uint32_t id = 0;
+  uint64_t offset = 0;     // of its header
+  uint64_t bodyStart = 0;  // offset + 8
+  uint64_t bodyEnd = 0;    // clipped to the parent
+  uint32_t declaredSize = 0;
+  bool clipped = false;  // declared more than its parent holds
+  uint64_t bodySize() const { return bodyEnd - bodyStart; }
+};
+
+struct Walker {
+  ByteSource& source;
+  WalkLimits limits;
+  AviWalk& out;
+  uint64_t bytesRead = 0;
+  int chunksSeen = 0;
+  bool stopped = false;  // a budget ran out: the walk ends everywhere
+
+  void Problem(const std::string& text) { out.problems.push_back(text); }
+
+  bool Read(uint64_t offset, uint8_t* buffer, size_t n) {
+    if (stopped) return false;
+    if (n > limits.byteBudget - std::min(bytesRead, limits.byteBudget)) {
+      Stop("stopped reading: the header is larger than a sound AVI header can be");
+      return false;
+    }
+    bytesRead += n;
+    return source.ReadAt(offset, buffer, n);
+  }
+
+  void Stop(const std::string& why) {
+    if (!stopped) Problem(why);
+    stopped = true;
+  }
+
+  // Reads the chunk header at cur inside [cur, end). False when there is no whole header
+  // there (the caller's loop ends) or a budget ran out.
+  bool NextChunk(uint64_t cur, uint64_t end, const char* where, Chunk* chunk) {
+    if (stopped) return false;
+    if (end - cur < 8) {
+      Problem(Format("%d stray bytes at offset %I64u at the end of %s", static_cast<int>(end - cur),
+                     cur, where));
+      return false;
+    }
+    if (++chunksSeen > limits.chunkBudget) {
+      Stop("stopped reading: too many chunks in the header");
+      return false;
+    }
+    uint8_t header[8];
+    if (!Read(cur, header, sizeof header)) {
+      if (!stopped) Problem(Format("can't read the chunk header at offset %I64u", cur));
+      return false;
+    }
+    chunk->id = Le32(header);
+    chunk->declaredSize = Le32(header + 4);
+    chunk->offset = cur;
+    chunk->bodyStart = cur + 8;
+    const uint64_t room = end - chunk->bodyStart;
+    chunk->clipped = chunk->declaredSize > room;
+    chunk->bodyEnd = chunk->clipped ? end : chunk->bodyStart + chunk->declaredSize;
+    if (chunk->clipped) {
+      Problem(Format("chunk '%s' at offset %I64u declares %u bytes, only %I64u are there",
+                     FourCCText(chunk->id), cur, chunk->declaredSize, room));
+      if (end == out.fileSize) out.truncated = true;
+    }
+    return true;
+  }
+
+  // Where the chunk after this one starts: past its body and its pad byte.
+  static uint64_t After(const Chunk& chunk, uint64_t end) {
+    if (chunk.clipped) return end;
+    const uint64_t padded = chunk.bodyEnd + (chunk.declaredSize & 1);
+    return std::min(padded, end);
+  }
+
+  // The leading bytes of a chunk's body, at most kMaxFieldBytes.
+  size_t ReadFields(const Chunk& chunk, uint8_t* fields) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.bodySize(), kMaxFieldBytes));
+    if (n == 0) return 0;
+    return Read(chunk.bodyStart, fields, n) ? n : 0;
+  }
+
+  // A LIST's type, or 0 when the list is too short to have one.
+  uint32_t ListType(const Chunk& chunk) {
+    uint8_t type[4];
+    if (chunk.bodySize() < 4 || !Read(chunk.bodyStart, type, 4)) {
+      Problem(Format("LIST at offset %I64u has no list type", chunk.offset));
+      return 0;
+    }
+    return Le32(type);
+  }
+
+  void WalkFile();
+  void WalkTopLevel(uint64_t start, uint64_t end);
+  void WalkExtendedRiffs(uint64_t cur);
+  void WalkHeaderList(uint64_t start, uint64_t end);
+  void ReadMainHeader(const Chunk& chunk);
+  void WalkOpenDml(uint64_t start, uint64_t end);
+  void WalkStreamList(uint64_t start, uint64_t end);
+  void ReadStreamHeader(const Chunk& chunk, AviStream* stream);
+  void ReadStreamName(const Chunk& chunk, AviStream* stream);
+  void CheckSummary();
+};
+
+void Walker::WalkFile() {
+  out.fileSize = source.Size();
+  uint8_t header[12];
+  if (out.fileSize < sizeof header || !Read(0, header, sizeof header)) {
+    Problem("the file is too short to hold a RIFF header");
+    return;
+  }
+  out.isRiff = Le32(header) == Tag("RIFF");
+  out.formType = Le32(header + 8);
+  if (!out.isRiff) {
+    Problem("the file does not start with 'RIFF'");
+    return;
+  }
+  out.isAvi = out.formType == Tag("AVI ");
+  if (!out.isAvi) {
+    Problem(Format("RIFF form '%s' is not 'AVI '", FourCCText(out.formType)));
+    return;
+  }
+  uint32_t declared = Le32(header + 4);
+  uint64_t end = 8 + uint64_t{declared};
+  if (declared < 4) {
+    // A writer that never came back to fill in the size: what the file holds is all there is.
+    Problem(Format("the RIFF header declares %u bytes; reading the whole file instead", declared));
+    end = out.fileSize;
+  } else if (end > out.fileSize) {
+    out.truncated = true;
+    Problem(
+        Format("the RIFF header declares %I64u bytes, the file holds %I64u: the file is cut short",
+               end, out.fileSize));
+    end = out.fileSize;
+  }
+  WalkTopLevel(12, end);
+  if (end < out.fileSize) WalkExtendedRiffs(end + (declared & 1));
+  CheckSummary();
+}
+
+void Walker::WalkTopLevel(uint64_t cur, uint64_t end) {
+  Chunk chunk;
+  while (cur < end && NextChunk(cur, end, "the RIFF form", &chunk)) {
+    if (chunk.id == Tag("LIST")) {
+      const uint32_t type = ListType(chunk);
+      if (type == Tag("hdrl") && !out.hasHeaderList) {
+        out.hasHeaderList = true;
+        WalkHeaderList(chunk.bodyStart + 4, chunk.bodyEnd);
+      } else if (type == Tag("hdrl")) {
+        Problem(Format("a second 'hdrl' list at offset %I64u is ignored", chunk.offset));
+      } else if (type == Tag("movi")) {
+        out.hasMovi = true;
+      }
+    } else if (chunk.id == Tag("idx1")) {
+      out.hasIdx1 = true;
+    }
+    cur = After(chunk, end);
+  }
+}
+
+// OpenDML files go on past the first RIFF form in RIFF 'AVIX' forms of more frames.
+void Walker::WalkExtendedRiffs(uint64_t cur) {
+  const uint64_t end = out.fileSize;
+  Chunk chunk;
+  while (cur < end && NextChunk(cur, end, "the file", &chunk)) {
+    uint8_t form[4];
+    const bool isAvix = chunk.id == Tag("RIFF") && chunk.bodySize() >= 4 &&
+                        Read(chunk.bodyStart, form, 4) && Le32(form) == Tag("AVIX");
+    if (!isAvix) {
+      if (chunk.id != Tag("JUNK")) {
+        Problem(Format("chunk '%s' at offset %I64u follows the RIFF form", FourCCText(chunk.id),
+                       chunk.offset));
+      }
+    } else {
+      ++out.extendedRiffs;
+    }
+    cur = After(chunk, end);
+  }
+}
+
+void Walker::WalkHeaderList(uint64_t cur, uint64_t end) {
+  Chunk chunk;
+  while (cur < end && NextChunk(cur, end, "the 'hdrl' list", &chunk)) {
+    if (chunk.id == Tag("avih")) {
+      ReadMainHeader(chunk);
+    } else if (chunk.id == Tag("LIST")) {
+      const uint32_t type = ListType(chunk);
+      if (type == Tag("strl")) WalkStreamList(chunk.bodyStart + 4, chunk.bodyEnd);
+      if (type == Tag("odml")) WalkOpenDml(chunk.bodyStart + 4, chunk.bodyEnd);
+    }
+    cur = After(chunk, end);
+  }
+}
+
+void Walker::ReadMainHeader(const Chunk& chunk) {
+  uint8_t f[kMaxFieldBytes];
+  const size_t n = ReadFields(chunk, f);
+  if (n < 40) {
+    Problem(Format("the main header 'avih' is %I64u bytes, too short", chunk.bodySize()));
+    return;
+  }
+  out.hasMainHeader = true;
+  out.totalFrames = Le32(f + 16);
+  out.declaredStreams = Le32(f + 24);
+  out.width = Le32(f + 32);
+  out.height = Le32(f + 36);
+}
+
+void Walker::WalkOpenDml(uint64_t cur, uint64_t end) {
+  out.hasOpenDml = true;
+  Chunk chunk;
+  while (cur < end && NextChunk(cur, end, "the 'odml' list", &chunk)) {
+    uint8_t f[kMaxFieldBytes];
+    if (chunk.id == Tag("dmlh") && ReadFields(chunk, f) >= 4) out.openDmlFrames = Le32(f);
+    cur = After(chunk, end);
+  }
+}
+
+// BITMAPINFOHEADER: at least the 20 bytes up to biCompression, unless type-1 DV.
+void ReadVideoFormat(const uint8_t* f, AviStream* stream) {
+  stream->hasFormat = true;
+  if (stream->type == kStreamInterleaved) {
+    // Type-1 DV carries a DVINFO here; its codec is the stream handler.
+    stream->compression = stream->handler;
+    return;
+  }
+  stream->width = static_cast<int32_t>(Le32(f + 4));
+  stream->height = static_cast<int32_t>(Le32(f + 8));
+  stream->bitCount = Le16(f + 14);
+  stream->compression = Le32(f + 16);
+}
+
+// KSDATAFORMAT_SUBTYPE_PCM and its kin: the format tag in the first two bytes, then this.
+constexpr uint8_t kTagGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                      0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+std::string GuidText(const uint8_t* g) {
+  return Format("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", Le32(g), Le16(g + 4),
+                Le16(g + 6), g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]);
+}
+
+void ReadAudioFormat(const uint8_t* f, size_t n, AviStream* stream) {
+  if (n < 2) return;
+  stream->hasFormat = true;
+  stream->formatTag = Le16(f);
+  if (n >= 16) {
+    stream->channels = Le16(f + 2);
+    stream->samplesPerSec = Le32(f + 4);
+    stream->bitsPerSample = Le16(f + 14);
+  }
+  // WAVEFORMATEXTENSIBLE: cbSize of 22 or more, then valid bits, channel mask, GUID.
+  if (stream->formatTag == kWaveFormatExtensible && n >= 40 && Le16(f + 16) >= 22) {
+    const uint8_t* guid = f + 24;
+    stream->subFormatGuid = GuidText(guid);
+    stream->subFormatIsTag = Le16(guid + 2) == 0 && std::memcmp(guid + 2, kTagGuidTail, 14) == 0;
+    if (stream->subFormatIsTag) stream->subFormatTag = Le16(guid);
+  }
+}
+
+void Walker::WalkStreamList(uint64_t cur, uint64_t end) {
+  AviStream stream;
+  uint8_t format[kMaxFieldBytes];
+  size_t formatBytes = 0;
+  bool sawFormat = false;
+  Chunk chunk;
+  while (cur < end && NextChunk(cur, end, "an 'strl' list", &chunk)) {
+    if (chunk.id == Tag("strh")) {
+      ReadStreamHeader(chunk, &stream);
+    } else if (chunk.id == Tag("strf")) {
+      // Kept until the list ends: its meaning depends on the stream type.
+      formatBytes = ReadFields(chunk, format);
+      sawFormat = true;
+    } else if (chunk.id == Tag("indx")) {
+      stream.hasSuperIndex = true;
+    } else if (chunk.id == Tag("strn")) {
+      ReadStreamName(chunk, &stream);
+    }
+    cur = After(chunk, end);
+  }
+  const int index = static_cast<int>(out.streams.size());
+  if (!stream.hasHeader) Problem(Format("stream %d has no stream header 'strh'", index));
+  if (!sawFormat) Problem(Format("stream %d has no format 'strf'", index));
+  if (sawFormat && stream.isVideo()) {
+    if (stream.type != kStreamInterleaved && formatBytes < 20) {
+      Problem(Format("stream %d: its video format is %d bytes, too short", index,
+                     static_cast<int>(formatBytes)));
+    } else {
+      ReadVideoFormat(format, &stream);
+    }
+  } else if (sawFormat && stream.isAudio()) {
+    if (formatBytes < 2) {
+      Problem(Format("stream %d: its audio format is %d bytes, too short", index,
+                     static_cast<int>(formatBytes)));
+    }
+    ReadAudioFormat(format, formatBytes, &stream);
+  }
+  out.streams.push_back(stream);
+}
+
+void Walker::ReadStreamHeader(const Chunk& chunk, AviStream* stream) {
+  uint8_t f[kMaxFieldBytes];
+  if (ReadFields(chunk, f) < 8) {
+    Problem(
+        Format("stream %d: its header 'strh' is too short", static_cast<int>(out.streams.size())));
+    return;
+  }
+  stream->hasHeader = true;
+  stream->type = Le32(f);
+  stream->handler = Le32(f + 4);
+}
+
+void Walker::ReadStreamName(const Chunk& chunk, AviStream* stream) {
+  uint8_t f[kMaxFieldBytes];
+  const size_t n = ReadFields(chunk, f);
+  const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(f, 0, n));
+  stream->name.assign(reinterpret_cast<const char*>(f), zero ? zero - f : n);
+}
+
+void Walker::CheckSummary() {
+  if (stopped) return;
+  if (!out.hasHeaderList) Problem("there is no header list 'hdrl'");
+  if (out.hasHeaderList && !out.hasMainHeader) Problem("there is no main header 'avih'");
+  if (out.hasMainHeader && out.declaredStreams != out.streams.size()) {
+    Problem(Format("the main header declares %u streams, the file describes %d",
+                   out.declaredStreams, static_cast<int>(out.streams.size())));
+  }
+  if (!out.hasMovi) Problem("there is no 'movi' list: the file holds no frames");
+  const bool superIndex = std::any_of(out.streams.begin(), out.streams.end(),
+                                      [](const AviStream& s) { return s.hasSuperIndex; });
+  if (out.hasMovi && !out.hasIdx1 && !superIndex) {
+    Problem("there is no index ('idx1' or OpenDML 'indx'): players must scan the file to seek");
+  }
+}
+
+}  // namespace
+
+bool MemoryByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t n) {
+  if (offset > size_ || n > size_ - offset) return false;
+  std::memcpy(out, data_ + offset, n);
+  return true;
+}
+
+FileByteSource::FileByteSource(std::FILE* file) : file_(file) {
+#ifdef _WIN32
+  if (_fseeki64(file_, 0, SEEK_END) == 0) {
+    const int64_t size = _ftelli64(file_);
+#else
+  if (fseeko(file_, 0, SEEK_END) == 0) {
+    const int64_t size = ftello(file_);
+#endif
+    size_ = size < 0 ? 0 : static_cast<uint64_t>(size);
+  }
+}
+
+bool FileByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t n) {
+  if (offset > size_ || n > size_ - offset) return false;
+#ifdef _WIN32
+  if (_fseeki64(file_, static_cast<int64_t>(offset), SEEK_SET) != 0) return false;
+#else
+  if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+#endif
+  return std::fread(out, 1, n, file_) == n;
+}
+
+AviWalk WalkAvi(ByteSource& source, const WalkLimits& limits) {
+  AviWalk walk;
+  Walker walker{source, limits, walk};
+  walker.WalkFile();
+  return walk;
+}
+
+std::string FourCCText(uint32_t fourcc) {
+  std::string text;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const unsigned char c = static_cast<unsigned char>(fourcc >> shift);
+    if (c < 0x20 || c > 0x7E) return Format("0x%08X", fourcc);
+    text += static_cast<char>(c);
+  }
+  return text;
+}
+
+}  // namespace korvane

@@ -1,0 +1,165 @@
+// korvane check's findings as lines and as JSON, on files and machines built here.
+#include "cli/check_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "cli/json_writer.h"
+#include "tests/check_fake_machine.h"
+#include "tests/riff_builder.h"
+#include "tests/test_support.h"
+
+namespace korvane {
+namespace {
+
+using test::FakeMachine;
+
+TEST(JsonQuoteTest, EscapesWhatJsonForbidsAndKeepsValidUtf8) {
+  EXPECT_EQ(JsonQuote("plain.avi"), "\"plain.avi\"");
+  EXPECT_EQ(JsonQuote("C:\\A \"B\""), "\"C:\\\\A \\\"B\\\"\"");
+  EXPECT_EQ(JsonQuote("a\nb\rc\td"), "\"a\\nb\\rc\\td\"");
+  EXPECT_EQ(JsonQuote(std::string("\x01\x1f\x7f\0z", 5)), "\"\\u0001\\u001f\\u007f\\u0000z\"");
+  EXPECT_EQ(JsonQuote("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5"),
+            "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5\"");
+  // 8-bit ANSI text: each byte that is not part of valid UTF-8 stands for itself.
+  EXPECT_EQ(JsonQuote("caf\xE9.avi"), "\"caf\\u00e9.avi\"");
+  EXPECT_EQ(JsonQuote("\xC3"), "\"\\u00c3\"");                                   // cut short
+  EXPECT_EQ(JsonQuote("\xC0\x80"), "\"\\u00c0\\u0080\"");                        // overlong
+  EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");             // surrogate
+  EXPECT_EQ(JsonQuote("\xF4\x90\x80\x80"), "\"\\u00f4\\u0090\\u0080\\u0080\"");  // too high
+}
+
+TEST(JsonWriterTest, NestsWithCommasAndIndentation) {
+  JsonWriter json;
+  json.BeginObject();
+  json.Key("a");
+  json.Number(-1);
+  json.Key("list");
+  json.BeginArray();
+  json.Bool(true);
+  json.Null();
+  json.BeginObject();
+  json.EndObject();
+  json.EndArray();
+  json.Key("empty");
+  json.StringArray({});
+  json.EndObject();
+  EXPECT_EQ(json.text(),
+            "{\n  \"a\": -1,\n  \"list\": [\n    true,\n    null,\n    {}\n  ],\n"
+            "  \"empty\": []\n}\n");
+}
+
+class CheckReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine.SetSystemIni("[drivers32]\r\nvidc.cvid=iccvid.dll\r\nvidc.IV50=ir50_32.dll\r\n");
+    machine.AddLibrary("iccvid.dll");
+  }
+  CheckedMachine Facts() { return ReadCheckedMachine(machine, "the test machine"); }
+  FileCheck CheckFile(const std::string& name, const std::string& bytes) {
+    return CheckAviFile(machine, Facts().drivers, scratch.Write(name, bytes));
+  }
+
+  FakeMachine machine;
+  test::ScratchDir scratch;
+};
+
+TEST_F(CheckReportTest, LinesTellEachStreamAndEndWithTheVerdict) {
+  const std::string avi = test::Avi({test::VideoStream("cvid"), test::AudioStream(0x0002),
+                                     test::VideoStream("IV50"), test::AudioStream(0x0001)});
+  std::vector<FileCheck> files{CheckFile("a.avi", avi)};
+  EXPECT_FALSE(files[0].playable);
+  const std::string p = files[0].path;
+  EXPECT_EQ(CheckLines(Facts(), files),
+            "machine: the test machine, Windows 4.10 build 2222 (Win9x)\n" + p +
+                "\n"
+                "  stream 0: video, cvid (Cinepak), needs vidc.cvid (usually iccvid.dll)\n"
+                "    registered in system.ini [drivers32]: vidc.cvid=iccvid.dll\n"
+                "    loads: C:\\WINDOWS\\SYSTEM\\iccvid.dll\n"
+                "  stream 1: audio, format tag 0x0002 (Microsoft ADPCM), needs msacm.msadpcm "
+                "(usually msadp32.acm)\n"
+                "    not registered: msacm.msadpcm\n"
+                "  stream 2: video, IV50 (Intel Indeo 5.0), needs vidc.IV50 (usually ir50_32.dll)\n"
+                "    registered in system.ini [drivers32]: vidc.IV50=ir50_32.dll\n"
+                "    does not load: C:\\WINDOWS\\SYSTEM\\ir50_32.dll (file not found)\n"
+                "  stream 3: audio, format tag 0x0001 (PCM), built in\n"
+                "  verdict: install an ACM decoder for Microsoft ADPCM (0x0002): msacm.msadpcm, "
+                "usually msadp32.acm; reinstall the decoder for Intel Indeo 5.0 (IV50): vidc.IV50 "
+                "names C:\\WINDOWS\\SYSTEM\\ir50_32.dll, file not found\n");
+}
+
+TEST_F(CheckReportTest, VerdictsForPlayableOddAndUnreadableFiles) {
+  const FileCheck good = CheckFile("good.avi", test::Avi({test::VideoStream("CVID")}));
+  EXPECT_TRUE(good.playable);
+  EXPECT_EQ(good.verdict, "playable here");
+  EXPECT_TRUE(good.install.empty());
+
+  const FileCheck wave = CheckFile("w.avi", test::Riff("WAVE", {test::Chunk("fmt ", "x")}));
+  EXPECT_FALSE(wave.playable);
+  EXPECT_EQ(wave.verdict, "not an AVI file: RIFF form 'WAVE' is not 'AVI '");
+
+  const FileCheck empty = CheckFile("e.avi", test::Riff("AVI ", {test::List("hdrl", {})}));
+  EXPECT_EQ(empty.verdict, "can't tell: the file describes no streams");
+
+  const FileCheck noFrames = CheckFile(
+      "n.avi",
+      test::Riff("AVI ", {test::List("hdrl", {test::MainHeader(1), test::VideoStream("cvid")})}));
+  EXPECT_EQ(noFrames.verdict, "the decoders are here, but the file holds no frames");
+  EXPECT_FALSE(noFrames.playable);
+
+  const FileCheck missing = CheckAviFile(machine, Facts().drivers, scratch.path() + "/none.avi");
+  EXPECT_EQ(missing.error, "No such file or directory");
+  const FileCheck folder = CheckAviFile(machine, Facts().drivers, scratch.path());
+  EXPECT_EQ(folder.error, "it is a folder");
+  // Unreadable files are told on standard error, not among the lines.
+  const std::string lines = CheckLines(Facts(), {missing, good});
+  EXPECT_EQ(lines.find("none.avi"), std::string::npos);
+  EXPECT_NE(lines.find("  verdict: playable here\n"), std::string::npos);
+}
+
+// Runs python's json module over the document and prints what the expression gives.
+std::string PythonOnJson(const std::string& json, const std::string& expression) {
+  test::ScratchDir dir;
+  const std::string path = dir.Write("doc.json", json);
+  const auto r = test::RunCommand("python3 -c " +
+                                  test::ShellQuote("import json,sys; d=json.load(open(sys.argv[1], "
+                                                   "encoding='utf-8')); print(" +
+                                                   expression + ")") +
+                                  " " + test::ShellQuote(path));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return r.out;
+}
+
+TEST_F(CheckReportTest, JsonIsValidWhateverTheNamesHold) {
+  if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  machine.SetSystemIni("[drivers32]\r\nvidc.cvid=C:\\Odd \"dir\"\\\xE9\\iccvid.dll\r\n");
+  machine.AddFile("C:\\Odd \"dir\"\\\xE9\\iccvid.dll");
+  const std::string name = "we\"ird\\name\t\xE9\x01.avi";
+  std::vector<FileCheck> files{
+      CheckFile(name, test::Avi({test::VideoStream("cvid"), test::AudioStream(0x0055)})),
+      CheckAviFile(machine, Facts().drivers, scratch.path() + "/gone\n.avi")};
+  const std::string json = CheckJson(Facts(), files);
+  EXPECT_EQ(
+      PythonOnJson(json, "d['files'][0]['file'].endswith('we\"ird\\\\name\\t\\u00e9\\u0001.avi')"),
+      "True\n");
+  EXPECT_EQ(PythonOnJson(json, "d['files'][0]['streams'][0]['decoder']['path']"),
+            "C:\\Odd \"dir\"\\\xC3\xA9\\iccvid.dll\n");
+  EXPECT_EQ(PythonOnJson(json, "[s['decoder']['ready'] for s in d['files'][0]['streams']]"),
+            "[True, False]\n");
+  EXPECT_EQ(PythonOnJson(json,
+                         "d['files'][0]['streams'][1]['formatTag'], "
+                         "d['files'][0]['streams'][1]['codec']"),
+            "85 MP3\n");
+  EXPECT_EQ(PythonOnJson(json, "d['files'][0]['playable'], len(d['files'][0]['install'])"),
+            "False 1\n");
+  EXPECT_EQ(PythonOnJson(json,
+                         "d['files'][1]['error'].endswith('gone\\n.avi: No such file or "
+                         "directory')"),
+            "True\n");
+  EXPECT_EQ(PythonOnJson(json, "d['machine']['name'], d['machine']['version']"),
+            "the test machine Windows 4.10 build 2222 (Win9x)\n");
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,215 @@
+// korvane check as a user runs it: arguments, help, exit status, machines given or not.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/machine_builder.h"
+#include "tests/test_support.h"
+
+namespace korvane {
+namespace {
+
+using test::RunCommand;
+using test::ShellQuote;
+
+std::string Cli() { return ShellQuote(KORVANE_CLI); }
+
+const std::string kExample = std::string(KORVANE_SOURCE_DIR) + "/examples/win98se";
+
+// The lines of one file's block: from its path line to its verdict line.
+std::vector<std::string> BlockOf(const std::string& out, const std::string& path) {
+  const std::vector<std::string> lines = test::SplitLines(out);
+  std::vector<std::string> block;
+  for (const std::string& line : lines) {
+    if (line == path)
+      block.push_back(line);
+    else if (!block.empty())
+      block.push_back(line);
+    if (!block.empty() && line.rfind("  verdict: ", 0) == 0) break;
+  }
+  return block;
+}
+
+// The ffmpeg-made files, made once for the suite.
+class CliCheckFilesTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new test::ScratchDir;
+    const auto made = RunCommand(std::string(KORVANE_SOURCE_DIR) + "/scripts/make-codec-avis.sh " +
+                                 ShellQuote(dir_->path()));
+    made_ = made.exitCode == 0 && std::filesystem::exists(dir_->path() + "/a-mp3.avi");
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  void SetUp() override {
+    if (!made_ && std::getenv("CI") == nullptr) GTEST_SKIP() << "ffmpeg failed";
+    ASSERT_TRUE(made_);
+  }
+  static std::string Avi(const std::string& name) { return dir_->path() + "/" + name + ".avi"; }
+  static std::string Avis(std::initializer_list<const char*> names) {
+    std::string args;
+    for (const char* name : names) args += " " + ShellQuote(Avi(name));
+    return args;
+  }
+  static test::ScratchDir* dir_;
+  static bool made_;
+};
+
+test::ScratchDir* CliCheckFilesTest::dir_ = nullptr;
+bool CliCheckFilesTest::made_ = false;
+
+TEST_F(CliCheckFilesTest, ExampleMachineGivesEachFileItsVerdict) {
+  const auto r = RunCommand(Cli() + " check --machine " + ShellQuote(kExample) +
+                            Avis({"v-cinepak", "v-msvideo1-cram", "a-adpcm-ms", "a-adpcm-ima",
+                                  "a-pcm", "a-mp3", "v-mpeg4-divx", "v-h264"}));
+  EXPECT_EQ(r.exitCode, 1) << r.err;  // not every file is playable there
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(test::SplitLines(r.out)[0],
+            "machine: " + kExample + ", Windows 4.10 build 2222 (Win9x)");
+  EXPECT_EQ(BlockOf(r.out, Avi("v-cinepak")),
+            (std::vector<std::string>{
+                Avi("v-cinepak"),
+                "  stream 0: video, cvid (Cinepak), needs vidc.cvid (usually iccvid.dll)",
+                "    registered in system.ini [drivers32]: vidc.cvid=iccvid.dll",
+                "    loads: C:\\WINDOWS\\SYSTEM\\iccvid.dll", "  verdict: playable here"}));
+  for (const char* playable : {"v-msvideo1-cram", "a-adpcm-ms", "a-adpcm-ima", "a-pcm"}) {
+    EXPECT_EQ(BlockOf(r.out, Avi(playable)).back(), "  verdict: playable here") << playable;
+  }
+  EXPECT_EQ(
+      BlockOf(r.out, Avi("a-mp3")).back(),
+      "  verdict: install an ACM decoder for MP3 (0x0055): msacm.l3acm, usually l3codeca.acm");
+  const std::vector<std::string> divx = BlockOf(r.out, Avi("v-mpeg4-divx"));
+  ASSERT_EQ(divx.size(), 5u);
+  EXPECT_EQ(divx[2], "    registered in system.ini [drivers32]: vidc.divx=divxc32.dll");
+  EXPECT_EQ(divx[3].rfind("    does not load: C:\\WINDOWS\\SYSTEM\\divxc32.dll (", 0), 0u);
+  EXPECT_NE(divx[3].find("MSVCP60.DLL"), std::string::npos);
+  EXPECT_EQ(divx[4].rfind("  verdict: repair the decoder for DivX 4 MPEG-4 (DIVX): ", 0), 0u);
+  EXPECT_EQ(BlockOf(r.out, Avi("v-h264")).back(),
+            "  verdict: install a Video for Windows decoder for H.264 (H264): vidc.H264");
+
+  const auto allGood = RunCommand(Cli() + " check --machine " + ShellQuote(kExample) +
+                                  Avis({"v-cinepak", "a-adpcm-ima"}));
+  EXPECT_EQ(allGood.exitCode, 0) << allGood.err;
+}
+
+TEST_F(CliCheckFilesTest, JsonSaysWhatTheLinesSay) {
+  if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  const std::string files = Avis({"v-cinepak", "a-mp3", "v-mpeg4-divx", "a-pcm-extensible"});
+  const auto lines = RunCommand(Cli() + " check --machine " + ShellQuote(kExample) + files);
+  const auto json = RunCommand(Cli() + " check --json --machine " + ShellQuote(kExample) + files);
+  EXPECT_EQ(json.exitCode, lines.exitCode);
+  test::ScratchDir scratch;
+  const std::string doc = scratch.Write("doc.json", json.out);
+  const auto verdicts = RunCommand(
+      "python3 -c " +
+      ShellQuote("import json,sys\n"
+                 "d = json.load(open(sys.argv[1]))\n"
+                 "for f in d['files']: print('  verdict: ' + f['verdict'])\n"
+                 "s = d['files'][1]['streams'][1]\n"
+                 "print(s['formatTag'], s['decoder']['registered'], s['decoder']['ready'])\n"
+                 "s = d['files'][2]['streams'][0]['decoder']\n"
+                 "print(s['where'], s['entry'], s['found'], s['loads'])\n"
+                 "print(d['files'][3]['streams'][1]['subFormat'])\n") +
+      " " + ShellQuote(doc));
+  ASSERT_EQ(verdicts.exitCode, 0) << verdicts.err << json.out;
+  std::string expected;
+  for (const std::string& line : test::SplitLines(lines.out)) {
+    if (line.rfind("  verdict: ", 0) == 0) expected += line + "\n";
+  }
+  expected += "85 False False\n";
+  expected += "system.ini [drivers32] vidc.divx True False\n";
+  expected += "{00000001-0000-0010-8000-00AA00389B71}\n";
+  EXPECT_EQ(verdicts.out, expected);
+}
+
+TEST_F(CliCheckFilesTest, NtMachineFindsDriversInTheRegistry) {
+  test::MachineFolder machine;
+  machine.MachineIni(
+      "[machine]\nWindowsDirectory=C:\\WINNT\nSystemDirectory=C:\\WINNT\\system32\n"
+      "Platform=2\nMajor=5\nMinor=0\nBuild=2195\n");
+  // The example's libraries, Cinepak and its imports among them.
+  std::filesystem::create_directories(machine.path() + "/c/WINNT");
+  std::filesystem::copy(kExample + "/c/WINDOWS/SYSTEM", machine.path() + "/c/WINNT/system32",
+                        std::filesystem::copy_options::recursive);
+  machine.Registry(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32]\r\n"
+      "\"VIDC.CVID\"=\"iccvid.dll\"\r\n"
+      "\"msacm.l3acm\"=\"C:\\\\WINNT\\\\system32\\\\l3codeca.acm\"\r\n");
+  const auto r = RunCommand(Cli() + " check --machine " + ShellQuote(machine.path()) +
+                            Avis({"v-cinepak", "a-mp3"}));
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  const std::vector<std::string> lines = test::SplitLines(r.out);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "machine: " + machine.path() + ", Windows 5.00 build 2195 (WinNT)");
+  EXPECT_EQ(lines[1], "  note: can't open C:\\WINNT\\system.ini");
+  const std::string key = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32";
+  EXPECT_EQ(BlockOf(r.out, Avi("v-cinepak")),
+            (std::vector<std::string>{
+                Avi("v-cinepak"),
+                "  stream 0: video, cvid (Cinepak), needs vidc.cvid (usually iccvid.dll)",
+                "    registered in " + key + ": VIDC.CVID=iccvid.dll",
+                "    loads: C:\\WINNT\\system32\\iccvid.dll", "  verdict: playable here"}));
+  const std::vector<std::string> mp3 = BlockOf(r.out, Avi("a-mp3"));
+  ASSERT_EQ(mp3.size(), 6u);
+  EXPECT_EQ(mp3[3], "    registered in " + key + ": msacm.l3acm=C:\\WINNT\\system32\\l3codeca.acm");
+  EXPECT_EQ(mp3[4], "    does not load: C:\\WINNT\\system32\\l3codeca.acm (file not found)");
+  EXPECT_EQ(mp3[5],
+            "  verdict: reinstall the decoder for MP3 (0x0055): msacm.l3acm names "
+            "C:\\WINNT\\system32\\l3codeca.acm, file not found");
+}
+
+TEST_F(CliCheckFilesTest, UnreadableFilesAreToldAndTheOthersChecked) {
+  test::ScratchDir scratch;
+  const std::string missing = scratch.path() + "/missing.avi";
+  const std::string notAvi = scratch.Write("text.avi", "hello, this is not RIFF");
+  const auto r = RunCommand(Cli() + " check --machine " + ShellQuote(kExample) + " " +
+                            ShellQuote(missing) + " " + ShellQuote(notAvi) + Avis({"v-cinepak"}));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "korvane check: can't open " + missing + ": No such file or directory\n");
+  EXPECT_EQ(r.out.find("missing.avi"), std::string::npos);
+  EXPECT_EQ(BlockOf(r.out, notAvi).back(),
+            "  verdict: not an AVI file: the file does not start with 'RIFF'");
+  EXPECT_EQ(BlockOf(r.out, Avi("v-cinepak")).back(), "  verdict: playable here");
+}
+
+TEST(CliCheckTest, MachinesThatCannotBeReadExitWithTwo) {
+  test::ScratchDir scratch;
+  const std::string file = scratch.Write("a.avi", "RIFF");
+  const auto none = RunCommand(Cli() + " check --machine " + ShellQuote(scratch.path() + "/no") +
+                               " " + ShellQuote(file));
+  EXPECT_EQ(none.exitCode, 2);
+  EXPECT_EQ(none.err.rfind("korvane check: ", 0), 0u);
+  EXPECT_EQ(none.out, "");
+#ifndef _WIN32
+  const auto noDefault = RunCommand(Cli() + " check " + ShellQuote(file));
+  EXPECT_EQ(noDefault.exitCode, 2);
+  EXPECT_NE(noDefault.err.find("--machine"), std::string::npos);
+#endif
+}
+
+TEST(CliCheckTest, UsageErrorsExitWithTwo) {
+  for (const char* args : {"check", "check --json", "check --machine", "check --machine '' a.avi",
+                           "check --machine a --machine b x.avi", "check --bogus x.avi"}) {
+    const auto r = RunCommand(Cli() + " " + args);
+    EXPECT_EQ(r.exitCode, 2) << args;
+    EXPECT_NE(r.err.find("usage: korvane check"), std::string::npos) << args;
+    EXPECT_EQ(r.out, "") << args;
+  }
+}
+
+TEST(CliCheckTest, HelpTellsTheOptionsAndTheExitStatus) {
+  const auto help = RunCommand(Cli() + " check --help");
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* part :
+       {"--machine DIR", "--json", "vidc.XXXX", "\"playable here\"", "Exit status: 0"}) {
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  }
+  const auto top = RunCommand(Cli() + " --help");
+  EXPECT_NE(top.out.find("  check "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvane
