@@ -276,6 +276,17 @@ TEST_F(DumpFileTest, APipeWithoutAWriterReadsAsEmptyAndDoesNotWait) {
   EXPECT_EQ(SplitLines(fed.out).at(3), "RIFF file") << fed.out;
 }
 
+TEST_F(DumpFileTest, CheckingAPipeWithoutAWriterDoesNotWait) {
+  const std::string pipe = scratch.path() + "/pipe.avi";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  MachineFolder machine;
+  const auto r = RunCommand("timeout 20 " + CliRun("check --machine " + ShellQuote(machine.path()) +
+                                                   " " + ShellQuote(pipe)));
+  ASSERT_NE(r.exitCode, 124) << "korvane check waited for a writer";
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.out.find("verdict: not an AVI file"), std::string::npos) << r.out;
+}
+
 TEST_F(DumpFileTest, AFileWithoutReadPermissionCannotBeOpened) {
   const std::string file = scratch.Write("locked/secret.avi", std::string(32, 's'));
   ASSERT_EQ(chmod(file.c_str(), 0), 0);
