@@ -387,6 +387,32 @@ TEST(FullDiskTest, TheCommandLineSaysTheReportIsIncompleteAndFails) {
   }
 }
 
+TEST(FullDiskTest, EveryCommandSaysWhenItsOutputIsShort) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  ScratchDir scratch;
+  const std::string avi = scratch.Write("a.avi", "RIFF" + std::string(400, 'x'));
+  MachineFolder machine;
+  const std::string m = " --machine " + ShellQuote(machine.path());
+  const struct {
+    std::string args;
+    std::string message;
+  } cases[] = {
+      {"dump " + ShellQuote(avi) + " >/dev/full", "korvane dump: writing standard output failed"},
+      {"run" + m + " >/dev/full", "korvane run: writing standard output failed"},
+      {"run" + m + " -o /dev/full", "korvane run: /dev/full is incomplete: writing it failed"},
+      {"check" + m + " " + ShellQuote(avi) + " >/dev/full",
+       "korvane check: writing standard output failed"},
+      {"check --json" + m + " " + ShellQuote(avi) + " >/dev/full",
+       "korvane check: writing standard output failed"},
+  };
+  for (const auto& c : cases) {
+    // In a subshell, so that the command's own redirection is not overridden.
+    const auto r = RunCommand("(" + CliRun(c.args) + ")");
+    EXPECT_EQ(r.exitCode, 1) << c.args;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+  }
+}
+
 TEST(FullDiskTest, SavingTellsTheCallerButShowsNothing) {
   ScratchDir scratch;
   const FullDisk disk(scratch.path() + "/disk");
