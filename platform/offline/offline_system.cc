@@ -5,10 +5,10 @@
 #include <filesystem>
 
 #include "platform/offline/pe_image.h"
-#include "platform/read_stream.h"
 #include "platform/offline/reg_file.h"
 #include "platform/offline/text_lines.h"
 #include "platform/offline/version_resource.h"
+#include "platform/read_stream.h"
 
 namespace fs = std::filesystem;
 
