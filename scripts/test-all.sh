@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test: the native and sanitizer suites,
-# and the two Windows cross builds.
+# the two Windows cross builds with the i686 import check and the Wine end-to-end tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -22,7 +22,20 @@ for preset in win32 win64; do
   step "$preset cross build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
+  case $preset in
+    win32)
+      step "i686 korvane.exe imports (old 32-bit Windows)"
+      scripts/check-imports.sh build/win32/korvane.exe res/korvane-i686.imports
+      ;;
+    win64)
+      step "korvane.exe under Wine: end-to-end tests"
+      tests/wine/run-e2e.sh build/win64
+      ;;
+  esac
 done
+
+step "resource pictures match their generator"
+scripts/check-artwork.sh
 
 step "differentials against the Windows API under wine64"
 tests/wine/differential/run-differentials.sh build/native build/win64

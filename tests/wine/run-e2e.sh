@@ -1,0 +1,346 @@
+#!/usr/bin/env bash
+# End-to-end tests of korvane.exe (the x86_64 build) under wine64 and Xvfb: one scratch
+# Wine prefix per run; tests/wine/driver.cc drives the real window through the Windows
+# API. Checks the resources, the start state, Go! against `korvane-cli.exe run`, the
+# switches, Open AVI from the menu and the browse button, Save log as, the About box,
+# the four ways of closing and the settings written at exit (Parts 1.1 to 1.4, 2.1, 5.1).
+#
+# Usage: tests/wine/run-e2e.sh [BUILD_DIR]     (default build/win64)
+# Screenshots go to build/screenshots/; logs of a failed check to build/e2e/.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-$root/build/win64}" && pwd)
+shots=$root/build/screenshots
+logs=$root/build/e2e
+mkdir -p "$shots" "$logs"
+rm -f "$logs"/*
+
+WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+work=$(mktemp -d /tmp/korvane-e2e.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEARCH
+xvfb_pid=
+program_pid=
+
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+checks=0
+pass() { checks=$((checks + 1)); printf '  ok   %s\n' "$*"; }
+fail() { checks=$((checks + 1)); failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
+note() { printf '\n-- %s\n' "$*"; }
+# same NAME EXPECTED_FILE ACTUAL_FILE: compares two files, keeps both on failure.
+same() {
+  if cmp -s "$2" "$3"; then pass "$1"; else
+    fail "$1 (diff in build/e2e/)"
+    local tag=${1//[^A-Za-z0-9]/_}
+    cp "$2" "$logs/$tag.expected"; cp "$3" "$logs/$tag.actual"
+    diff -u "$2" "$3" | head -20 | sed 's/^/       /'
+  fi
+}
+# equal NAME EXPECTED ACTUAL: compares two texts.
+equal() { if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi; }
+
+# ---- the scratch machine ------------------------------------------------------------
+for exe in korvane.exe korvane-cli.exe korvane-wine-driver.exe; do
+  [ -f "$build/$exe" ] || { echo "run-e2e: $build/$exe is missing (build the win64 preset)"; exit 1; }
+done
+for n in $(seq 90 140); do
+  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
+  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  if [ -e /tmp/.X11-unix/X$n ] && kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=:$n; break; fi
+  xvfb_pid=
+done
+[ -n "$xvfb_pid" ] || { echo "run-e2e: cannot start Xvfb"; exit 1; }
+
+note "making a scratch Wine prefix"
+"$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
+# Let Wine draw the window frames itself: there is no window manager on Xvfb.
+"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+c=$WINEPREFIX/drive_c
+# Debian's Wine does not register its own TrueType fonts; without Marlett the caption
+# buttons show as letters in the screenshots. Fonts in C:\windows\Fonts are always found.
+cp /usr/share/wine/fonts/*.ttf "$c/windows/Fonts/" 2>/dev/null
+mkdir -p "$c/korvane" "$c/korvane-test"
+cp "$build"/korvane.exe "$build"/korvane-cli.exe "$build"/korvane-wine-driver.exe "$c/korvane/"
+"$root/scripts/make-sample-avis.sh" "$root/build/samples" >/dev/null
+cp "$root/build/samples/cinepak-upper.avi" "$c/korvane-test/first.avi"
+cp "$root/build/samples/msmpeg4v3-divx.avi" "$c/korvane-test/second.avi"
+
+drv() { "$WINE" 'C:\korvane\korvane-wine-driver.exe' "$@"; }
+cli() { "$WINE" 'C:\korvane\korvane-cli.exe' "$@" | tr -d '\r'; }
+start_program() {
+  "$WINE" 'C:\korvane\korvane.exe' >"$work/program.log" 2>&1 &
+  program_pid=$!
+  drv wait-window 60 || { fail "korvane.exe shows its main window"; return 1; }
+}
+# stop_program HOW: closes the program that way; checks exit code 0 and that it is gone.
+stop_program() {
+  drv close "$1"
+  local status=0 _
+  for _ in $(seq 300); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$program_pid" 2>/dev/null; then
+    fail "closing with $1 ends the program within 30 seconds"
+    kill "$program_pid" 2>/dev/null
+  fi
+  wait "$program_pid" || status=$?
+  program_pid=
+  equal "closing with $1 ends the program with exit code 0" 0 "$status"
+  drv wait-gone 10 && pass "no main window left after $1" || fail "main window left after $1"
+}
+reg_value() { "$WINE" reg add 'HKCU\Software\Ruv Korvane' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
+repeat() { printf "%${2}s" "" | tr ' ' "$1"; }
+hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n' | tr a-f A-F; }
+# settings_are FILE: the registry dump must equal FILE.
+check_settings() {
+  drv registry >"$work/registry.txt" || { fail "$1: the settings key exists"; return; }
+  same "$1" "$2" "$work/registry.txt"
+}
+# Splits a report into its sections: the version line, the Video for Windows line and
+# each section that opens with a heading ("======== ...").
+split_sections() {
+  rm -rf "$work/sections"; mkdir -p "$work/sections"
+  awk -v dir="$work/sections" '
+    NR == 1 { name = "version" }
+    /^Video for Windows version: / { name = "vfw" }
+    /^======== / {
+      if ($0 ~ /^======== system\.ini/) name = "systemini"
+      else if ($0 ~ /msvc\*\.\*/) name = "msvc"
+      else if ($0 ~ /drivers\.desc entries/) name = "desc"
+      else if ($0 ~ /^======== Loading SOFTWARE/) name = "loadreg"
+      else if ($0 ~ /^======== Loading DLL/) name = "loaddll"
+      else if ($0 ~ /Well known DLLs/) name = "wellknown"
+      else if ($0 ~ /capture drivers/) name = "capture"
+      else if ($0 ~ /registry entries/) name = "avifile"
+      else if ($0 ~ /uninstall section/) name = "uninstall"
+      else name = "other"
+    }
+    NR > 1 && !/^Video for Windows version: / && !/^======== / && name == "vfw" { name = "after-vfw" }
+    { print > (dir "/" name) }' "$1"
+}
+# sections NAME...: those sections of the whole report, in that order; fails when the
+# whole report has no such section.
+sections() {
+  local s
+  for s in "$@"; do
+    [ -f "$work/sections/$s" ] || { echo "(the whole report has no $s section)"; continue; }
+    cat "$work/sections/$s"
+  done
+}
+
+# ---- resources ----------------------------------------------------------------------
+note "resources of korvane.exe"
+drv resources 'C:\korvane\korvane.exe' >"$work/resources.txt"
+same "dialog templates 1 and 2, menu 1000, icon groups, bitmaps; no other resources" \
+  "$root/tests/wine/expected-resources.txt" "$work/resources.txt"
+
+# ---- first start: a new user ----------------------------------------------------------
+note "first start (no settings key yet), closed with Esc"
+start_program || exit 1
+equal "caption" "Korvane - why does this AVI not play? - (c) 2001 Ruv" "$(drv caption)"
+printf '%s 1\n' 105 106 107 108 109 110 111 112 >"$work/boxes.expected"
+drv boxes >"$work/boxes.txt"
+same "the eight boxes start ticked, NT specific tests too (Wine is platform 2)" \
+  "$work/boxes.expected" "$work/boxes.txt"
+equal "the report list starts empty" 0 "$(drv count)"
+equal "the path field starts empty" "" "$(drv field)"
+
+note "Go! against korvane-cli.exe run"
+drv click 103
+drv list >"$work/gui-full.txt"
+lines=$(wc -l <"$work/gui-full.txt")
+[ "$lines" -gt 10 ] && pass "Go! writes a report ($lines lines)" || fail "Go! writes a report ($lines lines)"
+grep -q '^GetVersionEx() reports: .* platform 2 (WinNT), ' "$work/gui-full.txt" &&
+  pass "the version line names platform 2 (WinNT)" || fail "the version line names platform 2"
+import -window root -crop "$(drv rect main)" +repage "$shots/main-window.png" 2>/dev/null &&
+  pass "screenshot build/screenshots/main-window.png" || fail "screenshot of the main window"
+have_run=0
+cli --help 2>/dev/null | grep -q '^  run ' && have_run=1
+if [ "$have_run" = 1 ]; then
+  cli run >"$work/cli-full.txt" 2>"$work/cli-run.err"
+  same "the list equals what korvane-cli.exe run prints in the same prefix" \
+    "$work/cli-full.txt" "$work/gui-full.txt"
+else
+  printf '  SKIP the list against korvane-cli.exe run: this korvane-cli.exe has no run command\n'
+fi
+
+note "the switches decide the sections"
+split_sections "$work/gui-full.txt"
+all_off="105=0 106=0 107=0 108=0 109=0 110=0 111=0 112=0"
+# combination BOXES... -- SECTIONS...
+combination() {
+  local boxes=() sections_wanted=() seen=0
+  for a in "$@"; do
+    if [ "$a" = -- ]; then seen=1; elif [ $seen = 0 ]; then boxes+=("$a"); else sections_wanted+=("$a"); fi
+  done
+  drv set-boxes $all_off "${boxes[@]}"
+  drv click 103
+  drv list >"$work/gui-part.txt"
+  sections "${sections_wanted[@]}" >"$work/expected-part.txt"
+  same "ticked ${boxes[*]:-nothing}: ${sections_wanted[*]}" "$work/expected-part.txt" "$work/gui-part.txt"
+  if [ "$have_run" = 1 ]; then
+    cli run --tests "$(test_names "${boxes[@]}")" >"$work/cli-part.txt" 2>/dev/null
+    same "ticked ${boxes[*]:-nothing}: as korvane-cli.exe run --tests $(test_names "${boxes[@]}")" \
+      "$work/cli-part.txt" "$work/gui-part.txt"
+  fi
+}
+# test_names ID=1...: the names that `korvane run --tests` gives the ticked boxes.
+test_names() {
+  local names=() a
+  declare -A name=([105]=systemIni [106]=loadDll [107]=captureDrivers [108]=registryAviFile
+                   [109]=registryUninstall [110]=ntTests [111]=msvcList [112]=wellKnownDlls)
+  for a in "$@"; do [ "${a#*=}" = 1 ] && names+=("${name[${a%=*}]}"); done
+  [ ${#names[@]} = 0 ] && { echo none; return; }
+  (IFS=,; echo "${names[*]}")
+}
+combination -- version vfw
+combination 105=1 -- version systemini vfw
+combination 111=1 -- version vfw msvc
+combination 110=1 -- version vfw desc
+combination 110=1 106=1 -- version vfw desc loadreg loaddll
+combination 106=1 -- version vfw loaddll
+combination 110=1 112=1 -- version vfw desc wellknown
+# Without the NT box the well-known list is the Windows 9x one.
+drv set-boxes $all_off 112=1
+drv click 103
+drv list >"$work/gui-part.txt"
+{ sections version vfw; head -n1 "$work/sections/wellknown"; } >"$work/expected-part.txt"
+head -n3 "$work/gui-part.txt" >"$work/gui-head.txt"
+same "ticked 112=1: version vfw and the well-known heading" "$work/expected-part.txt" "$work/gui-head.txt"
+if [ "$have_run" = 1 ]; then
+  cli run --tests wellKnownDlls >"$work/cli-part.txt" 2>/dev/null
+  same "ticked 112=1: as korvane-cli.exe run --tests wellKnownDlls" "$work/cli-part.txt" "$work/gui-part.txt"
+fi
+if cmp -s "$work/gui-part.txt" <(sections version vfw wellknown); then
+  fail "ticked 112=1 without 110: the Windows 9x list differs from the NT list"
+else
+  pass "ticked 112=1 without 110: the Windows 9x list differs from the NT list"
+fi
+combination 107=1 -- version vfw capture
+combination 108=1 -- version vfw avifile
+combination 109=1 -- version vfw uninstall
+drv set-boxes 105=1 106=1 107=1 108=1 109=1 110=1 111=1 112=1
+drv click 103
+drv list >"$work/gui-again.txt"
+same "all boxes ticked again: the whole report" "$work/gui-full.txt" "$work/gui-again.txt"
+
+note "Open AVI from the menu and from the browse button"
+first='C:\korvane-test\first.avi'
+second='C:\korvane-test\second.avi'
+cli dump "$first" >"$work/dump-first.txt"
+cli dump "$second" >"$work/dump-second.txt"
+drv command 210
+drv open-file "Load an AVI file" "$first"
+equal "field 101 shows the file opened from the menu" "$first" "$(drv field)"
+drv list >"$work/gui-dump1.txt"
+cat "$work/gui-full.txt" "$work/dump-first.txt" >"$work/expected-dump1.txt"
+same "the dump is appended to the report (korvane-cli.exe dump)" "$work/expected-dump1.txt" "$work/gui-dump1.txt"
+drv post-click 102
+drv open-file "Load an AVI file" "$second"
+equal "field 101 shows the file opened with the browse button" "$second" "$(drv field)"
+drv list >"$work/gui-dump2.txt"
+cat "$work/expected-dump1.txt" "$work/dump-second.txt" >"$work/expected-dump2.txt"
+same "a second dump is appended after the first" "$work/expected-dump2.txt" "$work/gui-dump2.txt"
+drv command 210
+drv cancel-file "Load an AVI file"
+drv list >"$work/gui-cancel.txt"
+same "cancelling the Open dialog changes nothing" "$work/expected-dump2.txt" "$work/gui-cancel.txt"
+
+note "Save log as"
+drv command 215
+drv open-file "Save report as" 'C:\korvane-test\report.txt'
+if [ -f "$c/korvane-test/report.txt" ]; then
+  sed 's/$/\r/' "$work/gui-dump2.txt" >"$work/report.expected"
+  same "the saved report holds every line followed by CR LF" "$work/report.expected" "$c/korvane-test/report.txt"
+else
+  fail "Save log as wrote C:\\korvane-test\\report.txt"
+fi
+drv click 103
+drv list >"$work/gui-cleared.txt"
+same "Go! clears the dumps and writes a new report" "$work/gui-full.txt" "$work/gui-cleared.txt"
+equal "Go! leaves field 101 alone" "$second" "$(drv field)"
+
+note "the About box"
+drv command 201
+drv about-text >"$work/about.txt"
+printf 'Korvane  [ build Sep 26 2001 ]\r\n\r\n (c) 1999-2001 Ruv and the Korvane authors\r\n\r\n' >"$work/about-head.expected"
+head -c "$(stat -c %s "$work/about-head.expected")" "$work/about.txt" >"$work/about-head.txt"
+same "the About text starts with the version line and the maker's notice" \
+  "$work/about-head.expected" "$work/about-head.txt"
+grep -q 'web site    https://www.example.com/korvane/' "$work/about.txt" &&
+  pass "the About text shows the web site" || fail "the About text shows the web site"
+[ "$(tail -c 27 "$work/about.txt" | tr -d '\n')" = "Thank you for using Korvane" ] || tail -n1 "$work/about.txt" | grep -q 'Thank you for using Korvane$'
+[ $? = 0 ] && pass "the About text ends with \"Thank you for using Korvane\"" || fail "the About text ends with \"Thank you for using Korvane\""
+import -window root -crop "$(drv rect about)" +repage "$shots/about-box.png" 2>/dev/null &&
+  pass "screenshot build/screenshots/about-box.png" || fail "screenshot of the About box"
+drv about-esc && pass "Esc leaves the About box open" || fail "Esc leaves the About box open"
+drv about-ok && pass "OK closes the About box" || fail "OK closes the About box"
+drv command 201
+drv about-text >/dev/null
+drv about-close && pass "the close button closes the About box" || fail "the close button closes the About box"
+
+# The boxes are not settings: the next start shows the initial values again.
+drv set-boxes 105=0 106=0 110=0 112=0
+stop_program esc
+defaults=$work/defaults.txt
+{
+  echo "ExportDir 1 $(hex 'c:\')00"
+  echo "OpenDir 1 $(hex 'c:\')00"
+  echo "SaveDir 1 $(hex 'c:\')00"
+  for n in 1 2 3 4 5; do echo "mru$n 1 00"; done
+} >"$defaults"
+check_settings "a new user's key holds the eight defaults" "$defaults"
+
+# ---- second start: settings edge cases, empty save, Done ------------------------------
+note "second start: long and odd settings values, closed with Done"
+open254=$(repeat d 254)
+reg_value mru3 REG_SZ "$(repeat m 300)"
+reg_value OpenDir REG_SZ "$open254"
+reg_value SaveDir REG_DWORD 0x41
+start_program || exit 1
+drv boxes >"$work/boxes.txt"
+same "unticked boxes start ticked again at the next start" "$work/boxes.expected" "$work/boxes.txt"
+drv command 215
+drv no-dialog 2 && pass "Save log as with an empty list shows no dialog" ||
+  fail "Save log as with an empty list shows no dialog"
+stop_program done
+{
+  echo "ExportDir 1 $(hex 'c:\')00"
+  echo "OpenDir 1 $(hex "$open254")00"
+  echo "SaveDir 1 4100"
+  for n in 1 2 3 4 5; do echo "mru$n 1 00"; done
+} >"$work/expected.txt"
+check_settings "mru3 of 300 characters becomes empty, OpenDir of 254 is kept, SaveDir 0x41 is \"A\"" \
+  "$work/expected.txt"
+
+# ---- third start: Exit ---------------------------------------------------------------------
+note "third start: OpenDir of 255 characters, closed with Exit"
+reg_value OpenDir REG_SZ "$(repeat e 255)"
+reg_value Unrelated REG_SZ keep
+start_program || exit 1
+stop_program exit
+{
+  echo "ExportDir 1 $(hex 'c:\')00"
+  echo "OpenDir 1 $(hex 'c:\')00"
+  echo "SaveDir 1 4100"
+  echo "Unrelated 1 $(hex keep)00"
+  for n in 1 2 3 4 5; do echo "mru$n 1 00"; done
+} >"$work/expected.txt"
+check_settings "OpenDir of 255 characters becomes c:\\, other values stay" "$work/expected.txt"
+
+# ---- fourth start: the close button ----------------------------------------------------------
+note "fourth start: closed with the close button"
+start_program || exit 1
+stop_program button
+check_settings "the eight values are written again at exit" "$work/expected.txt"
+
+printf '\n%d checks, %d failed\n' "$checks" "$failures"
+[ "$failures" = 0 ]
