@@ -6,6 +6,7 @@
 #include "platform/memory_registry.h"
 #include "platform/offline/pe_image.h"
 #include "platform/offline/wine_prefix.h"
+#include "platform/read_stream.h"
 
 namespace korvane {
 namespace {
@@ -23,7 +24,7 @@ std::string FolderOf(const std::string& windowsPath) {
 }  // namespace
 
 bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes) {
-  std::FILE* file = std::fopen(hostPath.c_str(), "rb");
+  std::FILE* file = OpenDiskFile(hostPath);
   if (file == nullptr) return false;
   bytes->clear();
   char buffer[1 << 16];

@@ -8,6 +8,7 @@
 #include "platform/offline/reg_file.h"
 #include "platform/offline/text_lines.h"
 #include "platform/offline/version_resource.h"
+#include "platform/read_stream.h"
 
 namespace fs = std::filesystem;
 
@@ -297,7 +298,7 @@ std::FILE* OfflineSystem::OpenFileForReading(const std::string& windowsPath) {
   if (!host) return nullptr;
   const auto facts = HostDrive::Describe(*host, std::string());
   if (!facts || (facts->attributes & kFileAttributeDirectory) != 0) return nullptr;
-  return std::fopen(host->c_str(), "rb");
+  return OpenDiskFile(*host);
 }
 
 std::string OfflineSystem::WhyNotFound(const std::string& pattern) {
