@@ -3,8 +3,9 @@
 // The first byte picks the subcommand, the rest splits at zero bytes into its arguments.
 // A '/' in an argument becomes '_', and every argument that is not an option, and the one
 // after -o, is put in the scratch folder, so that every file named or written is one of its
-// own: an AVI head, an empty file, a folder, a pipe nobody writes to and a small machine. (The
-// working folder stays where it is: libFuzzer's corpus and crash paths may be relative to it.)
+// own: an AVI head, an empty file, a folder, a pipe nobody writes to, a small machine and a
+// small Wine prefix, which is also the default machine. (The working folder stays where it
+// is: libFuzzer's corpus and crash paths may be relative to it.)
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,6 +87,18 @@ void ResetScratch() {
             "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\AVIFile]\r\n@=\"AVI\"\r\n"
             "\"EditFlags\"=hex:00,00,01,00\r\n");
   WriteFile((g_scratch + "/m/machine.ini").c_str(), "[machine]\r\nPlatform=1\r\n");
+  // A 64-bit Wine prefix, which is also the default machine ($HOME is the scratch folder).
+  for (const char* folder : {"/.wine", "/.wine/dosdevices", "/.wine/drive_c",
+                             "/.wine/drive_c/windows", "/.wine/drive_c/windows/system32"}) {
+    mkdir((g_scratch + folder).c_str(), 0700);
+  }
+  if (symlink("../drive_c", (g_scratch + "/.wine/dosdevices/c:").c_str()) != 0) std::abort();
+  WriteFile(
+      (g_scratch + "/.wine/system.reg").c_str(),
+      "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
+      "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Drivers32] 1\n"
+      "\"vidc.cvid\"=\"iccvid.dll\"\n");
+  WriteFile((g_scratch + "/.wine/drive_c/windows/system32/iccvid.dll").c_str(), "MZ");
 }
 
 std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
@@ -114,6 +127,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   dir += "/korvane-fuzz-cli-XXXXXX";
   if (mkdtemp(&dir[0]) == nullptr) std::abort();
   g_scratch = dir;
+  // The default machine of run and check is then the scratch folder's own prefix.
+  unsetenv("WINEPREFIX");
+  setenv("HOME", g_scratch.c_str(), 1);
   std::atexit([] {
     RemoveAll(g_scratch);
     rmdir(g_scratch.c_str());
