@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "avi/codec_names.h"
+#include "platform/read_stream.h"
 
 namespace korvane {
 namespace {
@@ -76,7 +77,7 @@ std::string DumpLine(const unsigned char* b) {
 }
 
 bool DumpAviFile(ReportWindow& window, const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenReadStream(path);
   if (file == nullptr) {
     ShowError("can't open %s", path);
     return false;

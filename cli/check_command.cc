@@ -22,10 +22,11 @@ const char kCheckUsage[] =
     "ACM driver for the format tag), whether that decoder is registered, where, and\n"
     "whether its library loads. Each file ends with a verdict: \"playable here\", or\n"
     "what to install or repair.\n\n"
-    "  --machine DIR  check against the Windows installation described in folder\n"
-    "                 DIR: c/ is drive C:, registry.reg its registry, machine.ini its\n"
-    "                 other facts (optional); without it, the machine the program runs\n"
-    "                 on, where this build can examine one (it says so when it cannot)\n"
+    "  --machine DIR  check against the Windows installation in folder DIR: a Wine\n"
+    "                 prefix (seen as a 32-bit program sees it), or a described machine\n"
+    "                 (c/ is drive C:, registry.reg its registry, machine.ini its other\n"
+    "                 facts, optional); without it, the machine the program runs on, and\n"
+    "                 on Linux the Wine prefix $WINEPREFIX, else ~/.wine\n"
     "  --json         print one JSON document instead of lines\n"
     "  --help         show this text\n\n"
     "Exit status: 0 when every file was read and is playable here, 1 when a file\n"
@@ -71,7 +72,8 @@ std::optional<int> ParseArgs(int argc, char** argv, CheckArgs* args) {
   return std::nullopt;
 }
 
-// The described machine in dir, or the default machine when no folder is given.
+// The machine in dir (a Wine prefix or a described machine), or the default machine
+// when no folder is given.
 std::unique_ptr<System> OpenMachine(const std::string& dir, std::string* error) {
   if (dir.empty()) return OpenDefaultMachine(error);
   return OfflineSystem::Open(dir, error);

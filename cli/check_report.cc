@@ -8,6 +8,7 @@
 
 #include "cli/json_writer.h"
 #include "platform/format.h"
+#include "platform/read_stream.h"
 
 namespace korvane {
 namespace {
@@ -37,7 +38,7 @@ std::string PlatformText(uint32_t platformId) {
 std::string OpenError(const std::string& path, std::FILE** file) {
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) return "it is a folder";
-  *file = std::fopen(path.c_str(), "rb");
+  *file = OpenReadStream(path);
   if (*file == nullptr) return std::strerror(errno);
   return std::string();
 }

@@ -1,11 +1,44 @@
-// Away from Windows there is no machine to examine unless a described one is named.
+// Away from Windows the machine at hand is the user's Wine prefix, read from disk.
+#include <cstdlib>
+
 #include "cli/default_machine.h"
+#include "platform/offline/offline_system.h"
+#include "platform/offline/wine_prefix.h"
 
 namespace korvane {
+namespace {
+
+constexpr char kHowToName[] =
+    "name one with --machine DIR (a Wine prefix, or a described machine folder)";
+
+}  // namespace
+
+std::optional<std::string> DefaultWinePrefix(const char* winePrefix, const char* home,
+                                             std::string* error) {
+  if (winePrefix != nullptr && winePrefix[0] != '\0') {
+    if (IsWinePrefix(winePrefix)) return std::string(winePrefix);
+    // Wine would use $WINEPREFIX and no other, so ~/.wine is not tried behind it.
+    *error = std::string("no machine found: $WINEPREFIX is ") + winePrefix +
+             ", which is not a Wine prefix (no system.reg with a drive_c folder); " + kHowToName;
+    return std::nullopt;
+  }
+  if (home != nullptr && home[0] != '\0') {
+    std::string dotWine = home;
+    if (dotWine.back() != '/') dotWine += '/';
+    dotWine += ".wine";
+    if (IsWinePrefix(dotWine)) return dotWine;
+    *error = "no machine found: $WINEPREFIX is not set and " + dotWine + " is not a Wine prefix; " +
+             kHowToName;
+    return std::nullopt;
+  }
+  *error = std::string("no machine found: neither $WINEPREFIX nor $HOME is set; ") + kHowToName;
+  return std::nullopt;
+}
 
 std::unique_ptr<System> OpenDefaultMachine(std::string* error) {
-  *error = "no machine given: use --machine DIR (a described machine folder)";
-  return nullptr;
+  const auto prefix = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), error);
+  if (!prefix) return nullptr;
+  return OfflineSystem::Open(*prefix, error);
 }
 
 }  // namespace korvane

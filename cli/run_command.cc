@@ -1,5 +1,7 @@
-// korvane run: one diagnostic run, as the Go! button makes it, on a described machine.
+// korvane run: one diagnostic run, as the Go! button makes it, on a machine on disk or
+// the live one.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -16,13 +18,19 @@ namespace korvane {
 namespace {
 
 const char kRunUsage[] =
-    "usage: korvane run [--machine DIR] [--tests NAME[,NAME...]] [-o REPORT] [--explain]\n\n"
+    "usage: korvane run [--machine DIR] [--view 32|64] [--tests NAME[,NAME...]] [-o REPORT]\n"
+    "                   [--explain]\n\n"
     "Runs the diagnostics once, as the Go! button does with the switches a program start\n"
     "sets, and prints the report, one line after another.\n\n"
-    "  --machine DIR  examine the Windows installation described in folder DIR: c/ is\n"
-    "                 drive C:, registry.reg its registry (as regedit exports it),\n"
-    "                 machine.ini its other facts (optional); without it, the Windows\n"
-    "                 program examines the machine it runs on\n"
+    "  --machine DIR  examine the Windows installation in folder DIR: a Wine prefix\n"
+    "                 (system.reg, drive_c/, dosdevices/), or a described machine (c/ is\n"
+    "                 drive C:, registry.reg its registry as regedit exports it,\n"
+    "                 machine.ini its other facts, optional); without it, the Windows\n"
+    "                 program examines the machine it runs on, and on Linux the Wine\n"
+    "                 prefix $WINEPREFIX, else ~/.wine\n"
+    "  --view 32|64   how a program sees a 64-bit Wine prefix: 32 (the default) as a\n"
+    "                 32-bit program does, through Wow6432Node and syswow64, where\n"
+    "                 32-bit codecs live; 64 as a 64-bit program does\n"
     "  --tests LIST   run exactly these tests, comma-separated: systemIni, loadDll,\n"
     "                 captureDrivers, registryAviFile, registryUninstall, ntTests,\n"
     "                 msvcList, wellKnownDlls; 'none' runs none of them\n"
@@ -51,6 +59,7 @@ const TestSwitch kTestSwitches[] = {
 
 struct RunArgs {
   std::string machine;
+  std::optional<WineView> view;
   std::optional<std::string> tests;
   std::string reportPath;
   bool explain = false;
@@ -97,6 +106,13 @@ std::optional<int> ParseArgs(int argc, char** argv, RunArgs* args) {
       return kExitOk;
     } else if (arg == "--explain") {
       args->explain = true;
+    } else if (arg == "--view") {
+      if (!hasValue) return UsageError("--view needs 32 or 64");
+      if (args->view) return UsageError("--view given twice");
+      const std::string value = argv[++i];
+      if (value != "32" && value != "64")
+        return UsageError("--view takes 32 or 64, not '" + value + "'");
+      args->view = value == "64" ? WineView::k64 : WineView::k32;
     } else if (arg == "--machine" || arg == "--tests" || arg == "-o") {
       if (!hasValue || argv[i + 1][0] == '\0') return UsageError(arg + " needs a value");
       const std::string value = argv[++i];
@@ -167,15 +183,28 @@ int RunCommand(int argc, char** argv) {
   std::string error;
   std::unique_ptr<System> system;
   ExplainingSystem::NotFoundReason whyNotFound;
+  std::optional<std::string> folder;
   if (!args.machine.empty()) {
-    std::unique_ptr<OfflineSystem> offline = OfflineSystem::Open(args.machine, &error);
+    folder = args.machine;
+  } else {
+#ifdef _WIN32
+    if (args.view) return UsageError("--view applies to a Wine prefix named with --machine");
+    system = OpenDefaultMachine(&error);
+#else
+    folder = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), &error);
+#endif
+  }
+  if (folder) {
+    std::unique_ptr<OfflineSystem> offline =
+        OfflineSystem::Open(*folder, &error, args.view.value_or(WineView::k32));
+    if (offline && args.view && !offline->IsWinePrefix()) {
+      return UsageError("--view applies to a Wine prefix; " + *folder + " is not one");
+    }
     if (offline) {
       OfflineSystem* machine = offline.get();
       whyNotFound = [machine](const std::string& pattern) { return machine->WhyNotFound(pattern); };
     }
     system = std::move(offline);
-  } else {
-    system = OpenDefaultMachine(&error);
   }
   if (!system) {
     std::fprintf(stderr, "korvane run: %s\n", error.c_str());

@@ -12,8 +12,10 @@ namespace {
 
 class CheckingWindow : public korvane::ReportLines {};
 
+// A file in memory where the host has such a folder: one is written for every input.
 std::string ScratchPath() {
-  static const std::string path = "/tmp/korvane-fuzz-avi-" + std::to_string(getpid());
+  static const std::string path = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                  std::string("/korvane-fuzz-avi-") + std::to_string(getpid());
   return path;
 }
 
@@ -21,6 +23,8 @@ std::string ScratchPath() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = ScratchPath();
+  static const int removeAtExit = std::atexit([] { unlink(ScratchPath().c_str()); });
+  (void)removeAtExit;
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return 0;
   std::fwrite(data, 1, size, f);

@@ -34,6 +34,7 @@ constexpr uint32_t kKeyRead = 0x20019;
 constexpr uint32_t kKeyAllAccess = 0xF003F;
 
 constexpr uint32_t kFileAttributeReadOnly = 0x01;
+constexpr uint32_t kFileAttributeHidden = 0x02;
 constexpr uint32_t kFileAttributeDirectory = 0x10;
 constexpr uint32_t kFileAttributeArchive = 0x20;
 

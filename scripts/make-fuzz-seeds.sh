@@ -67,6 +67,35 @@ cp "$example/c/WINDOWS/SYSTEM.INI" "$out/fuzz_machine_ini/system.ini"
 printf '[capture]\n0=Capture|1.0\n[machine]\nBuild=0x893\n' > "$out/fuzz_machine_ini/capture"
 cp "$example/c/WINDOWS/SYSTEM/tvcap32.drv" "$example/c/WINDOWS/SYSTEM/x264vfw.dll" \
    "$example/c/WINDOWS/SYSTEM/iccvid.dll" "$out/fuzz_pe_image/"
+mkdir -p "$out/fuzz_ini_sections" "$out/fuzz_cli_args"
+
+# system.ini: a byte choosing the operation and header (bit 2: load, bits 0-1: [drivers32],
+# [drivers], [boot.description], "["), a byte and a byte for the lengths of the Windows and
+# system directories (2n + 3 characters, 0 for none), then the file.
+ini='[boot.description]\r\nkeyboard.typ=Standard 101/102-Key\r\n[drivers]\r\nwave=mmsndsys.drv\r\n;old\r\n\r\n[drivers32]\r\nmsacm.imaadpcm=imaadp32.acm\r\nvidc.cvid=C:\\WINDOWS\\SYSTEM\\iccvid.dll\r\nwavemapper=*.drv\r\nk= = x.dll ; old\r\nnovalue\r\n[Drivers32]\r\nhidden=1\r\n'
+printf "\x00\x03\x08$ini" > "$out/fuzz_ini_sections/list"
+printf "\x04\x03\x08$ini" > "$out/fuzz_ini_sections/load"
+printf "\x05\xf8\x7e$ini" > "$out/fuzz_ini_sections/load-long-dirs"
+printf "\x00\xf9\x08$ini" > "$out/fuzz_ini_sections/windows-dir-too-long"
+printf "\x06\x00\x00$ini" | tr '\n' '\r' > "$out/fuzz_ini_sections/cr-only"
+{ printf '\x04\x03\x08[drivers32]\nk='; head -c 1100 /dev/zero | tr '\0' 'v'; printf '\n;x\n'
+  head -c 509 /dev/zero | tr '\0' 'c'; printf '[cut]\nz=z.dll'; } > "$out/fuzz_ini_sections/long-lines"
+
+# Command lines: a byte choosing the subcommand (0: dump), then the arguments, each ended
+# by a zero byte. The scratch folder holds a.avi, e (empty), d (a folder), p (a pipe).
+args() { printf "$1" > "$out/fuzz_cli_args/$2"; }
+args '\x00a.avi\0e\0d\0p' dump-files
+args '\x00-o\0r.txt\0a.avi\0a.avi' dump-report
+args '\x00-o\0d\0a.avi' dump-report-folder
+args '\x00--\0-o\0--help' dump-dashdash
+args '\x00-o\0r\0-o\0s' dump-twice
+args '\x00--help' dump-help
+args '\x01--machine\0m' run-machine
+args '\x01--machine\0m\0--tests\0systemIni,loadDll,ntTests\0--explain\0-o\0r.txt' run-tests
+args '\x01--machine\0d' run-empty-folder
+args '\x01--machine\0a.avi\0--tests\0none' run-file-as-machine
+args '\x01--tests\0bogus' run-no-machine
+
 # The RIFF walk: files with several streams and formats, and cut ones.
 "$here/make-codec-avis.sh" "$out/codec-avis" >/dev/null
 for name in v-cinepak v-msvideo1 a-mp3 a-pcm-extensible; do
@@ -75,3 +104,7 @@ done
 [ -f "$out/codec-avis/a-adpcm-ms.avi" ] && head -c 300 "$out/codec-avis/a-adpcm-ms.avi" > "$out/fuzz_riff_walk/cut300"
 printf 'RIFF\x00\x00\x00\x00AVI LIST\x04\x00\x00\x00hdrl' > "$out/fuzz_riff_walk/unfinished"
 rm -rf "$out/codec-avis"
+
+# korvane check (subcommand 2) on the scratch files and machine.
+args '\x02--machine\0m\0a.avi\0e\0d\0p' check-files
+args '\x02--json\0--machine\0m\0a.avi' check-json

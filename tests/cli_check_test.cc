@@ -184,7 +184,9 @@ TEST(CliCheckTest, MachinesThatCannotBeReadExitWithTwo) {
   EXPECT_EQ(none.err.rfind("korvane check: ", 0), 0u);
   EXPECT_EQ(none.out, "");
 #ifndef _WIN32
-  const auto noDefault = RunCommand(Cli() + " check " + ShellQuote(file));
+  // No machine named, and no Wine prefix to fall back on.
+  const auto noDefault = RunCommand("env -u WINEPREFIX HOME=" + ShellQuote(scratch.path()) + " " +
+                                    Cli() + " check " + ShellQuote(file));
   EXPECT_EQ(noDefault.exitCode, 2);
   EXPECT_NE(noDefault.err.find("--machine"), std::string::npos);
 #endif

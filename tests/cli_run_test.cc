@@ -185,9 +185,13 @@ TEST(CliRun, RefusalsAndUsageErrorsExitWithTwo) {
             std::string::npos)
       << r.err;
 
-  r = RunKorvane("");
+  // No machine named, and no Wine prefix to fall back on.
+  test::ScratchDir home;
+  r = test::RunCommand("env -u WINEPREFIX HOME=" + ShellQuote(home.path()) + " " +
+                       ShellQuote(KORVANE_CLI) + " run");
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_NE(r.err.find("no machine given: use --machine DIR"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no machine found"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--machine DIR"), std::string::npos) << r.err;
 
   for (const char* bad : {"--machine", "--machine x --machine y", "-o", "--verbose", "extra"}) {
     r = RunKorvane(bad);

@@ -14,10 +14,15 @@ namespace fs = std::filesystem;
 namespace korvane {
 namespace {
 
-std::string DisplayFolder(const std::vector<std::string>& folders, size_t count) {
-  std::string path = "C:";
-  for (size_t i = 0; i < count; ++i) path += "\\" + folders[i];
-  return count == 0 ? "C:\\" : path;
+std::string DisplayFolder(const WindowsPath& path, size_t count) {
+  std::string shown = std::string(1, path.drive) + ":";
+  for (size_t i = 0; i < count; ++i) shown += "\\" + path.folders[i];
+  return count == 0 ? shown + "\\" : shown;
+}
+
+// The root "/" (Wine's drive Z:) must not become "//name".
+std::string HostJoin(const std::string& folder, const std::string& name) {
+  return folder == "/" ? folder + name : folder + "/" + name;
 }
 
 bool IsHostFolder(const std::string& hostPath) {
@@ -36,12 +41,9 @@ std::optional<WindowsPath> SplitWindowsPath(const std::string& path, std::string
     *whyNot = "not a full path: offline there is no current folder to find it from";
     return std::nullopt;
   }
-  if (p[0] != 'C' && p[0] != 'c') {
-    *whyNot = std::string("this machine has no drive ") + p[0] + ":";
-    return std::nullopt;
-  }
+  const char drive = static_cast<char>(p[0] & ~0x20);
   if (p.size() < 3 || p[2] != '\\') {
-    *whyNot = "not a full path: offline drive C: has no current folder";
+    *whyNot = std::string("not a full path: offline drive ") + drive + ": has no current folder";
     return std::nullopt;
   }
   // Windows drops the spaces and dots that end a path, and one dot that ends a folder
@@ -73,6 +75,7 @@ std::optional<WindowsPath> SplitWindowsPath(const std::string& path, std::string
     start = end + 1;
   }
   WindowsPath split;
+  split.drive = drive;
   // A path that ends in a backslash names a folder, never a file to search for.
   if (!parts.empty() && p.back() != '\\') {
     split.name = parts.back();
@@ -87,7 +90,9 @@ std::string JoinWindowsPath(const std::string& folder, const std::string& name) 
   return folder + "\\" + name;
 }
 
-HostDrive::HostDrive(std::string hostRoot) : root_(std::move(hostRoot)) {}
+HostDrive::HostDrive(std::string hostRoot) { drives_['C'] = std::move(hostRoot); }
+
+HostDrive::HostDrive(std::map<char, std::string> drives) : drives_(std::move(drives)) {}
 
 const std::vector<HostDrive::Entry>& HostDrive::Listing(const std::string& hostFolder) {
   auto it = listings_.find(hostFolder);
@@ -123,14 +128,19 @@ const HostDrive::Entry* HostDrive::Lookup(const std::string& hostFolder, const s
   return found;
 }
 
-std::optional<std::string> HostDrive::ResolveFolder(const std::vector<std::string>& folders,
-                                                    std::string* whyNot) {
-  std::string host = root_;
-  for (size_t i = 0; i < folders.size(); ++i) {
-    const Entry* entry = Lookup(host, folders[i]);
-    const std::string next = entry == nullptr ? std::string() : host + "/" + entry->name;
+std::optional<std::string> HostDrive::ResolveFolder(const WindowsPath& path, std::string* whyNot) {
+  const auto drive = drives_.find(path.drive);
+  if (drive == drives_.end()) {
+    *whyNot = std::string("this machine has no drive ") + path.drive + ":";
+    return std::nullopt;
+  }
+  std::string host = drive->second;
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  for (size_t i = 0; i < path.folders.size(); ++i) {
+    const Entry* entry = Lookup(host, path.folders[i]);
+    const std::string next = entry == nullptr ? std::string() : HostJoin(host, entry->name);
     if (entry == nullptr || !IsHostFolder(next)) {
-      *whyNot = DisplayFolder(folders, i) + " has no folder " + folders[i];
+      *whyNot = DisplayFolder(path, i) + " has no folder " + path.folders[i];
       return std::nullopt;
     }
     host = next;
@@ -141,39 +151,44 @@ std::optional<std::string> HostDrive::ResolveFolder(const std::vector<std::strin
 std::optional<std::string> HostDrive::Resolve(const std::string& windowsPath, std::string* whyNot) {
   const auto split = SplitWindowsPath(windowsPath, whyNot);
   if (!split) return std::nullopt;
-  const auto folder = ResolveFolder(split->folders, whyNot);
+  const auto folder = ResolveFolder(*split, whyNot);
   if (!folder || split->name.empty()) return folder;
   const Entry* entry = Lookup(*folder, split->name);
   if (entry == nullptr) {
-    *whyNot = DisplayFolder(split->folders, split->folders.size()) + " has no " + split->name;
+    *whyNot = DisplayFolder(*split, split->folders.size()) + " has no " + split->name;
     return std::nullopt;
   }
-  return *folder + "/" + entry->name;
+  return HostJoin(*folder, entry->name);
 }
 
-std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const std::string& name) {
+std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const std::string& name,
+                                            const AttributeRules& rules) {
 #ifdef _WIN32
   struct _stat64 info;
   if (_stat64(hostPath.c_str(), &info) != 0) return std::nullopt;
-  const bool writable = (info.st_mode & _S_IWRITE) != 0;
+  const bool readOnly = (info.st_mode & _S_IWRITE) == 0;
   const bool folder = (info.st_mode & _S_IFDIR) != 0;
 #else
   struct stat info;
   if (stat(hostPath.c_str(), &info) != 0) return std::nullopt;
-  const bool writable = (info.st_mode & S_IWUSR) != 0;
+  const mode_t writeBits = rules.wine ? (S_IWUSR | S_IWGRP | S_IWOTH) : S_IWUSR;
+  const bool readOnly = (info.st_mode & writeBits) == 0;
   const bool folder = S_ISDIR(info.st_mode);
 #endif
   FindData data;
   data.name = name;
   data.lastWriteTime = FileTimeFromUnixSeconds(static_cast<int64_t>(info.st_mtime));
   if (folder) {
-    data.attributes = kFileAttributeDirectory;
+    data.attributes =
+        kFileAttributeDirectory | (rules.wine && readOnly ? kFileAttributeReadOnly : 0);
   } else {
-    data.attributes = kFileAttributeArchive | (writable ? 0 : kFileAttributeReadOnly);
+    data.attributes = kFileAttributeArchive | (readOnly ? kFileAttributeReadOnly : 0);
     const uint64_t size = static_cast<uint64_t>(info.st_size);
     data.sizeLow = static_cast<uint32_t>(size);
     data.sizeHigh = static_cast<uint32_t>(size >> 32);
   }
+  const bool dotName = name.size() > 1 && name[0] == '.' && name != "..";
+  if (rules.wine && !rules.showDotFiles && dotName) data.attributes |= kFileAttributeHidden;
   return data;
 }
 
@@ -191,13 +206,14 @@ std::vector<FindData> HostDrive::Find(const std::string& pattern, std::string* w
     *whyNot = "a search needs a file name or pattern after the last backslash";
     return matches;
   }
-  const auto folder = ResolveFolder(split->folders, whyNot);
+  const auto folder = ResolveFolder(*split, whyNot);
   if (!folder) return matches;
-  const std::string shown = DisplayFolder(split->folders, split->folders.size());
+  const std::string shown = DisplayFolder(*split, split->folders.size());
   if (!HasWildcard(split->name)) {
     const Entry* entry = Lookup(*folder, split->name);
-    const auto data =
-        entry == nullptr ? std::nullopt : Describe(*folder + "/" + entry->name, entry->name);
+    const auto data = entry == nullptr
+                          ? std::nullopt
+                          : Describe(HostJoin(*folder, entry->name), entry->name, rules_);
     if (data) matches.push_back(*data);
     if (matches.empty()) *whyNot = shown + " has no " + split->name;
     return matches;
@@ -205,12 +221,13 @@ std::vector<FindData> HostDrive::Find(const std::string& pattern, std::string* w
   if (!split->folders.empty()) {
     for (const char* dots : {".", ".."}) {
       if (!MatchesWildcard(split->name, dots)) continue;
-      if (auto data = Describe(*folder + "/" + dots, dots)) matches.push_back(*data);
+      if (auto data = Describe(HostJoin(*folder, dots), dots, rules_)) matches.push_back(*data);
     }
   }
   for (const Entry& entry : Listing(*folder)) {
     if (!MatchesWildcard(split->name, entry.name)) continue;
-    if (auto data = Describe(*folder + "/" + entry.name, entry.name)) matches.push_back(*data);
+    if (auto data = Describe(HostJoin(*folder, entry.name), entry.name, rules_))
+      matches.push_back(*data);
   }
   if (matches.empty()) *whyNot = "nothing in " + shown + " matches " + split->name;
   return matches;

@@ -5,6 +5,8 @@
 
 #include "platform/memory_registry.h"
 #include "platform/offline/pe_image.h"
+#include "platform/offline/wine_prefix.h"
+#include "platform/read_stream.h"
 
 namespace korvane {
 namespace {
@@ -22,7 +24,7 @@ std::string FolderOf(const std::string& windowsPath) {
 }  // namespace
 
 bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes) {
-  std::FILE* file = std::fopen(hostPath.c_str(), "rb");
+  std::FILE* file = OpenDiskFile(hostPath);
   if (file == nullptr) return false;
   bytes->clear();
   char buffer[1 << 16];
@@ -71,6 +73,7 @@ bool LibraryCheck::Check(const std::string& windowsPath, int depth, std::string*
     *whyNot = "cannot be read (or is larger than 256 MiB)";
     return false;
   }
+  if (wineBuiltins_ && IsWineBuiltinDll(bytes)) return true;
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   const auto image = ParsePeImage(data, bytes.size(), whyNot);
   if (!image) return false;
@@ -83,8 +86,10 @@ bool LibraryCheck::Check(const std::string& windowsPath, int depth, std::string*
     *whyNot = "not marked as an executable image or a DLL";
     return false;
   }
-  if (image->is64) {
-    *whyNot = "not a valid PE image: a 32-bit machine type with a 64-bit optional header";
+  if (image->is64 != (machine_ == kMachineX8664)) {
+    *whyNot = image->is64
+                  ? "not a valid PE image: a 32-bit machine type with a 64-bit optional header"
+                  : "not a valid PE image: a 64-bit machine type with a 32-bit optional header";
     return false;
   }
   return CheckImports(image->imports, depth, whyNot);

@@ -16,6 +16,10 @@ class LibraryCheck {
   // searchFolders (the system and the Windows directory), as Windows searches them.
   LibraryCheck(HostDrive& drive, std::vector<std::string> searchFolders, uint16_t machine);
 
+  // On a Wine prefix: a file that Wine marks as its own builtin or placeholder DLL
+  // loads, since Wine loads its own library in its place.
+  void AcceptWineBuiltins() { wineBuiltins_ = true; }
+
   // True when the library at windowsPath loads; otherwise *whyNot says why in plain
   // words ("imports MSVCRT20.DLL, which is not on this machine").
   bool Loads(const std::string& windowsPath, std::string* whyNot);
@@ -28,6 +32,7 @@ class LibraryCheck {
   HostDrive& drive_;
   std::vector<std::string> searchFolders_;
   uint16_t machine_;
+  bool wineBuiltins_ = false;
   std::vector<std::string> folders_;  // for one Loads call: own folder, then searchFolders_
   std::set<std::string> seen_;        // host paths already checked in this call
 };

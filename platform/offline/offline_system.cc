@@ -8,6 +8,7 @@
 #include "platform/offline/reg_file.h"
 #include "platform/offline/text_lines.h"
 #include "platform/offline/version_resource.h"
+#include "platform/read_stream.h"
 
 namespace fs = std::filesystem;
 
@@ -78,6 +79,14 @@ std::optional<std::string> FindFolderIgnoringCase(const std::string& dir, const 
   return std::nullopt;
 }
 
+// Wine hides files whose names start with "." unless HKCU\Software\Wine says
+// ShowDotFiles with a value starting with y, t or 1.
+bool WineShowsDotFiles(const MemoryRegistry& registry) {
+  const std::string option =
+      RegistryText(registry.FindKey(RootKey::kCurrentUser, "Software\\Wine"), "ShowDotFiles");
+  return !option.empty() && std::string("yYtT1").find(option[0]) != std::string::npos;
+}
+
 // The index of a capture driver entry name: "msvideo" is 0, "msvideo1" to "msvideo9" 1 to 9.
 std::optional<size_t> CaptureIndex(const std::string& entryName) {
   const std::string lower = AsciiLower(entryName);
@@ -91,20 +100,31 @@ std::optional<size_t> CaptureIndex(const std::string& entryName) {
 
 }  // namespace
 
-OfflineSystem::OfflineSystem(const std::string& driveRoot) : drive_(driveRoot) {}
+OfflineSystem::OfflineSystem(std::map<char, std::string> drives) : drive_(std::move(drives)) {}
 
-std::unique_ptr<OfflineSystem> OfflineSystem::Open(const std::string& dir, std::string* error) {
+std::unique_ptr<OfflineSystem> OfflineSystem::Open(const std::string& dir, std::string* error,
+                                                   WineView view) {
   std::error_code ignored;
   if (!fs::is_directory(dir, ignored)) {
     *error = dir + ": no such folder";
     return nullptr;
   }
+  if (korvane::IsWinePrefix(dir)) {
+    std::map<char, std::string> drives = ReadDosDevices(dir);
+    // Wine makes c: again when it is missing; it always points at drive_c.
+    drives.emplace('C', (fs::path(dir) / "drive_c").string());
+    std::unique_ptr<OfflineSystem> system(new OfflineSystem(std::move(drives)));
+    if (!system->LoadWinePrefix(dir, view, error)) return nullptr;
+    return system;
+  }
   const auto drive = FindFolderIgnoringCase(dir, "c");
   if (!drive) {
-    *error = dir + ": not a described machine: it has no folder c/ for drive C:";
+    *error = dir +
+             ": not a described machine (it has no folder c/ for drive C:) nor a Wine prefix "
+             "(it has no system.reg with a drive_c/ folder)";
     return nullptr;
   }
-  std::unique_ptr<OfflineSystem> system(new OfflineSystem(*drive));
+  std::unique_ptr<OfflineSystem> system(new OfflineSystem({{'C', *drive}}));
   if (!system->Load(dir, error)) return nullptr;
   return system;
 }
@@ -149,14 +169,42 @@ void OfflineSystem::DeriveFacts(const MachineIni& ini) {
   facts_.versionQueryFails = ini.versionQueryFails;
   facts_.vfwVersion = ini.vfwVersion.value_or(kDefaultVfwVersion);
   DeriveVersion(ini);
-  libraries_ = std::make_unique<LibraryCheck>(
-      drive_, std::vector<std::string>{facts_.systemDirectory, facts_.windowsDirectory},
-      kMachineI386);
+  UseLibraryCheck();
   if (ini.captureGiven) {
     facts_.capture = ini.capture;
   } else {
     DeriveCaptureDrivers();
   }
+}
+
+void OfflineSystem::UseLibraryCheck() {
+  libraries_ = std::make_unique<LibraryCheck>(
+      drive_, std::vector<std::string>{facts_.systemDirectory, facts_.windowsDirectory},
+      facts_.imageMachine);
+}
+
+bool OfflineSystem::LoadWinePrefix(const std::string& dir, WineView view, std::string* error) {
+  bool is64 = false;
+  if (!LoadWineRegistry(dir, &registry_, &is64, error)) return false;
+  if (view == WineView::k64 && !is64) {
+    *error = dir +
+             ": a 32-bit Wine prefix (its system.reg does not say #arch=win64) has no "
+             "64-bit view";
+    return false;
+  }
+  wineView_ = view;
+  const WinePrefixFacts wine = DeriveWinePrefixFacts(registry_, is64, view);
+  facts_.windowsDirectory = wine.windowsDirectory;
+  facts_.systemDirectory = wine.systemDirectory;
+  facts_.version = wine.version;
+  facts_.vfwVersion = wine.vfwVersion;
+  facts_.imageMachine = view == WineView::k64 ? kMachineX8664 : kMachineI386;
+  drive_.SetAttributeRules({true, WineShowsDotFiles(registry_)});
+  // Wine's capture library asks the host's video devices, which a prefix does not hold:
+  // read from disk, a prefix has no capture drivers.
+  UseLibraryCheck();
+  libraries_->AcceptWineBuiltins();
+  return true;
 }
 
 // As Windows derives its version record: NT from its CurrentVersion key, the 9x family
@@ -250,7 +298,7 @@ std::FILE* OfflineSystem::OpenFileForReading(const std::string& windowsPath) {
   if (!host) return nullptr;
   const auto facts = HostDrive::Describe(*host, std::string());
   if (!facts || (facts->attributes & kFileAttributeDirectory) != 0) return nullptr;
-  return std::fopen(host->c_str(), "rb");
+  return OpenDiskFile(*host);
 }
 
 std::string OfflineSystem::WhyNotFound(const std::string& pattern) {
@@ -291,14 +339,36 @@ bool OfflineSystem::capGetDriverDescriptionA(unsigned index, std::string* name,
   return true;
 }
 
-long OfflineSystem::RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access,
-                                  RegKey* key) {
-  return registry_.RegOpenKeyExA(root, path, access, key);
+std::optional<std::pair<RootKey, std::string>> OfflineSystem::Locate(
+    RootKey root, const std::string& path) const {
+  if (!wineView_) return std::make_pair(root, path);
+  return WineRegistryView(registry_, *wineView_).Resolve(root, path);
 }
 
+long OfflineSystem::RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access,
+                                  RegKey* key) {
+  const auto where = Locate(root, path);
+  if (!where) return kErrorFileNotFound;
+  return registry_.RegOpenKeyExA(where->first, where->second, access, key);
+}
+
+// A new key goes where its nearest existing ancestor lives in this view.
 long OfflineSystem::RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
                                     RegKey* key) {
-  return registry_.RegCreateKeyExA(root, path, access, key);
+  std::string existing = path;
+  std::string rest;
+  for (;;) {
+    if (const auto where = Locate(root, existing)) {
+      const std::string& base = where->second;
+      const std::string full = rest.empty() ? base : base.empty() ? rest : base + "\\" + rest;
+      return registry_.RegCreateKeyExA(where->first, full, access, key);
+    }
+    if (existing.empty()) return registry_.RegCreateKeyExA(root, path, access, key);
+    const size_t slash = existing.rfind('\\');
+    const std::string name = slash == std::string::npos ? existing : existing.substr(slash + 1);
+    rest = rest.empty() ? name : name + "\\" + rest;
+    existing = slash == std::string::npos ? std::string() : existing.substr(0, slash);
+  }
 }
 
 long OfflineSystem::RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity,

@@ -2,15 +2,19 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "platform/memory_registry.h"
 #include "platform/offline/host_drive.h"
 #include "platform/offline/library_check.h"
 #include "platform/offline/machine_ini.h"
+#include "platform/offline/pe_image.h"
+#include "platform/offline/wine_prefix.h"
 #include "platform/system.h"
 
 namespace korvane {
@@ -23,16 +27,23 @@ struct MachineFacts {
   bool versionQueryFails = false;
   uint32_t vfwVersion = 0;
   std::array<std::optional<CaptureDriver>, 10> capture;
+  uint16_t imageMachine = kMachineI386;  // the code its programs and libraries run
 };
 
-// A described machine: folder c/ is drive C:, registry.reg its registry, machine.ini
-// (optional) the facts its files do not carry. Nothing the logic does changes the
-// folder: registry writes stay in memory.
+// A Windows installation on disk. A described machine: folder c/ is drive C:,
+// registry.reg its registry, machine.ini (optional) the facts its files do not carry. A
+// Wine prefix: its dosdevices/ drives, its system.reg and user.reg, seen as a 32-bit or
+// a 64-bit program sees them. Nothing the logic does changes the folder: registry
+// writes stay in memory.
 class OfflineSystem : public System {
  public:
-  // Reads the machine in folder dir. A machine that cannot be read whole is refused:
-  // nullptr, and *error names the file and line ("DIR/registry.reg:12: ...").
-  static std::unique_ptr<OfflineSystem> Open(const std::string& dir, std::string* error);
+  // Reads the machine in folder dir, a Wine prefix when IsWinePrefix(dir), seen through
+  // view (a described machine has one view only). A machine that cannot be read whole is
+  // refused: nullptr, and *error names the file and line ("DIR/registry.reg:12: ...").
+  static std::unique_ptr<OfflineSystem> Open(const std::string& dir, std::string* error,
+                                             WineView view = WineView::k32);
+
+  bool IsWinePrefix() const { return wineView_.has_value(); }
 
   const MachineFacts& facts() const { return facts_; }
   MemoryRegistry& registry() { return registry_; }
@@ -65,14 +76,20 @@ class OfflineSystem : public System {
   long RegCloseKey(RegKey key) override;
 
  private:
-  explicit OfflineSystem(const std::string& driveRoot);
+  explicit OfflineSystem(std::map<char, std::string> drives);
   bool Load(const std::string& dir, std::string* error);
+  bool LoadWinePrefix(const std::string& dir, WineView view, std::string* error);
+  void UseLibraryCheck();
+  // Where a key really lives: itself, or on a Wine prefix where its view redirects it.
+  std::optional<std::pair<RootKey, std::string>> Locate(RootKey root,
+                                                        const std::string& path) const;
   void DeriveFacts(const MachineIni& ini);
   void DeriveVersion(const MachineIni& ini);
   void DeriveCaptureDrivers();
   std::optional<CaptureDriver> DescribeDriver(const std::string& file);
 
   MemoryRegistry registry_;
+  std::optional<WineView> wineView_;
   HostDrive drive_;
   MachineFacts facts_;
   std::unique_ptr<LibraryCheck> libraries_;

@@ -1,13 +1,14 @@
 // Wine prefixes on disk: detection, drives, registry files and views, facts.
 #include "platform/offline/wine_prefix.h"
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "platform/offline/wine_registry.h"
+#include "platform/read_stream.h"
 
 namespace fs = std::filesystem;
 
@@ -41,12 +42,15 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
 }
 
 bool ReadWhole(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream out;
-  out << in.rdbuf();
-  *bytes = out.str();
-  return !in.bad();
+  std::FILE* file = OpenDiskFile(path);
+  if (file == nullptr) return false;
+  bytes->clear();
+  char buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, got);
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
 }
 
 // "REGISTRY\\Machine" in current files, "\\Machine" in older ones.

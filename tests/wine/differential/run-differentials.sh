@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The differentials against the real Windows API under wine64, in one scratch Wine prefix
-# made for this run: the formatter (korvane::FormatArgs against wvsprintfA) and, when the
-# Windows command line is built, the whole report (`korvane-cli.exe run` on the live API
-# against the native `korvane run --machine` reading the same prefix from disk).
+# made for this run: the formatter (korvane::FormatArgs against wvsprintfA) and the whole
+# report (`korvane-cli.exe run` on the live API against the native `korvane run --machine`
+# reading the same prefix from disk).
 #
 # Usage: tests/wine/differential/run-differentials.sh [NATIVE_BUILD] [WIN64_BUILD]
 #        (defaults build/native and build/win64; both must be built)
@@ -47,9 +47,7 @@ else
   echo "FAIL: wsprintf-probe.exe did not run"; status=1
 fi
 
-if [ -f "$here/prefix-differential.sh" ]; then
-  "$here/prefix-differential.sh" "$native" "$win64" "$work" || status=1
-fi
+"$here/prefix-differential.sh" "$native" "$win64" "$work" || status=1
 
 [ $status -eq 0 ] && echo "differentials: passed" || echo "differentials: FAILED"
 exit $status
