@@ -280,7 +280,8 @@ TEST_F(DumpFileTest, APipeThatDeliversTheHeadInPiecesIsReadInFull) {
   // A first read returns only what has been written so far; the rest must still be shown.
   const auto r = RunCommand(
       "((printf 'RIFF\\004\\000\\000\\000'; sleep 0.3; printf 'AVI '; sleep 0.3; "
-      "printf '%0400d' 0) | " + CliRun("dump /dev/stdin") + ")");
+      "printf '%0400d' 0) | " +
+      CliRun("dump /dev/stdin") + ")");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const Lines out = SplitLines(r.out);
   ASSERT_EQ(out.size(), 2u + 24u + 3u) << r.out;
