@@ -1,7 +1,6 @@
-// Reads a file's first 384 bytes in 16-byte items and reports what they say.
+// Reads a file's first 384 bytes as 16-byte blocks and reports what they say.
 #include "avi/avi_dump.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "avi/codec_names.h"
@@ -17,21 +16,6 @@ bool IsShownAsText(unsigned char c) {
 uint32_t ReadLittleEndian32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-// The size of an open file, past 2 GiB too. Seek results are not examined: a stream
-// that cannot seek counts as empty.
-int64_t FileSize(std::FILE* file) {
-#ifdef _WIN32
-  _fseeki64(file, 0, SEEK_END);
-  const int64_t size = _ftelli64(file);
-  _fseeki64(file, 0, SEEK_SET);
-#else
-  fseeko(file, 0, SEEK_END);
-  const int64_t size = ftello(file);
-  fseeko(file, 0, SEEK_SET);
-#endif
-  return size < 0 ? 0 : size;
 }
 
 constexpr int64_t kLargeFile = int64_t{1} << 31;
@@ -61,9 +45,8 @@ bool LooksTruncated(uint32_t declaredSize, int64_t fileSize) {
 // here directly rather than through the formatter. The bytes are exactly what the
 // formatter makes of kDumpLineFormat: "%02X" of a byte is always two digits and a
 // display character is never a zero byte, so no field is cut or padded.
-std::string DumpLine(const unsigned char* b) {
+void WriteDumpLine(const unsigned char* b, char* line) {
   static const char kHex[] = "0123456789ABCDEF";
-  char line[kDumpLineLength];
   char* hex = line;
   for (int i = 0; i < kDumpBlockSize; ++i) {
     *hex++ = kHex[b[i] >> 4];
@@ -73,34 +56,38 @@ std::string DumpLine(const unsigned char* b) {
   }
   *hex++ = '|';
   for (int i = 0; i < kDumpBlockSize; ++i) *hex++ = IsShownAsText(b[i]) ? b[i] : ' ';
-  return std::string(line, sizeof line);
+}
+
+std::string DumpLine(const unsigned char* b) {
+  std::string line(kDumpLineLength, ' ');
+  WriteDumpLine(b, &line[0]);
+  return line;
 }
 
 bool DumpAviFile(ReportWindow& window, const std::string& path) {
-  std::FILE* file = OpenReadStream(path);
-  if (file == nullptr) {
+  static_assert(kHeadBlockSize == kDumpBlockSize && kHeadBlockCount == kDumpBlockCount,
+                "the head read is the dumped blocks");
+  const FileHead head = ReadFileHead(path);
+  if (!head.opened) {
     ShowError("can't open %s", path);
     return false;
   }
-  // At most 384 bytes are read: a small buffer saves copying a default-sized block of
-  // the head, and another of the tail when the stream seeks to the end.
-  char streamBuffer[512];
-  std::setvbuf(file, streamBuffer, _IOFBF, sizeof streamBuffer);
-  const int64_t fileSize = FileSize(file);
+  const int64_t fileSize = head.size;
   AddReportLine("======== File dump ==========");
   AddReportLineText(SizeLine(path, fileSize));
   window.SetPathField(path);
 
   unsigned char riffHeader[12] = {};
   uint32_t fourcc = 0;
-  unsigned char block[kDumpBlockSize];
+  std::string line(kDumpLineLength, ' ');  // one allocation per file, not per line
   for (int slot = 0; slot < kDumpBlockCount; ++slot) {
-    if (std::fread(block, kDumpBlockSize, 1, file) != 1) continue;
-    AddReportLineText(DumpLine(block));
+    if ((head.blocksRead & (uint32_t{1} << slot)) == 0) continue;
+    const unsigned char* block = head.bytes + slot * kDumpBlockSize;
+    WriteDumpLine(block, &line[0]);
+    AddReportLineText(line);
     if (slot == 0) std::memcpy(riffHeader, block, sizeof riffHeader);
     if (slot == kFourCCOffset / kDumpBlockSize) fourcc = ReadLittleEndian32(block + 12);
   }
-  std::fclose(file);
 
   if (std::memcmp(riffHeader, "RIFF", 4) == 0) {
     AddReportLine("RIFF file");

@@ -22,6 +22,9 @@ constexpr int kDumpLineLength = 67;
 // (letters and digits as they are, everything else as a space).
 std::string DumpLine(const unsigned char* block);
 
+// The same line written over the kDumpLineLength characters at line.
+void WriteDumpLine(const unsigned char* block, char* line);
+
 // Writes the dump of path into the report and path into the window's path field.
 // Returns false, after ShowError, when the file cannot be opened.
 bool DumpAviFile(ReportWindow& window, const std::string& path);

@@ -12,9 +12,11 @@ std::string ErrorMessageOf(const std::string& promptText) {
   return promptText;
 }
 
+// One stream call a line rather than two: a dump writes tens of lines for every file.
 void StreamWindow::AppendLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), out_);
-  std::fputc('\n', out_);
+  pending_.assign(line);
+  pending_ += '\n';
+  std::fwrite(pending_.data(), 1, pending_.size(), out_);
   ++count_;
 }
 

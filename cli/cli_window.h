@@ -27,6 +27,7 @@ class StreamWindow : public ReportWindow {
 
  private:
   std::FILE* out_;
+  std::string pending_;  // the line and its "\n", kept to reuse its memory
   int count_ = 0;
   int errors_ = 0;
 };

@@ -276,6 +276,21 @@ TEST_F(DumpFileTest, APipeWithoutAWriterReadsAsEmptyAndDoesNotWait) {
   EXPECT_EQ(SplitLines(fed.out).at(3), "RIFF file") << fed.out;
 }
 
+TEST_F(DumpFileTest, APipeThatDeliversTheHeadInPiecesIsReadInFull) {
+  // A first read returns only what has been written so far; the rest must still be shown.
+  const auto r = RunCommand(
+      "((printf 'RIFF\\004\\000\\000\\000'; sleep 0.3; printf 'AVI '; sleep 0.3; "
+      "printf '%0400d' 0) | " +
+      CliRun("dump /dev/stdin") + ")");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const Lines out = SplitLines(r.out);
+  ASSERT_EQ(out.size(), 2u + 24u + 3u) << r.out;
+  EXPECT_EQ(out[2].substr(0, 12), "52 49 46 46 ") << r.out;
+  EXPECT_EQ(out[2].substr(26, 12), "41 56 49 20 ") << r.out;
+  EXPECT_EQ(out[25].substr(0, 3), "30 ") << r.out;
+  EXPECT_EQ(out[26], "RIFF file");
+}
+
 TEST_F(DumpFileTest, CheckingAPipeWithoutAWriterDoesNotWait) {
   const std::string pipe = scratch.path() + "/pipe.avi";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
