@@ -161,7 +161,7 @@ part_dump() {
     echo "|---|---:|---:|---:|---:|---:|---:|"
     local row name file w nt
     for row in "floor (open, read 384 bytes, close):floor" \
-      "stream floor (the dump's reads through stdio):stream" \
+      "stream floor (the reads of a stdio stream, as the Windows program makes them):stream" \
       "korvane dump:korvane"; do
       IFS=: read -r name file <<<"$row"
       w=$(wall "$t/$file")
