@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "cli/json_writer.h"
+#include "diag/diag_steps.h"
 #include "platform/format.h"
 #include "platform/read_stream.h"
 
@@ -21,17 +22,10 @@ std::string Join(const std::vector<std::string>& items, const char* separator) {
   return text;
 }
 
+// The report's short platform name, spelled out where the report only has "?".
 std::string PlatformText(uint32_t platformId) {
-  switch (platformId) {
-    case kPlatformWin32s:
-      return "Win32s";
-    case kPlatformWin9x:
-      return "Win9x";
-    case kPlatformWinNt:
-      return "WinNT";
-    default:
-      return "unknown platform";
-  }
+  const std::string name = PlatformName(platformId);
+  return name == "?" ? "unknown platform" : name;
 }
 
 // Why the file cannot be read, or empty when it opened.
