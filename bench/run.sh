@@ -47,18 +47,7 @@ say() { printf '%s\n' "$*" | tee -a "$log" >&2; }
 packages=(cmake ninja-build g++ ffmpeg mediainfo time)
 wants 2 && packages+=(python3)
 wants 3 && packages+=(g++-mingw-w64-x86-64 wine64 xvfb xdotool)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  say "installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
-fi
+scripts/install-deps.sh --only "${packages[@]}"
 
 say "building the release preset"
 cmake --preset release >>"$log" 2>&1

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Korvane need. Safe to re-run:
-# packages already present are left alone. Usage: install-deps.sh [main|test]
+# packages already present are left alone.
+# Usage: install-deps.sh [main|test]   or   install-deps.sh --only PACKAGE...
 set -euo pipefail
 kind=${1:-test}
 
-packages=(cmake ninja-build g++ libgtest-dev ffmpeg)
-if [ "$kind" = test ]; then
-  packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
-             wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev)
+if [ "$kind" = --only ]; then
+  shift
+  packages=("$@")
+else
+  packages=(cmake ninja-build g++ libgtest-dev ffmpeg)
+  if [ "$kind" = test ]; then
+    packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
+               wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev)
+  fi
 fi
 
 missing=()
