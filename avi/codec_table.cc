@@ -1,6 +1,8 @@
 // The codec tables as data: one entry a line, video by FourCC, audio by format tag.
 #include "avi/codec_table.h"
 
+#include "platform/ascii.h"
+
 namespace korvane {
 
 const char kBuiltIn[] = "built in";

@@ -369,28 +369,6 @@ bool MemoryByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t n) {
   return true;
 }
 
-FileByteSource::FileByteSource(std::FILE* file) : file_(file) {
-#ifdef _WIN32
-  if (_fseeki64(file_, 0, SEEK_END) == 0) {
-    const int64_t size = _ftelli64(file_);
-#else
-  if (fseeko(file_, 0, SEEK_END) == 0) {
-    const int64_t size = ftello(file_);
-#endif
-    size_ = size < 0 ? 0 : static_cast<uint64_t>(size);
-  }
-}
-
-bool FileByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t n) {
-  if (offset > size_ || n > size_ - offset) return false;
-#ifdef _WIN32
-  if (_fseeki64(file_, static_cast<int64_t>(offset), SEEK_SET) != 0) return false;
-#else
-  if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-#endif
-  return std::fread(out, 1, n, file_) == n;
-}
-
 AviWalk WalkAvi(ByteSource& source, const WalkLimits& limits) {
   AviWalk walk;
   Walker walker{source, limits, walk};

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "avi/codec_table.h"
+#include "platform/ascii.h"
 #include "platform/format.h"
-#include "platform/memory_registry.h"
 
 namespace korvane {
 
@@ -23,12 +23,6 @@ constexpr uint32_t kMaxRegistryValues = 100000;
 std::string WithSlash(std::string dir) {
   if (!dir.empty() && dir.back() != '\\') dir += '\\';
   return dir;
-}
-
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 // One line of the section: the name left of the first '=', the value after it with the

@@ -1,6 +1,8 @@
 // An in-memory registry with the API's rules for names, order and capacities.
 #include "platform/memory_registry.h"
 
+#include "platform/ascii.h"
+
 namespace korvane {
 namespace {
 
@@ -37,25 +39,6 @@ std::string DenyKey(RootKey root, const std::string& path) {
 }
 
 }  // namespace
-
-std::string AsciiLower(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 MemoryRegistry::MemoryRegistry() {
   for (RootKey root : {RootKey::kClassesRoot, RootKey::kCurrentUser, RootKey::kLocalMachine}) {

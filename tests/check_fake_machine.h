@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/memory_registry.h"
 #include "platform/system.h"
 

@@ -7,7 +7,6 @@
 
 #include "avi/codec_names.h"
 #include "avi/codec_table.h"
-#include "platform/memory_registry.h"
 #include "tests/check_fake_machine.h"
 
 namespace korvane {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/ascii.h"
 #include "platform/wildcard.h"
 
 namespace korvane::test {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/ascii.h"
 #include "platform/offline/drive.h"
 #include "platform/offline/formats/pe_image.h"
 #include "platform/offline/machines/open_machine.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/memory_registry.h"
+#include "platform/ascii.h"
 #include "platform/read_stream.h"
 #include "platform/wildcard.h"
 

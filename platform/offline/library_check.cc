@@ -1,7 +1,7 @@
 // The loader's checks, done on files: image kind, architecture, imports found.
 #include "platform/offline/library_check.h"
 
-#include "platform/memory_registry.h"
+#include "platform/ascii.h"
 #include "platform/offline/formats/pe_image.h"
 
 namespace korvane {

@@ -1,7 +1,7 @@
 // One section of ini text, keys and values trimmed.
 #include "platform/offline/formats/ini_section.h"
 
-#include "platform/memory_registry.h"
+#include "platform/ascii.h"
 #include "platform/offline/formats/text_lines.h"
 
 namespace korvane {

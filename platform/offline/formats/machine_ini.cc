@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "platform/memory_registry.h"
+#include "platform/ascii.h"
 #include "platform/offline/formats/text_lines.h"
 
 namespace korvane {

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/offline/formats/text_lines.h"
 
 namespace korvane {

@@ -17,13 +17,6 @@ std::vector<std::string> SplitTextLines(const std::string& text) {
   return lines;
 }
 
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  const size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
 std::optional<uint32_t> ParseUint32(const std::string& text) {
   int base = 10;
   size_t pos = 0;

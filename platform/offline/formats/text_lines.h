@@ -11,9 +11,6 @@ namespace korvane {
 // Lines at "\n", each without its "\r\n" or "\n" end.
 std::vector<std::string> SplitTextLines(const std::string& text);
 
-// Without leading and trailing spaces and tabs.
-std::string TrimBlanks(const std::string& text);
-
 // A 32-bit number written in decimal or as 0x hexadecimal, nothing else around it.
 std::optional<uint32_t> ParseUint32(const std::string& text);
 

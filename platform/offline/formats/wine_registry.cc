@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace korvane {
 namespace {
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/offline/formats/ini_section.h"
 #include "platform/offline/formats/parse_error.h"
 #include "platform/offline/formats/reg_file.h"

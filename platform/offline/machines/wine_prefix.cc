@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/offline/formats/parse_error.h"
 #include "platform/offline/formats/wine_registry.h"
 #include "platform/offline/host_drive.h"
