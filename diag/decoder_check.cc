@@ -7,6 +7,7 @@
 #include "avi/codec_table.h"
 #include "platform/ascii.h"
 #include "platform/format.h"
+#include "platform/scoped_reg_key.h"
 
 namespace korvane {
 
@@ -72,14 +73,15 @@ std::string DataText(const std::vector<uint8_t>& data) {
 
 // Windows 9x has no drivers32 key as a rule, so only NT is told when it is missing.
 void ReadRegistryDrivers(System& system, bool nt, InstalledDrivers* drivers) {
-  RegKey key = 0;
-  if (system.RegOpenKeyExA(RootKey::kLocalMachine, kDrivers32Path, kKeyRead, &key) != 0) {
+  ScopedRegKey key(system);
+  if (!key.Open(RootKey::kLocalMachine, kDrivers32Path, kKeyRead)) {
     if (nt) drivers->notes.push_back(std::string(kDrivers32KeyName) + " - can't open key");
     return;
   }
   for (uint32_t index = 0; index < kMaxRegistryValues; ++index) {
     RegValue value;
-    const long result = system.RegEnumValueA(key, index, kRegistryText, kRegistryText, &value);
+    const long result =
+        system.RegEnumValueA(key.get(), index, kRegistryText, kRegistryText, &value);
     if (result == kErrorMoreData) {
       // Too long for any driver path: skip it, the values after it still count.
       drivers->notes.push_back(
@@ -89,7 +91,6 @@ void ReadRegistryDrivers(System& system, bool nt, InstalledDrivers* drivers) {
     if (result != 0) break;
     drivers->entries.push_back({value.name, DataText(value.data), kDrivers32KeyName});
   }
-  system.RegCloseKey(key);
 }
 
 bool IsPrintableFourCC(uint32_t fourcc) {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "diag/diag_steps.h"
+#include "platform/scoped_reg_key.h"
 
 namespace korvane {
 
@@ -26,29 +27,6 @@ const char* const kAviFileSubkeys[] = {
     "AVIFile\\RIFFHandlers\\AVI",
     "AVIFile\\RIFFHandlers\\WAVE",
     "AVIFile\\shellex\\PropertySheetHandlers\\AviPage",
-};
-
-// Closes the key on every path out of the scope that opened it.
-class OpenKey {
- public:
-  explicit OpenKey(System& system) : system_(system) {}
-  ~OpenKey() {
-    if (key_ != 0) system_.RegCloseKey(key_);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-
-  // A key that failed to open is not closed, whatever the platform left in the slot.
-  bool Open(RootKey root, const std::string& path, uint32_t access) {
-    if (system_.RegOpenKeyExA(root, path, access, &key_) == kErrorSuccess) return true;
-    key_ = 0;
-    return false;
-  }
-  RegKey get() const { return key_; }
-
- private:
-  System& system_;
-  RegKey key_ = 0;
 };
 
 // Registry data shown as text, whatever its type: up to the first zero byte, never past the
@@ -138,7 +116,7 @@ void ReportUninstallValue(System& system, RegKey key, const char* name) {
 }  // namespace
 
 void ListDriverDescriptions(System& system) {
-  OpenKey key(system);
+  ScopedRegKey key(system);
   if (!key.Open(RootKey::kLocalMachine, kDriversDescKeyPath, kKeyRead)) {
     AddReportLine("HKLM\\%s - can't open key", kDriversDescKeyPath);
     return;
@@ -151,7 +129,7 @@ void LoadRegistryDrivers(System& system, ReportWindow& window) {
   const bool prefixFits = SystemDirWithSlash(system, kShortPathBuffer, &prefix);
   std::deque<std::string> drivers;  // RegistryDriverList
   {
-    OpenKey key(system);
+    ScopedRegKey key(system);
     if (!key.Open(RootKey::kLocalMachine, kDrivers32KeyPath, kKeyRead)) {
       AddReportLine("HKLM\\%s - can't open key", kDrivers32KeyPath);
       return;
@@ -162,7 +140,7 @@ void LoadRegistryDrivers(System& system, ReportWindow& window) {
 }
 
 void ListUninstallEntries(System& system) {
-  OpenKey key(system);
+  ScopedRegKey key(system);
   if (!key.Open(RootKey::kLocalMachine, kUninstallKeyPath, kKeyAllAccess)) {
     AddReportLine("HKLM\\%s - can't open key", kUninstallKeyPath);
     return;
@@ -181,7 +159,7 @@ void ShowUninstallEntry(System& system, const std::string& subkeyName) {
     ReportPathTooLong("HKLM\\" + path);
     return;
   }
-  OpenKey key(system);
+  ScopedRegKey key(system);
   if (!key.Open(RootKey::kLocalMachine, path, kKeyRead)) {
     AddReportLine("HKLM\\%s - can't open key", path);
     return;
@@ -192,7 +170,7 @@ void ShowUninstallEntry(System& system, const std::string& subkeyName) {
 
 void ListAviFileEntries(System& system) {
   {
-    OpenKey key(system);
+    ScopedRegKey key(system);
     if (key.Open(RootKey::kClassesRoot, "AVIFile", kKeyAllAccess)) {
       ReportDefaultValue(system, key.get(), "HKCR\\AVIFile\\@");
       ReportEditFlags(system, key.get());
@@ -204,7 +182,7 @@ void ListAviFileEntries(System& system) {
 }
 
 void ShowClassDefault(System& system, const std::string& path) {
-  OpenKey key(system);
+  ScopedRegKey key(system);
   if (!key.Open(RootKey::kClassesRoot, path, kKeyAllAccess)) {
     AddReportLine("%s - can't open key", path);
     return;
