@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/registry_backed_system.h"
 #include "platform/system.h"
 #include "report/report.h"
 
@@ -12,7 +13,7 @@ namespace korvane {
 
 // Passes every call on to another System and remembers the last file search that found
 // nothing and the last library that did not load, with the reason.
-class ExplainingSystem : public System {
+class ExplainingSystem : public RegistryBackedSystem {
  public:
   using NotFoundReason = std::function<std::string(const std::string& pattern)>;
   ExplainingSystem(System& inner, NotFoundReason whyNotFound);
@@ -34,30 +35,9 @@ class ExplainingSystem : public System {
   bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override {
     return inner_.capGetDriverDescriptionA(index, name, version);
   }
-  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key) override {
-    return inner_.RegOpenKeyExA(root, path, access, key);
-  }
-  long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
-                       RegKey* key) override {
-    return inner_.RegCreateKeyExA(root, path, access, key);
-  }
-  long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity, uint32_t dataCapacity,
-                     RegValue* value) override {
-    return inner_.RegEnumValueA(key, index, nameCapacity, dataCapacity, value);
-  }
-  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity,
-                     std::string* name) override {
-    return inner_.RegEnumKeyExA(key, index, nameCapacity, name);
-  }
-  long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
-                        RegValue* value) override {
-    return inner_.RegQueryValueExA(key, name, dataCapacity, value);
-  }
-  long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
-                      const std::vector<uint8_t>& data) override {
-    return inner_.RegSetValueExA(key, name, type, data);
-  }
-  long RegCloseKey(RegKey key) override { return inner_.RegCloseKey(key); }
+
+ protected:
+  RegistryCalls& Registry() override { return inner_; }
 
  private:
   struct Failure {

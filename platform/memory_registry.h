@@ -17,7 +17,7 @@
 
 namespace korvane {
 
-class MemoryRegistry {
+class MemoryRegistry : public RegistryCalls {
  public:
   struct Value {
     std::string name;  // empty for the default value
@@ -52,16 +52,17 @@ class MemoryRegistry {
   void RefuseCreate(RootKey root) { refusedCreateRoots_.insert(root); }
 
   // The registry calls of System.
-  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key);
-  long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key);
+  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key) override;
+  long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
+                       RegKey* key) override;
   long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity, uint32_t dataCapacity,
-                     RegValue* value);
-  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity, std::string* name);
+                     RegValue* value) override;
+  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity, std::string* name) override;
   long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
-                        RegValue* value);
+                        RegValue* value) override;
   long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
-                      const std::vector<uint8_t>& data);
-  long RegCloseKey(RegKey key);
+                      const std::vector<uint8_t>& data) override;
+  long RegCloseKey(RegKey key) override;
 
   // Keys opened and not yet closed: every caller must close what it opened.
   size_t OpenHandleCount() const { return handles_.size(); }

@@ -84,15 +84,37 @@ using LibraryHandle = uintptr_t;
 
 // Result of a registry value read, as RegEnumValueA and RegQueryValueExA deliver it.
 struct RegValue {
-  std::string name;             // enumeration only
+  std::string name;  // enumeration only
   uint32_t type = kRegNone;
-  std::vector<uint8_t> data;    // exactly the bytes returned
+  std::vector<uint8_t> data;  // exactly the bytes returned
 };
 
-class System {
+// The registry calls, apart: a System makes them, and so does an in-memory registry.
+class RegistryCalls {
  public:
-  virtual ~System() = default;
+  virtual ~RegistryCalls() = default;
 
+  // Registry. Each returns 0 for success, a Windows error code otherwise.
+  virtual long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access,
+                             RegKey* key) = 0;
+  virtual long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
+                               RegKey* key) = 0;
+  // Delivers the value at index when its name fits nameCapacity (terminating zero
+  // included) and its data fits dataCapacity bytes; ERROR_MORE_DATA otherwise.
+  virtual long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity,
+                             uint32_t dataCapacity, RegValue* value) = 0;
+  virtual long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity,
+                             std::string* name) = 0;
+  // An empty name asks for the default (unnamed) value.
+  virtual long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
+                                RegValue* value) = 0;
+  virtual long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
+                              const std::vector<uint8_t>& data) = 0;
+  virtual long RegCloseKey(RegKey key) = 0;
+};
+
+class System : public RegistryCalls {
+ public:
   // Kernel.
   virtual bool GetVersionExA(OsVersion* version) = 0;
   virtual std::string GetWindowsDirectoryA() = 0;
@@ -117,24 +139,6 @@ class System {
   // capGetDriverDescriptionA with capacities of 127: true when a driver exists.
   virtual bool capGetDriverDescriptionA(unsigned index, std::string* name,
                                         std::string* version) = 0;
-
-  // Registry. Each returns 0 for success, a Windows error code otherwise.
-  virtual long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access,
-                             RegKey* key) = 0;
-  virtual long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
-                               RegKey* key) = 0;
-  // Delivers the value at index when its name fits nameCapacity (terminating zero
-  // included) and its data fits dataCapacity bytes; ERROR_MORE_DATA otherwise.
-  virtual long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity,
-                             uint32_t dataCapacity, RegValue* value) = 0;
-  virtual long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity,
-                             std::string* name) = 0;
-  // An empty name asks for the default (unnamed) value.
-  virtual long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
-                                RegValue* value) = 0;
-  virtual long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
-                              const std::vector<uint8_t>& data) = 0;
-  virtual long RegCloseKey(RegKey key) = 0;
 };
 
 // Calendar date of a FILETIME, in UTC (FileTimeToSystemTime without time-zone conversion).

@@ -6,14 +6,14 @@
 #include <cstdlib>
 
 #include "cli/json_writer.h"
-#include "tests/check_fake_machine.h"
+#include "tests/fake_system.h"
 #include "tests/riff_builder.h"
 #include "tests/test_support.h"
 
 namespace korvane {
 namespace {
 
-using test::FakeMachine;
+using test::FakeSystem;
 
 TEST(JsonQuoteTest, EscapesWhatJsonForbidsAndKeepsValidUtf8) {
   EXPECT_EQ(JsonQuote("plain.avi"), "\"plain.avi\"");
@@ -54,14 +54,14 @@ class CheckReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     machine.SetSystemIni("[drivers32]\r\nvidc.cvid=iccvid.dll\r\nvidc.IV50=ir50_32.dll\r\n");
-    machine.AddLibrary("iccvid.dll");
+    machine.AddSystemLibrary("iccvid.dll");
   }
   CheckedMachine Facts() { return ReadCheckedMachine(machine, "the test machine"); }
   FileCheck CheckFile(const std::string& name, const std::string& bytes) {
     return CheckAviFile(machine, Facts().drivers, scratch.Write(name, bytes));
   }
 
-  FakeMachine machine;
+  FakeSystem machine;
   test::ScratchDir scratch;
 };
 
@@ -134,7 +134,7 @@ std::string PythonOnJson(const std::string& json, const std::string& expression)
 TEST_F(CheckReportTest, JsonIsValidWhateverTheNamesHold) {
   if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
   machine.SetSystemIni("[drivers32]\r\nvidc.cvid=C:\\Odd \"dir\"\\\xE9\\iccvid.dll\r\n");
-  machine.AddFile("C:\\Odd \"dir\"\\\xE9\\iccvid.dll");
+  machine.AddLibrary("C:\\Odd \"dir\"\\\xE9\\iccvid.dll");
   const std::string name = "we\"ird\\name\t\xE9\x01.avi";
   std::vector<FileCheck> files{
       CheckFile(name, test::Avi({test::VideoStream("cvid"), test::AudioStream(0x0055)})),

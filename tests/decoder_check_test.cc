@@ -7,12 +7,12 @@
 
 #include "avi/codec_names.h"
 #include "avi/codec_table.h"
-#include "tests/check_fake_machine.h"
+#include "tests/fake_system.h"
 
 namespace korvane {
 namespace {
 
-using test::FakeMachine;
+using test::FakeSystem;
 
 AviStream Video(const char (&fourcc)[5], const char (&handler)[5]) {
   AviStream s;
@@ -46,16 +46,16 @@ class DecoderCheckTest : public ::testing::Test {
   // Every library that loaded was freed again, and every key closed.
   void TearDown() override {
     EXPECT_EQ(machine.registry.OpenHandleCount(), 0u);
-    EXPECT_LE(machine.freed, static_cast<int>(machine.loaded.size()));
+    EXPECT_LE(machine.freedLibraries, machine.loadAttempts.size());
   }
-  FakeMachine machine;
+  FakeSystem machine;
 };
 
 TEST_F(DecoderCheckTest, VideoDriverInSystemIniIsFoundWithoutRegardToCase) {
   machine.SetSystemIni(
       "[boot]\r\nshell=Explorer.exe\r\n[Drivers32]\r\n; comment\r\n\r\n"
       "VIDC.CVID = iccvid.dll  \r\nmsacm.msadpcm=msadp32.acm\r\n[mci]\r\nvidc.xvid=no.dll\r\n");
-  machine.AddLibrary("iccvid.dll");
+  machine.AddSystemLibrary("iccvid.dll");
   const DecoderCheck check = Check(Video("cvid", "cvid"));
   EXPECT_EQ(check.code, "cvid");
   EXPECT_EQ(check.codecName, "Cinepak");
@@ -67,7 +67,7 @@ TEST_F(DecoderCheckTest, VideoDriverInSystemIniIsFoundWithoutRegardToCase) {
   EXPECT_EQ(check.libraryPath, "C:\\WINDOWS\\SYSTEM\\iccvid.dll");
   EXPECT_TRUE(check.loads);
   EXPECT_TRUE(check.ready());
-  EXPECT_EQ(machine.freed, 1);
+  EXPECT_EQ(machine.freedLibraries, 1u);
 
   // An entry outside [drivers32] does not count.
   const DecoderCheck xvid = Check(Video("XVID", "XVID"));
@@ -81,7 +81,7 @@ TEST_F(DecoderCheckTest, MissingDecoderSaysWhatToInstall) {
   const DecoderCheck check = Check(stream);
   EXPECT_FALSE(check.registered);
   EXPECT_EQ(check.entryNames, std::vector<std::string>{"vidc.cvid"});
-  EXPECT_TRUE(machine.loaded.empty());
+  EXPECT_TRUE(machine.loadAttempts.empty());
   EXPECT_EQ(
       InstallAdvice(check, stream),
       "install a Video for Windows decoder for Cinepak (cvid): vidc.cvid, usually iccvid.dll");
@@ -100,7 +100,7 @@ TEST_F(DecoderCheckTest, RegisteredButBrokenDecodersSayWhy) {
   EXPECT_FALSE(missing.libraryFound);
   EXPECT_FALSE(missing.loads);
   EXPECT_EQ(missing.whyNot, "file not found");
-  EXPECT_TRUE(machine.loaded.empty());  // a file that is not there is not loaded
+  EXPECT_TRUE(machine.loadAttempts.empty());  // a file that is not there is not loaded
   EXPECT_EQ(InstallAdvice(missing, cinepak),
             "reinstall the decoder for Cinepak (cvid): vidc.cvid names "
             "C:\\WINDOWS\\SYSTEM\\iccvid.dll, file not found");
@@ -113,7 +113,7 @@ TEST_F(DecoderCheckTest, RegisteredButBrokenDecodersSayWhy) {
   EXPECT_EQ(InstallAdvice(broken, indeo),
             "repair the decoder for Intel Indeo 5.0 (IV50): C:\\WINDOWS\\SYSTEM\\ir50_32.dll "
             "does not load (needs MSVCRT40.DLL, which is missing)");
-  EXPECT_EQ(machine.freed, 0);
+  EXPECT_EQ(machine.freedLibraries, 0u);
 }
 
 TEST_F(DecoderCheckTest, PathsFollowTheDriverLoadingRule) {
@@ -122,12 +122,12 @@ TEST_F(DecoderCheckTest, PathsFollowTheDriverLoadingRule) {
   EXPECT_EQ(DriverLibraryPath("sub\\x.dll", "C:\\W\\S\\"), "sub\\x.dll");
   EXPECT_EQ(DriverLibraryPath("", "C:\\W\\S\\"), "C:\\W\\S\\");
 
-  machine.systemDir = "C:\\";  // a root: no second backslash
+  machine.systemDirectory = "C:\\";  // a root: no second backslash
   machine.SetSystemIni(
       "[drivers32]\r\nvidc.XVID=D:\\Codecs\\xvidvfw.dll\r\nvidc.HFYU=huffyuv.dll\r\n"
       "vidc.MJPG=*.dll\r\nvidc.DIVX=\r\n");
-  machine.AddFile("D:\\Codecs\\xvidvfw.dll");
-  machine.AddFile("C:\\huffyuv.dll");
+  machine.AddLibrary("D:\\Codecs\\xvidvfw.dll");
+  machine.AddLibrary("C:\\huffyuv.dll");
   EXPECT_EQ(Check(Video("XVID", "xvid")).libraryPath, "D:\\Codecs\\xvidvfw.dll");
   EXPECT_TRUE(Check(Video("XVID", "xvid")).loads);
   EXPECT_EQ(Check(Video("HFYU", "HFYU")).libraryPath, "C:\\huffyuv.dll");
@@ -139,12 +139,12 @@ TEST_F(DecoderCheckTest, PathsFollowTheDriverLoadingRule) {
 
 TEST_F(DecoderCheckTest, NtLooksInTheRegistryFirst) {
   machine.version.platformId = kPlatformWinNt;
-  machine.systemDir = "C:\\WINNT\\system32";
-  machine.windowsDir = "C:\\WINNT";
+  machine.systemDirectory = "C:\\WINNT\\system32";
+  machine.windowsDirectory = "C:\\WINNT";
   machine.SetSystemIni("[drivers32]\r\nvidc.cvid=old.dll\r\n");
   machine.AddRegistryDriver("vidc.CVID", "iccvid.dll");
-  machine.AddLibrary("iccvid.dll");
-  machine.AddLibrary("old.dll");
+  machine.AddSystemLibrary("iccvid.dll");
+  machine.AddSystemLibrary("old.dll");
   const DecoderCheck check = Check(Video("cvid", "cvid"));
   EXPECT_EQ(check.registration.where, kDrivers32KeyName);
   EXPECT_EQ(check.libraryPath, "C:\\WINNT\\system32\\iccvid.dll");
@@ -158,7 +158,7 @@ TEST_F(DecoderCheckTest, ALaterEntryThatLoadsWinsOverABrokenFirstOne) {
   machine.version.platformId = kPlatformWinNt;
   machine.AddRegistryDriver("vidc.cvid", "gone.dll");
   machine.SetSystemIni("[drivers32]\r\nvidc.cvid=iccvid.dll\r\n");
-  machine.AddLibrary("iccvid.dll");
+  machine.AddSystemLibrary("iccvid.dll");
   const DecoderCheck check = Check(Video("cvid", "cvid"));
   EXPECT_TRUE(check.loads);
   EXPECT_EQ(check.registration.value, "iccvid.dll");
@@ -179,7 +179,7 @@ TEST_F(DecoderCheckTest, VideoEntriesTriedFromTableFourCCAndHandler) {
   EXPECT_TRUE(Check(garbage).entryNames.empty());
 
   machine.SetSystemIni("[drivers32]\r\nvidc.DIVX=divx.dll\r\n");
-  machine.AddLibrary("divx.dll");
+  machine.AddSystemLibrary("divx.dll");
   const DecoderCheck viaHandler = Check(Video("DX50", "divx"));
   EXPECT_TRUE(viaHandler.loads);
   EXPECT_EQ(viaHandler.registration.name, "vidc.DIVX");
@@ -196,17 +196,17 @@ TEST_F(DecoderCheckTest, BuiltInFormatsNeedNothing) {
   text.hasHeader = text.hasFormat = true;
   EXPECT_TRUE(Check(text).ready());
   EXPECT_EQ(StreamKindText(text), "text");
-  EXPECT_TRUE(machine.loaded.empty());
+  EXPECT_TRUE(machine.loadAttempts.empty());
 }
 
 TEST_F(DecoderCheckTest, AudioDriversByUsualNameOrUsualFile) {
   machine.SetSystemIni(
       "[drivers32]\r\nmsacm.msadpcm=msadp32.acm\r\nmsacm.l3codec=l3codecp.acm\r\n"
       "msacm.mygsm=C:\\ACM\\MSGSM32.ACM\r\nvidc.msgsm=msg711.acm\r\n");
-  machine.AddLibrary("msadp32.acm");
-  machine.AddLibrary("l3codecp.acm");
-  machine.AddFile("C:\\ACM\\MSGSM32.ACM");
-  machine.AddLibrary("msg711.acm");
+  machine.AddSystemLibrary("msadp32.acm");
+  machine.AddSystemLibrary("l3codecp.acm");
+  machine.AddLibrary("C:\\ACM\\MSGSM32.ACM");
+  machine.AddSystemLibrary("msg711.acm");
 
   const DecoderCheck adpcm = Check(Audio(0x0002));
   EXPECT_EQ(adpcm.code, "0x0002");
@@ -227,7 +227,7 @@ TEST_F(DecoderCheckTest, AudioDriversByUsualNameOrUsualFile) {
 
 TEST_F(DecoderCheckTest, AudioWithoutAUsualDriverIsNeverReady) {
   machine.SetSystemIni("[drivers32]\r\nmsacm.msadpcm=msadp32.acm\r\n");
-  machine.AddLibrary("msadp32.acm");
+  machine.AddSystemLibrary("msadp32.acm");
   const DecoderCheck aac = Check(Audio(0x00FF));
   EXPECT_TRUE(aac.needsDecoder);
   EXPECT_TRUE(aac.entryNames.empty());

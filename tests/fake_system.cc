@@ -81,6 +81,27 @@ FakeSystem::Entry& FakeSystem::AddLibrary(const std::string& path) {
   return AddFile(path, std::string(512, 'M'));
 }
 
+FakeSystem::Entry& FakeSystem::AddSystemLibrary(const std::string& name) {
+  return AddLibrary(systemDirectory + "\\" + name);
+}
+
+void FakeSystem::AddBrokenLibrary(const std::string& name, const std::string& whyNot) {
+  const std::string path = systemDirectory + "\\" + name;
+  AddFile(path, "MZ");
+  brokenWhyNot_[AsciiLower(path)] = whyNot;
+}
+
+void FakeSystem::SetSystemIni(const std::string& text) {
+  AddFile(windowsDirectory + "\\system.ini", text);
+}
+
+void FakeSystem::AddRegistryDriver(const std::string& name, const std::string& value) {
+  MemoryRegistry::SetString(
+      registry.CreateKey(RootKey::kLocalMachine,
+                         "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32"),
+      name, value);
+}
+
 bool FakeSystem::GetVersionExA(OsVersion* out) {
   if (versionFails) return false;
   *out = version;
@@ -123,14 +144,20 @@ LibraryHandle FakeSystem::LoadLibraryA(const std::string& path, std::string* why
   loadAttempts.push_back(path);
   keysOpenAtLoad = std::max(keysOpenAtLoad, registry.OpenHandleCount());
   if (loadable_.count(AsciiLower(path)) == 0) {
-    if (whyNot != nullptr) *whyNot = "not a library of this machine";
+    const auto broken = brokenWhyNot_.find(AsciiLower(path));
+    if (whyNot != nullptr) {
+      *whyNot = broken != brokenWhyNot_.end() ? broken->second : "not a library of this machine";
+    }
     return 0;
   }
   ++loadedLibraries;
   return 0x10000000u + loadAttempts.size();
 }
 
-void FakeSystem::FreeLibrary(LibraryHandle) { --loadedLibraries; }
+void FakeSystem::FreeLibrary(LibraryHandle) {
+  --loadedLibraries;
+  ++freedLibraries;
+}
 
 bool FakeSystem::capGetDriverDescriptionA(unsigned index, std::string* name,
                                           std::string* versionText) {
@@ -140,31 +167,6 @@ bool FakeSystem::capGetDriverDescriptionA(unsigned index, std::string* name,
   *name = driver->second.first;
   *versionText = driver->second.second;
   return true;
-}
-
-long FakeSystem::RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access,
-                               RegKey* key) {
-  return registry.RegOpenKeyExA(root, path, access, key);
-}
-
-long FakeSystem::RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
-                                 RegKey* key) {
-  return registry.RegCreateKeyExA(root, path, access, key);
-}
-
-long FakeSystem::RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity,
-                               uint32_t dataCapacity, RegValue* value) {
-  return registry.RegEnumValueA(key, index, nameCapacity, dataCapacity, value);
-}
-
-long FakeSystem::RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity,
-                               std::string* name) {
-  return registry.RegEnumKeyExA(key, index, nameCapacity, name);
-}
-
-long FakeSystem::RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
-                                  RegValue* value) {
-  return registry.RegQueryValueExA(key, name, dataCapacity, value);
 }
 
 long FakeSystem::RegSetValueExA(RegKey key, const std::string& name, uint32_t type,

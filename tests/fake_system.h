@@ -1,4 +1,6 @@
-// A small in-memory Windows machine for the logic's tests; it records what was asked of it.
+// The small in-memory Windows machine of the logic's tests: files, libraries that load or
+// fail with a reason, system.ini, capture drivers and a registry; it records what was
+// asked of it.
 #pragma once
 
 #include <deque>
@@ -9,12 +11,13 @@
 #include <vector>
 
 #include "platform/memory_registry.h"
+#include "platform/registry_backed_system.h"
 #include "platform/system.h"
 #include "report/report.h"
 
 namespace korvane::test {
 
-class FakeSystem : public System {
+class FakeSystem : public RegistryBackedSystem {
  public:
   // A file or folder by its full Windows path. Searches deliver entries in the order
   // they were added; contents are what OpenFileForReading gives.
@@ -29,6 +32,14 @@ class FakeSystem : public System {
   Entry& AddFolder(const std::string& path);
   // A file that loads as a library; LoadLibraryA fails for every other path.
   Entry& AddLibrary(const std::string& path);
+  // The same, by its name in the system directory.
+  Entry& AddSystemLibrary(const std::string& name);
+  // A file in the system directory that fails to load, for the reason given.
+  void AddBrokenLibrary(const std::string& name, const std::string& whyNot);
+  // system.ini in the Windows directory.
+  void SetSystemIni(const std::string& text);
+  // A value of HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\drivers32.
+  void AddRegistryDriver(const std::string& name, const std::string& value);
 
   // Kernel.
   bool GetVersionExA(OsVersion* version) override;
@@ -42,18 +53,9 @@ class FakeSystem : public System {
   uint32_t VideoForWindowsVersion() override { return vfwVersion; }
   bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override;
 
-  // Registry: the MemoryRegistry below.
-  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key) override;
-  long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
-                       RegKey* key) override;
-  long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity, uint32_t dataCapacity,
-                     RegValue* value) override;
-  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity, std::string* name) override;
-  long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
-                        RegValue* value) override;
+  // Registry: the MemoryRegistry below; values set are recorded.
   long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
                       const std::vector<uint8_t>& data) override;
-  long RegCloseKey(RegKey key) override { return registry.RegCloseKey(key); }
 
   // The machine.
   OsVersion version{4, 10, 0x040A08AE, kPlatformWin9x, " A "};
@@ -71,11 +73,16 @@ class FakeSystem : public System {
   std::vector<std::string> valuesSet;  // names given to RegSetValueExA, in order
   size_t openSearches = 0;             // searches not yet closed
   size_t loadedLibraries = 0;          // libraries not yet freed
+  size_t freedLibraries = 0;           // FreeLibrary calls
   size_t keysOpenAtLoad = 0;           // most registry keys open during any load
 
+ protected:
+  RegistryCalls& Registry() override { return registry; }
+
  private:
-  std::deque<Entry> entries_;       // references handed out stay valid
-  std::set<std::string> loadable_;  // lower-case paths
+  std::deque<Entry> entries_;                        // references handed out stay valid
+  std::set<std::string> loadable_;                   // lower-case paths
+  std::map<std::string, std::string> brokenWhyNot_;  // lower-case path to the reason
 };
 
 // A report window that remembers after which line each repaint came.

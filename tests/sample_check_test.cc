@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "diag/decoder_check.h"
 #include "avi/riff_walk.h"
+#include "diag/decoder_check.h"
 #include "platform/format.h"
-#include "tests/check_fake_machine.h"
+#include "tests/fake_system.h"
 #include "tests/test_support.h"
 
 namespace korvane {
@@ -59,7 +59,7 @@ const Sample kSamples[] = {
 };
 
 // A Windows 98 SE machine with its own codecs and the MS MPEG-4 ones of Windows Media.
-void InstallWin98Drivers(test::FakeMachine* machine) {
+void InstallWin98Drivers(test::FakeSystem* machine) {
   machine->SetSystemIni(
       "[drivers32]\r\n"
       "VIDC.CVID=iccvid.dll\r\nVIDC.MSVC=msvidc32.dll\r\nVIDC.MRLE=msrle32.dll\r\n"
@@ -71,7 +71,7 @@ void InstallWin98Drivers(test::FakeMachine* machine) {
   for (const char* file :
        {"iccvid.dll", "msvidc32.dll", "msrle32.dll", "ir32_32.dll", "ir50_32.dll", "mpg4c32.dll",
         "imaadp32.acm", "msadp32.acm", "msgsm32.acm", "msg711.acm", "l3codeca.acm"}) {
-    machine->AddLibrary(file);
+    machine->AddSystemLibrary(file);
   }
 }
 
@@ -150,9 +150,9 @@ TEST_F(SampleCheckTest, WalkFindsTheStreamsFfprobeFinds) {
 }
 
 TEST_F(SampleCheckTest, EachStreamGetsItsCodecAndTheMachineItsVerdict) {
-  test::FakeMachine win98;
+  test::FakeSystem win98;
   InstallWin98Drivers(&win98);
-  test::FakeMachine bare;
+  test::FakeSystem bare;
   const InstalledDrivers win98Drivers = ReadInstalledDrivers(win98);
   const InstalledDrivers bareDrivers = ReadInstalledDrivers(bare);
   for (const Sample& sample : kSamples) {
@@ -180,7 +180,7 @@ TEST_F(SampleCheckTest, EachStreamGetsItsCodecAndTheMachineItsVerdict) {
                              (sample.audioTag <= 0x0001 || sample.audioTag == 0x0003);
     EXPECT_EQ(readyOnBare, builtInOnly) << sample.name;
   }
-  EXPECT_EQ(win98.freed, static_cast<int>(win98.loaded.size()));  // all loaded, all freed
+  EXPECT_EQ(win98.freedLibraries, win98.loadAttempts.size());  // all loaded, all freed
 }
 
 }  // namespace

@@ -127,26 +127,4 @@ long OfflineSystem::RegCreateKeyExA(RootKey root, const std::string& path, uint3
   }
 }
 
-long OfflineSystem::RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity,
-                                  uint32_t dataCapacity, RegValue* value) {
-  return machine_->registry.RegEnumValueA(key, index, nameCapacity, dataCapacity, value);
-}
-
-long OfflineSystem::RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity,
-                                  std::string* name) {
-  return machine_->registry.RegEnumKeyExA(key, index, nameCapacity, name);
-}
-
-long OfflineSystem::RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
-                                     RegValue* value) {
-  return machine_->registry.RegQueryValueExA(key, name, dataCapacity, value);
-}
-
-long OfflineSystem::RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
-                                   const std::vector<uint8_t>& data) {
-  return machine_->registry.RegSetValueExA(key, name, type, data);
-}
-
-long OfflineSystem::RegCloseKey(RegKey key) { return machine_->registry.RegCloseKey(key); }
-
 }  // namespace korvane

@@ -12,13 +12,14 @@
 #include "platform/memory_registry.h"
 #include "platform/offline/library_check.h"
 #include "platform/offline/machines/machine.h"
+#include "platform/registry_backed_system.h"
 #include "platform/system.h"
 
 namespace korvane {
 
 // A Windows machine read from disk (see machines/), answering the questions of System.
 // Nothing the logic does changes the disk: registry writes stay in memory.
-class OfflineSystem : public System {
+class OfflineSystem : public RegistryBackedSystem {
  public:
   explicit OfflineSystem(std::unique_ptr<OfflineMachine> machine);
 
@@ -42,17 +43,14 @@ class OfflineSystem : public System {
   uint32_t VideoForWindowsVersion() override { return machine_->facts.vfwVersion; }
   bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override;
 
+  // Keys are opened and made where the machine's registry view puts them; the other
+  // registry calls go to its registry as they are.
   long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key) override;
   long RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
                        RegKey* key) override;
-  long RegEnumValueA(RegKey key, uint32_t index, uint32_t nameCapacity, uint32_t dataCapacity,
-                     RegValue* value) override;
-  long RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapacity, std::string* name) override;
-  long RegQueryValueExA(RegKey key, const std::string& name, uint32_t dataCapacity,
-                        RegValue* value) override;
-  long RegSetValueExA(RegKey key, const std::string& name, uint32_t type,
-                      const std::vector<uint8_t>& data) override;
-  long RegCloseKey(RegKey key) override;
+
+ protected:
+  RegistryCalls& Registry() override { return machine_->registry; }
 
  private:
   // Where a key really lives: itself, or where the machine's registry view puts it.
