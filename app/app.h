@@ -17,20 +17,13 @@ namespace korvane {
 extern HINSTANCE ProgramInstance;  // stored first in WinMain
 extern HWND MainWindowHandle;      // MainWindow: dialog template 1, created once
 extern TestOptions Options;        // the eight switches and the VfW version word
-System& LiveSystem();              // the machine the tests look at
+System& ThisMachine();             // the live machine the tests look at
 ReportWindow& MainWindowReport();  // list 104, field 101, the message box of MainWindow
 
-// One check box and the switch it shows (SetCheckBoxes, ReadCheckBoxes).
-struct CheckBoxValue {
-  int controlId;
-  uint32_t value;
-};
-struct CheckBoxSwitch {
-  int controlId;
-  uint32_t* value;
-};
-void SetCheckBoxes(HWND window, int count, const CheckBoxValue* boxes);
-void ReadCheckBoxes(HWND window, int count, const CheckBoxSwitch* boxes);
+// The eight check boxes of kTestSwitches: ticked from the switches of options, or read
+// back into them.
+void SetCheckBoxes(HWND window, const TestOptions& options);
+void ReadCheckBoxes(HWND window, TestOptions* options);
 void SetButtonBitmap(HWND window, int controlId, int bitmapId);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,9 @@
 // Every command that reaches MainWindowHandle, by id.
+// windows.h first: the other Windows headers build on its definitions.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include "app/app.h"
 #include "avi/avi_dump.h"
@@ -17,18 +20,8 @@ void OpenAvi(HWND window) {
 }
 
 void Go(HWND window) {
-  const CheckBoxSwitch boxes[] = {
-      {IDC_SYSTEM_INI, &Options.systemIni},
-      {IDC_LOAD_DLL, &Options.loadDll},
-      {IDC_CAPTURE_DRIVERS, &Options.captureDrivers},
-      {IDC_REGISTRY_AVIFILE, &Options.registryAviFile},
-      {IDC_REGISTRY_UNINSTALL, &Options.registryUninstall},
-      {IDC_NT_TESTS, &Options.ntTests},
-      {IDC_MSVC_LIST, &Options.msvcList},
-      {IDC_WELL_KNOWN_DLLS, &Options.wellKnownDlls},
-  };
-  ReadCheckBoxes(window, 8, boxes);
-  RunDiagnostics(LiveSystem(), MainWindowReport(), Options);
+  ReadCheckBoxes(window, &Options);
+  RunDiagnostics(ThisMachine(), MainWindowReport(), Options);
 }
 
 void SaveLog(HWND window) {
@@ -43,10 +36,10 @@ void SaveLog(HWND window) {
 
 }  // namespace
 
-void ReadCheckBoxes(HWND window, int count, const CheckBoxSwitch* boxes) {
-  for (int i = 0; i < count; ++i) {
-    *boxes[i].value =
-        static_cast<uint32_t>(SendDlgItemMessageA(window, boxes[i].controlId, BM_GETCHECK, 0, 0));
+void ReadCheckBoxes(HWND window, TestOptions* options) {
+  for (const TestSwitch& box : kTestSwitches) {
+    options->*box.field =
+        static_cast<uint32_t>(SendDlgItemMessageA(window, box.checkBoxId, BM_GETCHECK, 0, 0));
   }
 }
 

@@ -10,7 +10,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
       return 0;
     case WM_DESTROY:
-      SaveSettings(LiveSystem());
+      SaveSettings(ThisMachine());
       PostQuitMessage(0);
       return 0;
     case WM_COMMAND:

@@ -1,11 +1,9 @@
-// The report log's window (report/report.h) backed by the real MainWindowHandle: list 104,
-// field 101, the message box it owns, and an immediate repaint. Also the live machine
-// that every command looks at.
-#include <memory>
+// The report log's window (report/report.h) backed by the real MainWindowHandle: the
+// report list IDC_REPORT, the path field IDC_PATH, the message box it owns, and an
+// immediate repaint.
 #include <vector>
 
 #include "app/app.h"
-#include "platform/win32/live_system.h"
 #include "res/resource.h"
 
 namespace korvane {
@@ -19,20 +17,22 @@ class DialogReport : public ReportWindow {
     SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_ADDSTRING, 0,
                         reinterpret_cast<LPARAM>(line.c_str()));
   }
-  void ClearLines() override { SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_RESETCONTENT, 0, 0); }
+  void ClearLines() override {
+    SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_RESETCONTENT, 0, 0);
+  }
   int LineCount() const override {
     return static_cast<int>(SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETCOUNT, 0, 0));
   }
   std::string Line(int index) const override {
     // The formatter never makes a line longer than 1,023 characters; a longer one (not
     // ours) gets a buffer of its own size rather than overrunning the 1,024 bytes.
-    const LRESULT length =
-        SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    const LRESULT length = SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETTEXTLEN,
+                                               static_cast<WPARAM>(index), 0);
     if (length == LB_ERR) return std::string();
     std::vector<char> buffer(length < kLineBufferSize ? kLineBufferSize : length + 1, '\0');
-    const LRESULT copied = SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETTEXT,
-                                               static_cast<WPARAM>(index),
-                                               reinterpret_cast<LPARAM>(buffer.data()));
+    const LRESULT copied =
+        SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETTEXT, static_cast<WPARAM>(index),
+                            reinterpret_cast<LPARAM>(buffer.data()));
     if (copied == LB_ERR) return std::string();
     return std::string(buffer.data());
   }
@@ -50,11 +50,6 @@ class DialogReport : public ReportWindow {
 ReportWindow& MainWindowReport() {
   static DialogReport report;
   return report;
-}
-
-System& LiveSystem() {
-  static std::unique_ptr<System> system = MakeLiveSystem();
-  return *system;
 }
 
 }  // namespace korvane

@@ -1,10 +1,16 @@
 // The entry point. Prepares the platform libraries, registers the main window
 // class, loads the settings, builds and dresses MainWindowHandle, runs the message loop.
+// windows.h first: the other Windows headers build on its definitions.
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
 #include <vfw.h>
+// clang-format on
+
+#include <memory>
 
 #include "app/app.h"
+#include "platform/win32/live_system.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 
@@ -18,6 +24,11 @@ namespace korvane {
 HINSTANCE ProgramInstance = nullptr;
 HWND MainWindowHandle = nullptr;
 TestOptions Options;
+
+System& ThisMachine() {
+  static std::unique_ptr<System> system = MakeLiveSystem();
+  return *system;
+}
 
 namespace {
 
@@ -43,10 +54,10 @@ ATOM RegisterMainWindowClass() {
 
 }  // namespace
 
-void SetCheckBoxes(HWND window, int count, const CheckBoxValue* boxes) {
-  for (int i = 0; i < count; ++i) {
-    SendDlgItemMessageA(window, boxes[i].controlId, BM_SETCHECK,
-                        boxes[i].value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+void SetCheckBoxes(HWND window, const TestOptions& options) {
+  for (const TestSwitch& box : kTestSwitches) {
+    SendDlgItemMessageA(window, box.checkBoxId, BM_SETCHECK,
+                        options.*box.field != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
   }
 }
 
@@ -67,11 +78,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int sh
   ProgramInstance = instance;
   if (previousInstance == nullptr && RegisterMainWindowClass() == 0) return 0;
 
-  LoadSettings(LiveSystem());
+  LoadSettings(ThisMachine());
   Options.vfwVersion = VideoForWindowsVersion() >> 16;
   AVIFileInit();
 
-  MainWindowHandle = CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, nullptr, 0);
+  MainWindowHandle =
+      CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, nullptr, 0);
   SetMainWindow(&MainWindowReport());
   SetButtonBitmap(MainWindowHandle, IDC_BROWSE, IDB_FOLDER);
 
@@ -83,17 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int sh
   if (GetVersionExA(&version)) Options.ntTests = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 #pragma GCC diagnostic pop
 
-  const CheckBoxValue boxes[] = {
-      {IDC_SYSTEM_INI, Options.systemIni},
-      {IDC_LOAD_DLL, Options.loadDll},
-      {IDC_CAPTURE_DRIVERS, Options.captureDrivers},
-      {IDC_REGISTRY_AVIFILE, Options.registryAviFile},
-      {IDC_REGISTRY_UNINSTALL, Options.registryUninstall},
-      {IDC_NT_TESTS, Options.ntTests},
-      {IDC_MSVC_LIST, Options.msvcList},
-      {IDC_WELL_KNOWN_DLLS, Options.wellKnownDlls},
-  };
-  SetCheckBoxes(MainWindowHandle, 8, boxes);
+  SetCheckBoxes(MainWindowHandle, Options);
   SetWindowTextA(MainWindowHandle, kCaption);
   ShowWindow(MainWindowHandle, showCommand);
 

@@ -41,22 +41,6 @@ const char kRunUsage[] =
     "Exit status: 0 after a run (what it finds is not an error), 1 when the report could\n"
     "not be written in full, 2 for a usage error or a machine that cannot be read.\n";
 
-struct TestSwitch {
-  const char* name;
-  uint32_t TestOptions::*field;
-};
-
-const TestSwitch kTestSwitches[] = {
-    {"systemIni", &TestOptions::systemIni},
-    {"loadDll", &TestOptions::loadDll},
-    {"captureDrivers", &TestOptions::captureDrivers},
-    {"registryAviFile", &TestOptions::registryAviFile},
-    {"registryUninstall", &TestOptions::registryUninstall},
-    {"ntTests", &TestOptions::ntTests},
-    {"msvcList", &TestOptions::msvcList},
-    {"wellKnownDlls", &TestOptions::wellKnownDlls},
-};
-
 struct RunArgs {
   std::string machine;
   std::optional<WineView> view;

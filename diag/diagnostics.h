@@ -22,6 +22,16 @@ struct TestOptions {
   uint32_t vfwVersion = 0;
 };
 
+// One switch of TestOptions: the name the command line's --tests gives it, its field, and
+// the main window's check box that shows it (IDC_SYSTEM_INI to IDC_WELL_KNOWN_DLLS).
+struct TestSwitch {
+  const char* name;
+  uint32_t TestOptions::*field;
+  int checkBoxId;
+};
+// The eight switches, in the order "Go!" reads their check boxes.
+extern const TestSwitch kTestSwitches[8];
+
 // The switches as a program start sets them: ntTests from the platform id, vfwVersion
 // from the high 16 bits of VideoForWindowsVersion.
 TestOptions StartupTestOptions(System& system);

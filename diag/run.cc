@@ -1,6 +1,7 @@
 // The Go! run: the version lines, then every enabled test under its heading.
 #include "diag/diag_steps.h"
 #include "diag/diagnostics.h"
+#include "res/resource.h"
 
 namespace korvane {
 namespace {
@@ -51,6 +52,17 @@ const char* PlatformName(uint32_t platformId) {
       return "?";
   }
 }
+
+const TestSwitch kTestSwitches[8] = {
+    {"systemIni", &TestOptions::systemIni, IDC_SYSTEM_INI},
+    {"loadDll", &TestOptions::loadDll, IDC_LOAD_DLL},
+    {"captureDrivers", &TestOptions::captureDrivers, IDC_CAPTURE_DRIVERS},
+    {"registryAviFile", &TestOptions::registryAviFile, IDC_REGISTRY_AVIFILE},
+    {"registryUninstall", &TestOptions::registryUninstall, IDC_REGISTRY_UNINSTALL},
+    {"ntTests", &TestOptions::ntTests, IDC_NT_TESTS},
+    {"msvcList", &TestOptions::msvcList, IDC_MSVC_LIST},
+    {"wellKnownDlls", &TestOptions::wellKnownDlls, IDC_WELL_KNOWN_DLLS},
+};
 
 TestOptions StartupTestOptions(System& system) {
   TestOptions options;
