@@ -1,5 +1,5 @@
-// The application shell of korvane.exe (Parts 1.1 to 1.4): process-wide state and the
-// operations the shell's files share. Everything runs on the one UI thread.
+// The application shell of korvane.exe: process-wide state and the operations the
+// shell's files share. Everything runs on the one UI thread.
 #pragma once
 
 #include <windows.h>
@@ -13,12 +13,12 @@
 
 namespace korvane {
 
-// Process-wide state (Overview): set at start-up, alive until the program ends.
+// Process-wide state: set at start-up, alive until the program ends.
 extern HINSTANCE ProgramInstance;  // stored first in WinMain
 extern HWND MainWindowHandle;      // MainWindow: dialog template 1, created once
 extern TestOptions Options;        // the eight switches and the VfW version word
 System& ThisMachine();             // the live machine the tests look at
-ReportWindow& MainWindowReport();  // list 104, field 101, the message box of MainWindow
+ReportWindow& MainWindowReport();  // IDC_REPORT, IDC_PATH, the message box of MainWindow
 
 // The eight check boxes of kTestSwitches: ticked from the switches of options, or read
 // back into them.

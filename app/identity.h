@@ -1,5 +1,5 @@
-// The texts that name Korvane and its maker (Parts 1.1, 1.3 and 1.4). The web site and
-// the mail address are on reserved example domains.
+// The texts that name Korvane and its maker: the caption, the About box, the web site
+// and the mail address (both on reserved example domains).
 #pragma once
 
 namespace korvane {

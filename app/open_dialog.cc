@@ -1,4 +1,4 @@
-// The Open dialog of Open AVI (menu item 210 and the browse button 102).
+// The Open dialog of Open AVI (menu item IDM_OPEN_AVI and the browse button IDC_BROWSE).
 #include "app/app.h"
 
 namespace korvane {

@@ -1,6 +1,7 @@
 // What each video FourCC and audio format tag is, and what decodes it on Windows.
 //
-// Wider than the file dump's own table (codec_names.h), which stays as it is.
+// Wider than the file dump's own table (codec_names.h): the dump keeps its short list so
+// that its codec line names exactly the codes it always named.
 #pragma once
 
 #include <cstdint>

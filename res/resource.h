@@ -1,4 +1,4 @@
-/* Resource and command ids of korvane.exe (Parts 1.2, 1.3 and 1.4). Shared by the
+/* Resource and command ids of korvane.exe: its window, menu and About box. Shared by the
    resource script and the C++ code, so plain preprocessor definitions only. */
 #ifndef KORVANE_RES_RESOURCE_H
 #define KORVANE_RES_RESOURCE_H

@@ -6,9 +6,10 @@
 // Steps:
 //   wait-window [SECONDS]      wait until the main window is visible
 //   wait-gone [SECONDS]        wait until no main window is left
-//   caption | field | count    the caption, the text of field 101, LB_GETCOUNT of 104
-//   boxes                      "ID STATE" for check boxes 105 to 112
-//   list                       every line of list 104 (LB_GETTEXT)
+//   caption | field | count    the caption, the text of IDC_PATH, LB_GETCOUNT of IDC_REPORT
+//   boxes                      "ID STATE" for the check boxes IDC_SYSTEM_INI to
+//                              IDC_WELL_KNOWN_DLLS
+//   list                       every line of IDC_REPORT (LB_GETTEXT)
 //   set-boxes ID=0|1...        clicks (BM_CLICK) the boxes whose state differs
 //   click ID                   BM_CLICK, sent: returns when the command has run
 //   post-click ID              BM_CLICK, posted: for buttons that open a modal dialog
@@ -16,16 +17,16 @@
 //   open-file TITLE PATH       in the file dialog TITLE: type PATH and press OK
 //   cancel-file TITLE          in the file dialog TITLE: press Cancel
 //   no-dialog SECONDS          for that long, the program shows no window but its main one
-//   about-text                 waits for the About box and prints field 101
+//   about-text                 waits for the About box and prints IDC_ABOUT_TEXT
 //   about-esc                  Esc in the About box; checks that it stays open
 //   about-ok | about-close     closes it with OK / the caption's close button
 //   close esc|done|exit|button closes the program that way
 //   rect main|about            the window's rectangle as WxH+X+Y (for screenshots)
 //   registry                   the values of HKCU\Software\Ruv Korvane: NAME TYPE HEX
 //   resources EXE              the resource templates of EXE, in a canonical text form
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -77,8 +78,8 @@ void Sync(HWND window) {
 // controls at all.
 std::string Narrow(const std::wstring& wide) {
   if (wide.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                 0, nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                 nullptr, nullptr);
   std::string text(size, '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size,
                       nullptr, nullptr);
@@ -196,7 +197,10 @@ struct Reader {
   const BYTE* end;
   bool ok = true;
   WORD Word() {
-    if (p + 2 > end) { ok = false; return 0; }
+    if (p + 2 > end) {
+      ok = false;
+      return 0;
+    }
     WORD w = static_cast<WORD>(p[0] | (p[1] << 8));
     p += 2;
     return w;
@@ -235,8 +239,8 @@ std::string Format(const char* format, ...) {
   return buffer;
 }
 
-bool LoadResourceBytes(HMODULE module, LPCSTR type, LPCSTR name, const BYTE** data,
-                       DWORD* size, WORD* language) {
+bool LoadResourceBytes(HMODULE module, LPCSTR type, LPCSTR name, const BYTE** data, DWORD* size,
+                       WORD* language) {
   HRSRC found = FindResourceA(module, name, type);
   if (found == nullptr) return false;
   *data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
@@ -289,8 +293,8 @@ void DescribeDialog(HMODULE module, int id) {
     WORD extra = r.Word();
     r.p += extra;
     Print(Format("  item %d class %s text %s at %d,%d size %d,%d style 0x%08lX ex 0x%08lX",
-                 static_cast<short>(itemId), itemClass.c_str(), itemText.c_str(), ix, iy, icx,
-                 icy, itemStyle, itemEx));
+                 static_cast<short>(itemId), itemClass.c_str(), itemText.c_str(), ix, iy, icx, icy,
+                 itemStyle, itemEx));
   }
 }
 
@@ -392,7 +396,8 @@ void DescribeIconGroup(HMODULE module, int id) {
                     header->biBitCount, header->biPlanes);
     }
     Print(Format("  image %ux%u colours %u: ", entries[i].width, entries[i].height,
-                 entries[i].colours) + bits);
+                 entries[i].colours) +
+          bits);
   }
 }
 
@@ -478,7 +483,8 @@ int Main(int argc, char** argv) {
     Print(std::to_string(SendDlgItemMessageA(main, 104, LB_GETCOUNT, 0, 0)));
   } else if (step == "boxes") {
     for (int id : kBoxes)
-      Print(Format("%d %d", id, static_cast<int>(SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0))));
+      Print(
+          Format("%d %d", id, static_cast<int>(SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0))));
   } else if (step == "list") {
     HWND list = GetDlgItem(main, 104);
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));

@@ -3,7 +3,7 @@
 # Wine prefix per run; tests/wine/driver.cc drives the real window through the Windows
 # API. Checks the resources, the start state, Go! against `korvane-cli.exe run`, the
 # switches, Open AVI from the menu and the browse button, Save log as, the About box,
-# the four ways of closing and the settings written at exit (Parts 1.1 to 1.4, 2.1, 5.1).
+# the four ways of closing and the settings written at exit.
 #
 # Usage: tests/wine/run-e2e.sh [BUILD_DIR]     (default build/win64)
 # Screenshots go to build/screenshots/; logs of a failed check to build/e2e/.
@@ -239,13 +239,13 @@ cli dump "$first" >"$work/dump-first.txt"
 cli dump "$second" >"$work/dump-second.txt"
 drv command 210
 drv open-file "Load an AVI file" "$first"
-equal "field 101 shows the file opened from the menu" "$first" "$(drv field)"
+equal "IDC_PATH shows the file opened from the menu" "$first" "$(drv field)"
 drv list >"$work/gui-dump1.txt"
 cat "$work/gui-full.txt" "$work/dump-first.txt" >"$work/expected-dump1.txt"
 same "the dump is appended to the report (korvane-cli.exe dump)" "$work/expected-dump1.txt" "$work/gui-dump1.txt"
 drv post-click 102
 drv open-file "Load an AVI file" "$second"
-equal "field 101 shows the file opened with the browse button" "$second" "$(drv field)"
+equal "IDC_PATH shows the file opened with the browse button" "$second" "$(drv field)"
 drv list >"$work/gui-dump2.txt"
 cat "$work/expected-dump1.txt" "$work/dump-second.txt" >"$work/expected-dump2.txt"
 same "a second dump is appended after the first" "$work/expected-dump2.txt" "$work/gui-dump2.txt"
@@ -266,7 +266,7 @@ fi
 drv click 103
 drv list >"$work/gui-cleared.txt"
 same "Go! clears the dumps and writes a new report" "$work/gui-full.txt" "$work/gui-cleared.txt"
-equal "Go! leaves field 101 alone" "$second" "$(drv field)"
+equal "Go! leaves IDC_PATH alone" "$second" "$(drv field)"
 
 note "the About box"
 drv command 201
