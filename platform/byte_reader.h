@@ -40,8 +40,7 @@ class ByteReader {
   }
   bool U32(uint64_t offset, uint32_t* value) const {
     if (!Has(offset, 4)) return false;
-    *value = static_cast<uint32_t>(data_[offset]) |
-             static_cast<uint32_t>(data_[offset + 1]) << 8 |
+    *value = static_cast<uint32_t>(data_[offset]) | static_cast<uint32_t>(data_[offset + 1]) << 8 |
              static_cast<uint32_t>(data_[offset + 2]) << 16 |
              static_cast<uint32_t>(data_[offset + 3]) << 24;
     return true;
