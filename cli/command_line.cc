@@ -234,15 +234,18 @@ int KorvaneMain(int argc, const char* const* argv) {
     return UsageError(CommandName(app),
                       ParseProblem(chosen.empty() ? app : *chosen.front(), error));
   }
+  // What the top-level app kept is an argument after a command's "--" that the command had
+  // no place for, or a command that is not one.
+  const std::vector<std::string> topExtras = Extras(app);
   for (const Command& command : commands) {
     if (!command.app->parsed()) continue;
-    const std::vector<std::string> extras = Extras(*command.app);
-    if (!extras.empty() && !command.app->get_prefix_command())
-      return UsageError(CommandName(app), ExtrasProblem(extras, false));
+    std::vector<std::string> extras = Extras(*command.app);
+    extras.insert(extras.end(), topExtras.begin(), topExtras.end());
+    if (!extras.empty()) return UsageError(CommandName(app), ExtrasProblem(extras, false));
     return command.run();
   }
-  const std::vector<std::string> extras = Extras(app);
-  return UsageError("korvane", extras.empty() ? "no command given" : ExtrasProblem(extras, true));
+  return UsageError("korvane",
+                    topExtras.empty() ? "no command given" : ExtrasProblem(topExtras, true));
 }
 
 }  // namespace korvane
