@@ -8,6 +8,9 @@ scripts/install-deps.sh test
 jobs=$(nproc)
 step() { printf '\n==== %s\n' "$*"; }
 
+step "C++ sources are clang-formatted"
+scripts/check-format.sh
+
 step "native build and tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
