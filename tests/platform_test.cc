@@ -84,8 +84,8 @@ TEST_F(MemoryRegistryTest, CapacitiesAreEnforced) {
 
 TEST_F(MemoryRegistryTest, ClassesRootShowsMachineClasses) {
   reg.ShareClassesRoot();
-  MemoryRegistry::SetString(reg.CreateKey(RootKey::kLocalMachine, "Software\\Classes\\AVIFile"),
-                            "", "AVI handler");
+  MemoryRegistry::SetString(reg.CreateKey(RootKey::kLocalMachine, "Software\\Classes\\AVIFile"), "",
+                            "AVI handler");
   RegKey h = 0;
   ASSERT_EQ(reg.RegOpenKeyExA(RootKey::kClassesRoot, "avifile", kKeyAllAccess, &h), 0);
   RegValue v;
