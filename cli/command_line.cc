@@ -154,7 +154,8 @@ std::string ParseProblem(const CLI::App& command, const CLI::ParseError& error) 
   if (named == nullptr) return what;
   const std::string name = UsageName(*named);
   if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
-    return what.substr(named->get_name().size() + 2);  // the validator's own sentence
+    const size_t start = named->get_name().size() + 2;       // after "NAME: "
+    return what.size() > start ? what.substr(start) : what;  // the validator's own sentence
   }
   if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
     return named->count() > 1 ? name + " given twice" : name + " needs " + named->get_type_name();
