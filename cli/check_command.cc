@@ -19,7 +19,8 @@ const char kCheckDescription[] =
     "drivers32 registry key, FourCC matched without regard to case; audio: the usual\n"
     "ACM driver for the format tag), whether that decoder is registered, where, and\n"
     "whether its library loads. Each file ends with a verdict: \"playable here\", or\n"
-    "what to install or repair.\n";
+    "what to install or repair. After --, every argument is a FILE, even one that\n"
+    "starts with a dash.\n";
 
 const char kCheckExitStatus[] =
     "Exit status: 0 when every file was read and is playable here, 1 when a file\n"

@@ -15,7 +15,8 @@ const char kDumpDescription[] =
     "Shows the head of AVI files: hex dump, RIFF checks, codec by FourCC.\n\n"
     "For each FILE in order: a hex dump of its first 384 bytes, whether it starts\n"
     "with RIFF, whether the size its header declares fits the file, and the codec\n"
-    "named by the FourCC at offset 188.\n";
+    "named by the FourCC at offset 188. After --, every argument is a FILE, even one\n"
+    "that starts with a dash.\n";
 
 const char kDumpExitStatus[] =
     "Exit status: 0 when every file was dumped, 1 when a file could not be opened or\n"
