@@ -1,11 +1,11 @@
 // Any command-line arguments for the subcommands, run in-process in a scratch folder.
 //
 // The first byte picks the subcommand, the rest splits at zero bytes into its arguments.
-// A '/' in an argument becomes '_', and every argument that is not an option, and the one
-// after -o, is put in the scratch folder, so that every file named or written is one of its
-// own: an AVI head, an empty file, a folder, a pipe nobody writes to, a small machine and a
-// small Wine prefix, which is also the default machine. (The working folder stays where it
-// is: libFuzzer's corpus and crash paths may be relative to it.)
+// A '/' in an argument becomes '_', and every argument that is not an option, the one
+// after -o and the value joined to it (-oFILE), is put in the scratch folder, so that every file
+// named or written is one of its own: an AVI head, an empty file, a folder, a pipe nobody writes
+// to, a small machine and a small Wine prefix, which is also the default machine. (The working
+// folder stays where it is: libFuzzer's corpus and crash paths may be relative to it.)
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,7 +106,11 @@ std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
   if (words.size() > kMaxArguments) words.resize(kMaxArguments);
   for (size_t i = 0; i < words.size(); ++i) {
     const bool option = !words[i].empty() && words[i][0] == '-';
-    if (!option || (i > 0 && words[i - 1] == "-o")) words[i] = g_scratch + "/" + words[i];
+    if (!option || (i > 0 && words[i - 1] == "-o")) {
+      words[i] = g_scratch + "/" + words[i];
+    } else if (words[i].size() > 2 && words[i].compare(0, 2, "-o") == 0) {
+      words[i] = "-o" + g_scratch + "/" + words[i].substr(2);  // the value joined on: -oFILE
+    }
   }
   return words;
 }
