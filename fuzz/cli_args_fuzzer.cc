@@ -1,11 +1,11 @@
 // Any command-line arguments for the subcommands, run in-process in a scratch folder.
 //
 // The first byte picks the subcommand, the rest splits at zero bytes into its arguments.
-// A '/' in an argument becomes '_', and every argument that is not an option, and the one
-// after -o, is put in the scratch folder, so that every file named or written is one of its
-// own: an AVI head, an empty file, a folder, a pipe nobody writes to, a small machine and a
-// small Wine prefix, which is also the default machine. (The working folder stays where it
-// is: libFuzzer's corpus and crash paths may be relative to it.)
+// A '/' in an argument becomes '_', and every argument that is not an option, the one
+// after -o and the value joined to it (-oFILE), is put in the scratch folder, so that every file
+// named or written is one of its own: an AVI head, an empty file, a folder, a pipe nobody writes
+// to, a small machine and a small Wine prefix, which is also the default machine. (The working
+// folder stays where it is: libFuzzer's corpus and crash paths may be relative to it.)
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,15 +21,7 @@
 
 namespace {
 
-struct Subcommand {
-  int (*run)(int argc, char** argv);
-};
-
-const Subcommand kSubcommands[] = {
-    {korvane::DumpCommand},
-    {korvane::RunCommand},
-    {korvane::CheckCommand},
-};
+const char* const kSubcommands[] = {"dump", "run", "check"};
 constexpr size_t kSubcommandCount = sizeof kSubcommands / sizeof kSubcommands[0];
 constexpr size_t kMaxArguments = 16;
 
@@ -114,7 +106,11 @@ std::vector<std::string> Arguments(const uint8_t* data, size_t size) {
   if (words.size() > kMaxArguments) words.resize(kMaxArguments);
   for (size_t i = 0; i < words.size(); ++i) {
     const bool option = !words[i].empty() && words[i][0] == '-';
-    if (!option || (i > 0 && words[i - 1] == "-o")) words[i] = g_scratch + "/" + words[i];
+    if (!option || (i > 0 && words[i - 1] == "-o")) {
+      words[i] = g_scratch + "/" + words[i];
+    } else if (words[i].size() > 2 && words[i].compare(0, 2, "-o") == 0) {
+      words[i] = "-o" + g_scratch + "/" + words[i].substr(2);  // the value joined on: -oFILE
+    }
   }
   return words;
 }
@@ -140,9 +136,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   ResetScratch();
-  std::vector<std::string> words = Arguments(data + 1, size - 1);
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(&word[0]);
+  const std::vector<std::string> words = Arguments(data + 1, size - 1);
+  std::vector<const char*> argv = {"korvane", kSubcommands[data[0] % kSubcommandCount]};
+  for (const std::string& word : words) argv.push_back(word.c_str());
   argv.push_back(nullptr);
 
   // The command's own output is not what is checked; the fuzzer's messages keep stderr.
@@ -150,8 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::FILE* const realErr = stderr;
   stdout = std::fopen("/dev/null", "w");
   stderr = std::fopen("/dev/null", "w");
-  const Subcommand& command = kSubcommands[data[0] % kSubcommandCount];
-  const int status = command.run(static_cast<int>(words.size()), argv.data());
+  const int status = korvane::KorvaneMain(static_cast<int>(argv.size() - 1), argv.data());
   std::fclose(stdout);
   std::fclose(stderr);
   stdout = realOut;

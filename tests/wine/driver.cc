@@ -24,9 +24,9 @@
 //   rect main|about            the window's rectangle as WxH+X+Y (for screenshots)
 //   registry                   the values of HKCU\Software\Ruv Korvane: NAME TYPE HEX
 //   resources EXE              the resource templates of EXE, in a canonical text form
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
