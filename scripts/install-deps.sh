@@ -9,10 +9,11 @@ if [ "$kind" = --only ]; then
   shift
   packages=("$@")
 else
-  packages=(cmake ninja-build g++ libgtest-dev ffmpeg)
+  packages=(cmake ninja-build g++ libgtest-dev ffmpeg python3 groff-base)
   if [ "$kind" = test ]; then
     packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
-               wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev)
+               wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev
+               lintian dpkg-dev file unzip)
   fi
 fi
 

@@ -13,6 +13,9 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
+step "the Debian package: lintian, unpacked and run on the example machine"
+scripts/check-packages.sh deb build/native
+
 step "sanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
