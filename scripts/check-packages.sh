@@ -60,8 +60,12 @@ case $kind in
     done
     ;;
   zip)
-    arch=$(sed -n 's/^CMAKE_SYSTEM_PROCESSOR:[A-Z]*=//p' "$build/CMakeCache.txt")
-    case $arch in i686) suffix=win32 ;; x86_64) suffix=win64 ;; *) echo "check-packages: $arch?"; exit 1 ;; esac
+    archiver=$(sed -n 's/^CMAKE_AR:[A-Z]*=//p' "$build/CMakeCache.txt")
+    case $archiver in
+      *i686-w64-mingw32*) suffix=win32 ;;
+      *x86_64-w64-mingw32*) suffix=win64 ;;
+      *) echo "check-packages: $build is not a Windows build ($archiver)"; exit 1 ;;
+    esac
     zip=$build/korvane-$version-$suffix.zip
     [ -f "$zip" ] || { echo "check-packages: $zip was not built"; exit 1; }
     printf -- '-- %s\n' "$(basename "$zip")"
