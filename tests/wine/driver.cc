@@ -480,7 +480,8 @@ BOOL CALLBACK FindByTitle(HWND window, LPARAM data) {
   if (!IsWindowVisible(window)) return TRUE;
   HWND edit = RichEditOf(window);
   if (WindowText(window).find(search->text) != std::string::npos ||
-      (edit != nullptr && WindowText(edit).compare(0, std::strlen(search->text), search->text) == 0)) {
+      (edit != nullptr &&
+       WindowText(edit).compare(0, std::strlen(search->text), search->text) == 0)) {
     search->found = window;
     return FALSE;
   }
