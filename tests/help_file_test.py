@@ -8,7 +8,9 @@ make topic offsets), |CONTEXT and |TTLBTREE, and Korvane.cnt. Checked on the rea
 text, on a large generated one that needs several tree pages and topic blocks, and on
 sources the writer must refuse.
 
-Usage: help_file_test.py REPOSITORY_ROOT
+Usage: help_file_test.py REPOSITORY_ROOT [KORVANE]
+With KORVANE, the report lines that the help quotes are compared with what that program
+reports on examples/win98se.
 """
 import os
 import re
@@ -19,6 +21,7 @@ import tempfile
 import unittest
 
 ROOT = None
+KORVANE = None
 
 
 def u16(data, at):
@@ -383,6 +386,35 @@ class RealHelp(HelpFileChecks, unittest.TestCase):
                 self.assertIn(line, shown)
 
 
+class QuotedReportLines(unittest.TestCase):
+    """The report lines the help shows are lines the program really writes."""
+
+    # Topics whose fixed-font lines are not lines of `korvane run`: the file dump (its
+    # lines come from a film) and the command lines typed at a prompt.
+    NOT_FROM_THE_RUN = {"avi_dump", "command_line"}
+
+    def test_quoted_lines_are_in_the_report(self):
+        if not KORVANE:
+            self.skipTest("no korvane program given")
+        with open(os.path.join(ROOT, "docs", "help", "korvane-help.md"), encoding="utf-8") as f:
+            text = f.read()
+        done = subprocess.run([KORVANE, "run", "--machine", os.path.join(ROOT, "examples", "win98se")],
+                              capture_output=True, text=True)
+        self.assertEqual(done.returncode, 0)
+        date = re.compile(r"\b\d{4}-\d{2}-\d{2}\b")
+        report = {date.sub("DATE", line) for line in done.stdout.splitlines()}
+        topic, quoted = None, 0
+        for line in text.splitlines():
+            heading = re.match(r"^# .* \{#([^}]+)\}$", line)
+            if heading:
+                topic = heading.group(1)
+            elif line.startswith("    ") and topic not in self.NOT_FROM_THE_RUN:
+                quoted += 1
+                with self.subTest(topic=topic, line=line[4:]):
+                    self.assertIn(date.sub("DATE", line[4:]), report)
+        self.assertGreater(quoted, 20)
+
+
 class LargeHelp(HelpFileChecks, unittest.TestCase):
     """Enough topics for several pages in each tree and several topic blocks."""
 
@@ -436,7 +468,8 @@ class RefusedSources(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
     ROOT = sys.argv[1]
+    KORVANE = sys.argv[2] if len(sys.argv) == 3 else None
     unittest.main(argv=sys.argv[:1], verbosity=2)
