@@ -19,20 +19,22 @@ class DialogReport : public ReportWindow {
     SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_ADDSTRING, 0,
                         reinterpret_cast<LPARAM>(line.c_str()));
   }
-  void ClearLines() override { SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_RESETCONTENT, 0, 0); }
+  void ClearLines() override {
+    SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_RESETCONTENT, 0, 0);
+  }
   int LineCount() const override {
     return static_cast<int>(SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETCOUNT, 0, 0));
   }
   std::string Line(int index) const override {
     // The formatter never makes a line longer than 1,023 characters; a longer one (not
     // ours) gets a buffer of its own size rather than overrunning the 1,024 bytes.
-    const LRESULT length =
-        SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    const LRESULT length = SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETTEXTLEN,
+                                               static_cast<WPARAM>(index), 0);
     if (length == LB_ERR) return std::string();
     std::vector<char> buffer(length < kLineBufferSize ? kLineBufferSize : length + 1, '\0');
-    const LRESULT copied = SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETTEXT,
-                                               static_cast<WPARAM>(index),
-                                               reinterpret_cast<LPARAM>(buffer.data()));
+    const LRESULT copied =
+        SendDlgItemMessageA(MainWindowHandle, IDC_REPORT, LB_GETTEXT, static_cast<WPARAM>(index),
+                            reinterpret_cast<LPARAM>(buffer.data()));
     if (copied == LB_ERR) return std::string();
     return std::string(buffer.data());
   }

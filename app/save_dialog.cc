@@ -14,9 +14,9 @@ bool ChooseReportFile(HWND window, char* path) {
   dialog.lpstrFile = path;
   dialog.nMaxFile = kPathDialogCapacity;
   dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER;
-  static_assert((OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER) ==
-                    526342,
-                "Save dialog flags");
+  static_assert(
+      (OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER) == 526342,
+      "Save dialog flags");
   return GetSaveFileNameA(&dialog) != 0;
 }
 

@@ -71,7 +71,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int sh
   Options.vfwVersion = VideoForWindowsVersion() >> 16;
   AVIFileInit();
 
-  MainWindowHandle = CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, nullptr, 0);
+  MainWindowHandle =
+      CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, nullptr, 0);
   SetMainWindow(&MainWindowReport());
   SetButtonBitmap(MainWindowHandle, IDC_BROWSE, IDB_FOLDER);
 

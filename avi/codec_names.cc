@@ -38,7 +38,7 @@ constexpr CodecEntry kCodecNames[] = {
     {MakeFourCC('a', 's', 'v', '1'), "ASUS quick codec"},
     {MakeFourCC('E', 'Q', 'K', '0'), "ELSA quick codec"},  // digit zero
     {MakeFourCC('e', 'q', 'k', '0'), "ELSA quick codec"},
-    {MakeFourCC('V', 'D', 'O', 'M'), "VDOnet VDOwave"},    // letter O
+    {MakeFourCC('V', 'D', 'O', 'M'), "VDOnet VDOwave"},  // letter O
     {MakeFourCC('v', 'd', 'o', 'm'), "VDOnet VDOwave"},
 };
 

@@ -70,7 +70,12 @@ std::string StreamLine(size_t index, const AviStream& stream, const DecoderCheck
                                   : " (extensible format, sub-format " + stream.subFormatGuid + ")";
   }
   if (!decoder.needsDecoder) return line + ", built in";
-  if (decoder.entryNames.empty()) return line + ", needs an ACM driver (no usual one known)";
+  if (decoder.entryNames.empty()) {
+    // No entry name to look for: an unknown format tag, or a FourCC that is not text.
+    return line +
+           (stream.isAudio() ? ", needs an ACM driver" : ", needs a Video for Windows decoder") +
+           " (no usual one known)";
+  }
   line += ", needs " + decoder.entryNames.front();
   const std::string files = decoder.usualFiles;
   if (!files.empty()) line += " (usually " + files.substr(0, files.find(' ')) + ")";

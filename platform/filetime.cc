@@ -12,7 +12,8 @@ SystemDate DateFromDays(int64_t days) {
   days += 719468;
   const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
   const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
   const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
   const int64_t mp = (5 * dayOfYear + 2) / 153;
   SystemDate date;

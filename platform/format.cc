@@ -58,19 +58,36 @@ FieldSpec ParseField(const char*& p) {
     }
   }
   switch (*p) {
-    case 'c': case 'C': f.conversion = Conversion::kChar; break;
-    case 's': case 'S': f.conversion = Conversion::kString; break;
-    case 'd': case 'i': f.conversion = Conversion::kSigned; break;
-    case 'u': f.conversion = Conversion::kUnsigned; break;
+    case 'c':
+    case 'C':
+      f.conversion = Conversion::kChar;
+      break;
+    case 's':
+    case 'S':
+      f.conversion = Conversion::kString;
+      break;
+    case 'd':
+    case 'i':
+      f.conversion = Conversion::kSigned;
+      break;
+    case 'u':
+      f.conversion = Conversion::kUnsigned;
+      break;
     case 'p':
       f.width = 8;
       f.zeroPad = true;
       f.upperHex = true;
       f.conversion = Conversion::kHex;
       break;
-    case 'X': f.upperHex = true; f.conversion = Conversion::kHex; break;
-    case 'x': f.conversion = Conversion::kHex; break;
-    default: return f;  // unknown: leave p on it
+    case 'X':
+      f.upperHex = true;
+      f.conversion = Conversion::kHex;
+      break;
+    case 'x':
+      f.conversion = Conversion::kHex;
+      break;
+    default:
+      return f;  // unknown: leave p on it
   }
   ++p;
   return f;

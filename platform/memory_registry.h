@@ -41,8 +41,7 @@ class MemoryRegistry {
   // Building. Paths are backslash-separated below a root; missing keys are made.
   Key* CreateKey(RootKey root, const std::string& path);
   Key* FindKey(RootKey root, const std::string& path) const;
-  static void SetValue(Key* key, const std::string& name, uint32_t type,
-                       std::vector<uint8_t> data);
+  static void SetValue(Key* key, const std::string& name, uint32_t type, std::vector<uint8_t> data);
   static void SetString(Key* key, const std::string& name, const std::string& text);
   static void SetDword(Key* key, const std::string& name, uint32_t value);
   static const Value* FindValue(const Key* key, const std::string& name);

@@ -84,9 +84,9 @@ using LibraryHandle = uintptr_t;
 
 // Result of a registry value read, as RegEnumValueA and RegQueryValueExA deliver it.
 struct RegValue {
-  std::string name;             // enumeration only
+  std::string name;  // enumeration only
   uint32_t type = kRegNone;
-  std::vector<uint8_t> data;    // exactly the bytes returned
+  std::vector<uint8_t> data;  // exactly the bytes returned
 };
 
 class System {

@@ -14,15 +14,14 @@ namespace korvane {
 class ReportWindow {
  public:
   virtual ~ReportWindow() = default;
-  virtual void AppendLine(const std::string& line) = 0;   // LB_ADDSTRING
-  virtual void ClearLines() = 0;                          // LB_RESETCONTENT
-  virtual int LineCount() const = 0;                      // LB_GETCOUNT
-  virtual std::string Line(int index) const = 0;          // LB_GETTEXT
-  virtual void SetPathField(const std::string& text) = 0; // SetDlgItemTextA(101)
+  virtual void AppendLine(const std::string& line) = 0;    // LB_ADDSTRING
+  virtual void ClearLines() = 0;                           // LB_RESETCONTENT
+  virtual int LineCount() const = 0;                       // LB_GETCOUNT
+  virtual std::string Line(int index) const = 0;           // LB_GETTEXT
+  virtual void SetPathField(const std::string& text) = 0;  // SetDlgItemTextA(101)
   // MessageBoxA owned by the window: the button pressed (kIdYes or another answer).
-  virtual int AskUser(const std::string& text, const std::string& caption,
-                         unsigned flags) = 0;
-  virtual void Repaint() = 0;                             // UpdateWindow
+  virtual int AskUser(const std::string& text, const std::string& caption, unsigned flags) = 0;
+  virtual void Repaint() = 0;  // UpdateWindow
 };
 
 constexpr int kIdYes = 6;

@@ -4,12 +4,12 @@
 #define KORVANE_RES_RESOURCE_H
 
 /* Resources. */
-#define IDD_MAIN 1            /* dialog template 1: the main window */
-#define IDD_ABOUT 2           /* dialog template 2: the About box */
-#define IDM_MAIN 1000         /* menu 1000 */
-#define IDI_KORVANE 1000      /* icon group 1000: the class icon */
+#define IDD_MAIN 1             /* dialog template 1: the main window */
+#define IDD_ABOUT 2            /* dialog template 2: the About box */
+#define IDM_MAIN 1000          /* menu 1000 */
+#define IDI_KORVANE 1000       /* icon group 1000: the class icon */
 #define IDI_KORVANE_SMALL 1001 /* icon group 1001: the class's small icon */
-#define IDB_FOLDER 1          /* bitmap 1: the browse button's folder */
+#define IDB_FOLDER 1           /* bitmap 1: the browse button's folder */
 /* The About picture is the bitmap named "ME". */
 
 /* Controls of the main window. */

@@ -87,6 +87,36 @@ TEST_F(CheckReportTest, LinesTellEachStreamAndEndWithTheVerdict) {
                 "names C:\\WINDOWS\\SYSTEM\\ir50_32.dll, file not found\n");
 }
 
+// The line of each kind of stream says which kind of decoder it needs, and under which name.
+TEST_F(CheckReportTest, StreamLinesNameTheKindOfDecoderEachStreamNeeds) {
+  const struct {
+    std::string stream;
+    const char* line;
+  } kCases[] = {
+      {test::VideoStream("cvid"), "video, cvid (Cinepak), needs vidc.cvid (usually iccvid.dll)"},
+      {test::VideoStream("ABCD"), "video, ABCD (unknown codec), needs vidc.ABCD"},
+      // The FourCC is not text, so no vidc entry can name it (as a common encoder writes
+      // 24-bit RGB): still a Video for Windows decoder, never an ACM driver.
+      {test::List("strl", {test::StreamHeader("vids", std::string(4, '\0')),
+                           test::VideoFormatCode(0x42475218)}),
+       "video, 0x42475218 (unknown codec), needs a Video for Windows decoder (no usual one "
+       "known)"},
+      {test::VideoStream(std::string("\0\0\0\0", 4)), "video, BI_RGB (uncompressed RGB), built in"},
+      {test::AudioStream(0x0002),
+       "audio, format tag 0x0002 (Microsoft ADPCM), needs msacm.msadpcm (usually msadp32.acm)"},
+      {test::AudioStream(0x1234),
+       "audio, format tag 0x1234 (unknown codec), needs an ACM driver (no usual one known)"},
+      {test::AudioStream(0x0001), "audio, format tag 0x0001 (PCM), built in"},
+  };
+  for (const auto& c : kCases) {
+    const FileCheck file = CheckFile("s.avi", test::Avi({c.stream}));
+    ASSERT_EQ(file.walk.streams.size(), 1u) << c.line;
+    const std::vector<std::string> lines = test::SplitLines(CheckLines(Facts(), {file}));
+    ASSERT_GE(lines.size(), 3u) << c.line;
+    EXPECT_EQ(lines[2], std::string("  stream 0: ") + c.line);
+  }
+}
+
 TEST_F(CheckReportTest, VerdictsForPlayableOddAndUnreadableFiles) {
   const FileCheck good = CheckFile("good.avi", test::Avi({test::VideoStream("CVID")}));
   EXPECT_TRUE(good.playable);

@@ -14,9 +14,9 @@ class SampleAviTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new test::ScratchDir;
-    const auto made = test::RunCommand(std::string(KORVANE_SOURCE_DIR) +
-                                       "/scripts/make-sample-avis.sh " +
-                                       test::ShellQuote(dir_->path()));
+    const auto made =
+        test::RunCommand(std::string(KORVANE_SOURCE_DIR) + "/scripts/make-sample-avis.sh " +
+                         test::ShellQuote(dir_->path()));
     made_ = made.exitCode == 0;
     makeError_ = made.err;
   }
@@ -43,7 +43,8 @@ class SampleAviTest : public ::testing::Test {
   static std::string ProbedTag(const std::string& name) {
     const auto r = test::RunCommand(
         "ffprobe -v error -select_streams v:0 -show_entries stream=codec_tag_string "
-        "-of default=nw=1:nk=1 " + test::ShellQuote(Path(name)));
+        "-of default=nw=1:nk=1 " +
+        test::ShellQuote(Path(name)));
     return r.out.substr(0, r.out.find('\n'));
   }
 

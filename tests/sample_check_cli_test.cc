@@ -106,9 +106,9 @@ class SampleCheckCliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     samples_ = new test::ScratchDir;
-    const auto made = test::RunCommand(std::string(KORVANE_SOURCE_DIR) +
-                                       "/scripts/make-codec-avis.sh " +
-                                       ShellQuote(samples_->path()));
+    const auto made =
+        test::RunCommand(std::string(KORVANE_SOURCE_DIR) + "/scripts/make-codec-avis.sh " +
+                         ShellQuote(samples_->path()));
     made_ = made.exitCode == 0;
     makeError_ = made.err;
   }
@@ -169,10 +169,10 @@ class SampleCheckCliTest : public ::testing::Test {
   // Both forms on one machine: every sample's verdict as expected, the same in both.
   static void ExpectVerdicts(const std::string& machine, const Verdicts& expected) {
     const std::string args = " --machine " + ShellQuote(machine) + AllSamples(expected);
-    const auto lines = test::RunCommand("env -u WINEPREFIX " + ShellQuote(KORVANE_CLI) +
-                                        " check" + args);
-    const auto json = test::RunCommand("env -u WINEPREFIX " + ShellQuote(KORVANE_CLI) +
-                                       " check --json" + args);
+    const auto lines =
+        test::RunCommand("env -u WINEPREFIX " + ShellQuote(KORVANE_CLI) + " check" + args);
+    const auto json =
+        test::RunCommand("env -u WINEPREFIX " + ShellQuote(KORVANE_CLI) + " check --json" + args);
     EXPECT_EQ(lines.exitCode, 1) << lines.err;  // some samples are not playable here
     EXPECT_EQ(json.exitCode, 1) << json.err;
     const Verdicts fromLines = FromLines(lines.out);
@@ -201,9 +201,7 @@ test::ScratchDir* SampleCheckCliTest::samples_ = nullptr;
 bool SampleCheckCliTest::made_ = false;
 std::string SampleCheckCliTest::makeError_;
 
-TEST_F(SampleCheckCliTest, EverySampleOnTheExampleMachine) {
-  ExpectVerdicts(kExample, kOnExample);
-}
+TEST_F(SampleCheckCliTest, EverySampleOnTheExampleMachine) { ExpectVerdicts(kExample, kOnExample); }
 
 TEST_F(SampleCheckCliTest, EverySampleOnAWinePrefix) {
   test::WinePrefixFolder prefix;

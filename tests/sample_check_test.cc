@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "diag/decoder_check.h"
 #include "avi/riff_walk.h"
+#include "diag/decoder_check.h"
 #include "platform/format.h"
 #include "tests/check_fake_machine.h"
 #include "tests/test_support.h"

@@ -84,10 +84,10 @@ class LiveFileSearch : public FileSearch {
 std::string ErrorText(DWORD code) {
   char buffer[512] = {0};
   DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, buffer, sizeof buffer - 1, nullptr);
+                                  nullptr, code, 0, buffer, sizeof buffer - 1, nullptr);
   std::string text(buffer, length < sizeof buffer ? length : 0);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
-                           text.back() == '.')) {
+  while (!text.empty() &&
+         (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
     text.pop_back();
   }
   std::string result = "error " + std::to_string(code);
@@ -115,11 +115,13 @@ class LiveSystem : public System {
   }
 
   std::string GetWindowsDirectoryA() override {
-    return DirectoryFrom([](char* buffer, UINT size) { return ::GetWindowsDirectoryA(buffer, size); });
+    return DirectoryFrom(
+        [](char* buffer, UINT size) { return ::GetWindowsDirectoryA(buffer, size); });
   }
 
   std::string GetSystemDirectoryA() override {
-    return DirectoryFrom([](char* buffer, UINT size) { return ::GetSystemDirectoryA(buffer, size); });
+    return DirectoryFrom(
+        [](char* buffer, UINT size) { return ::GetSystemDirectoryA(buffer, size); });
   }
 
   std::unique_ptr<FileSearch> FindFirstFileA(const std::string& pattern) override {
@@ -147,8 +149,7 @@ class LiveSystem : public System {
 
   uint32_t VideoForWindowsVersion() override { return ::VideoForWindowsVersion(); }
 
-  bool capGetDriverDescriptionA(unsigned index, std::string* name,
-                                std::string* version) override {
+  bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override {
     char nameBuffer[128] = {0};
     char versionBuffer[128] = {0};
     if (!::capGetDriverDescriptionA(index, nameBuffer, sizeof nameBuffer - 1, versionBuffer,
@@ -160,8 +161,7 @@ class LiveSystem : public System {
     return true;
   }
 
-  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access,
-                     RegKey* key) override {
+  long RegOpenKeyExA(RootKey root, const std::string& path, uint32_t access, RegKey* key) override {
     HKEY opened = nullptr;
     LONG result = ::RegOpenKeyExA(RootHandle(root), path.c_str(), 0, access, &opened);
     if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(opened);
@@ -172,9 +172,9 @@ class LiveSystem : public System {
                        RegKey* key) override {
     HKEY created = nullptr;
     DWORD disposition = 0;
-    LONG result = ::RegCreateKeyExA(RootHandle(root), path.c_str(), 0, nullptr,
-                                    REG_OPTION_NON_VOLATILE, access, nullptr, &created,
-                                    &disposition);
+    LONG result =
+        ::RegCreateKeyExA(RootHandle(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          access, nullptr, &created, &disposition);
     if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(created);
     return result;
   }
@@ -186,8 +186,8 @@ class LiveSystem : public System {
     DWORD nameLength = nameCapacity;
     DWORD dataLength = dataCapacity;
     DWORD type = REG_NONE;
-    LONG result = ::RegEnumValueA(KeyHandle(key), index, name.data(), &nameLength, nullptr,
-                                  &type, data.data(), &dataLength);
+    LONG result = ::RegEnumValueA(KeyHandle(key), index, name.data(), &nameLength, nullptr, &type,
+                                  data.data(), &dataLength);
     if (result != ERROR_SUCCESS) return result;
     if (nameLength > nameCapacity) nameLength = nameCapacity;
     if (dataLength > dataCapacity) dataLength = dataCapacity;
@@ -202,8 +202,8 @@ class LiveSystem : public System {
     std::vector<char> buffer(nameCapacity + 1, '\0');
     DWORD length = nameCapacity;
     FILETIME lastWrite;
-    LONG result = ::RegEnumKeyExA(KeyHandle(key), index, buffer.data(), &length, nullptr,
-                                  nullptr, nullptr, &lastWrite);
+    LONG result = ::RegEnumKeyExA(KeyHandle(key), index, buffer.data(), &length, nullptr, nullptr,
+                                  nullptr, &lastWrite);
     if (result != ERROR_SUCCESS) return result;
     if (length > nameCapacity) length = nameCapacity;
     name->assign(buffer.data(), length);
@@ -215,8 +215,8 @@ class LiveSystem : public System {
     std::vector<uint8_t> data(dataCapacity + 1, 0);
     DWORD dataLength = dataCapacity;
     DWORD type = REG_NONE;
-    LONG result = ::RegQueryValueExA(KeyHandle(key), name.empty() ? nullptr : name.c_str(),
-                                     nullptr, &type, data.data(), &dataLength);
+    LONG result = ::RegQueryValueExA(KeyHandle(key), name.empty() ? nullptr : name.c_str(), nullptr,
+                                     &type, data.data(), &dataLength);
     if (result != ERROR_SUCCESS) return result;
     if (dataLength > dataCapacity) dataLength = dataCapacity;
     value->name = name;

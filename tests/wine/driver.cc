@@ -82,8 +82,8 @@ void Sync(HWND window) {
 // controls at all.
 std::string Narrow(const std::wstring& wide) {
   if (wide.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                 0, nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                 nullptr, nullptr);
   std::string text(size, '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size,
                       nullptr, nullptr);
@@ -201,7 +201,10 @@ struct Reader {
   const BYTE* end;
   bool ok = true;
   WORD Word() {
-    if (p + 2 > end) { ok = false; return 0; }
+    if (p + 2 > end) {
+      ok = false;
+      return 0;
+    }
     WORD w = static_cast<WORD>(p[0] | (p[1] << 8));
     p += 2;
     return w;
@@ -240,8 +243,8 @@ std::string Format(const char* format, ...) {
   return buffer;
 }
 
-bool LoadResourceBytes(HMODULE module, LPCSTR type, LPCSTR name, const BYTE** data,
-                       DWORD* size, WORD* language) {
+bool LoadResourceBytes(HMODULE module, LPCSTR type, LPCSTR name, const BYTE** data, DWORD* size,
+                       WORD* language) {
   HRSRC found = FindResourceA(module, name, type);
   if (found == nullptr) return false;
   *data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
@@ -294,8 +297,8 @@ void DescribeDialog(HMODULE module, int id) {
     WORD extra = r.Word();
     r.p += extra;
     Print(Format("  item %d class %s text %s at %d,%d size %d,%d style 0x%08lX ex 0x%08lX",
-                 static_cast<short>(itemId), itemClass.c_str(), itemText.c_str(), ix, iy, icx,
-                 icy, itemStyle, itemEx));
+                 static_cast<short>(itemId), itemClass.c_str(), itemText.c_str(), ix, iy, icx, icy,
+                 itemStyle, itemEx));
   }
 }
 
@@ -397,7 +400,8 @@ void DescribeIconGroup(HMODULE module, int id) {
                     header->biBitCount, header->biPlanes);
     }
     Print(Format("  image %ux%u colours %u: ", entries[i].width, entries[i].height,
-                 entries[i].colours) + bits);
+                 entries[i].colours) +
+          bits);
   }
 }
 
@@ -571,7 +575,8 @@ int Main(int argc, char** argv) {
     Print(std::to_string(SendDlgItemMessageA(main, 104, LB_GETCOUNT, 0, 0)));
   } else if (step == "boxes") {
     for (int id : kBoxes)
-      Print(Format("%d %d", id, static_cast<int>(SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0))));
+      Print(
+          Format("%d %d", id, static_cast<int>(SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0))));
   } else if (step == "list") {
     HWND list = GetDlgItem(main, 104);
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
