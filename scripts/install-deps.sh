@@ -9,10 +9,12 @@ if [ "$kind" = --only ]; then
   shift
   packages=("$@")
 else
-  packages=(cmake ninja-build g++ libgtest-dev ffmpeg libcli11-dev nlohmann-json3-dev)
+  packages=(cmake ninja-build g++ libgtest-dev ffmpeg libcli11-dev nlohmann-json3-dev python3
+            groff-base)
   if [ "$kind" = test ]; then
     packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
-               wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev clang-format)
+               wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev clang-format
+               lintian dpkg-dev file unzip)
   fi
 fi
 

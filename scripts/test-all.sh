@@ -16,6 +16,9 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
+step "the Debian package: lintian, unpacked and run on the example machine"
+scripts/check-packages.sh deb build/native
+
 step "sanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
@@ -31,10 +34,15 @@ for preset in win32 win64; do
     win32)
       step "i686 korvane.exe imports (old 32-bit Windows)"
       scripts/check-imports.sh build/win32/korvane.exe res/korvane-i686.imports
+      step "the win32 zip"
+      scripts/check-packages.sh zip build/win32
       ;;
     win64)
       step "korvane.exe under Wine: end-to-end tests"
       tests/wine/run-e2e.sh build/win64
+      step "the win64 zip, and its korvane.exe opening the packaged help under Wine"
+      scripts/check-packages.sh zip build/win64
+      tests/wine/run-package-help.sh build/win64
       ;;
   esac
 done

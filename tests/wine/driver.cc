@@ -24,6 +24,11 @@
 //   rect main|about            the window's rectangle as WxH+X+Y (for screenshots)
 //   registry                   the values of HKCU\Software\Ruv Korvane: NAME TYPE HEX
 //   resources EXE              the resource templates of EXE, in a canonical text form
+//   help-wait TEXT [SECONDS]   wait for the help engine's window that shows TEXT (in its
+//                              caption, or as the first line of its page); print the caption
+//   help-text TEXT             the text its page shows, "\n" between lines
+//   help-rect TEXT             its rectangle as WxH+X+Y
+//   help-close TEXT            closes it and waits until the help engine has ended
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -450,11 +455,99 @@ int Registry() {
 
 const int kBoxes[] = {105, 106, 107, 108, 109, 110, 111, 112};
 
+// The help engine's window belongs to another program. Wine's engine keeps the caption
+// it was started with when it opens a file for WinHelp, so the window is also found by
+// the text it shows: a help file's topic starts with its title.
+BOOL CALLBACK FindRichEdit(HWND window, LPARAM data) {
+  char className[64] = "";
+  GetClassNameA(window, className, sizeof className);
+  CharLowerA(className);
+  if (std::strstr(className, "richedit") != nullptr && IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(data) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND RichEditOf(HWND window) {
+  HWND edit = nullptr;
+  EnumChildWindows(window, FindRichEdit, reinterpret_cast<LPARAM>(&edit));
+  return edit;
+}
+
+struct HelpSearch {
+  const char* text;
+  HWND found;
+};
+
+BOOL CALLBACK FindByTitle(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<HelpSearch*>(data);
+  if (!IsWindowVisible(window)) return TRUE;
+  HWND edit = RichEditOf(window);
+  if (WindowText(window).find(search->text) != std::string::npos ||
+      (edit != nullptr &&
+       WindowText(edit).compare(0, std::strlen(search->text), search->text) == 0)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindHelpWindow(const char* text) {
+  HelpSearch search = {text, nullptr};
+  EnumWindows(FindByTitle, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int HelpStep(const std::string& step, const char* text, double seconds) {
+  HWND help = nullptr;
+  for (int i = 0; help == nullptr && i < seconds * 20; ++i) {
+    help = FindHelpWindow(text);
+    if (help == nullptr) Sleep(50);
+  }
+  if (help == nullptr) return Fail("no window with \"%s\" in its caption", text);
+  if (step == "help-wait") {
+    Print(WindowText(help));
+  } else if (step == "help-text") {
+    HWND edit = RichEditOf(help);
+    if (edit == nullptr) return Fail("the help window \"%s\" shows no rich edit control", text);
+    std::string shown = WindowText(edit), lines;
+    for (size_t i = 0; i < shown.size(); ++i) {
+      if (shown[i] == '\r') {
+        lines += '\n';
+        if (i + 1 < shown.size() && shown[i + 1] == '\n') ++i;
+      } else {
+        lines += shown[i];
+      }
+    }
+    Print(lines);
+  } else if (step == "help-rect") {
+    RECT rect;
+    GetWindowRect(help, &rect);
+    Print(Format("%ldx%ld+%ld+%ld", rect.right - rect.left, rect.bottom - rect.top, rect.left,
+                 rect.top));
+  } else {
+    PostMessageA(help, WM_CLOSE, 0, 0);
+    if (!WaitUntilGone(help, 20)) return Fail("the help window \"%s\" stays open", text);
+    // The engine ends with its last window; until it has, WinHelp would hand the next
+    // request to the ending engine.
+    for (int i = 0; FindWindowA("MS_WINHELP", nullptr) != nullptr; ++i) {
+      if (i == 400) return Fail("the help engine's MS_WINHELP window stays%s", "");
+      Sleep(50);
+    }
+  }
+  return 0;
+}
+
 int Main(int argc, char** argv) {
   if (argc < 2) return Fail("usage: driver STEP [ARGS]");
   const std::string step = argv[1];
   if (step == "resources") return argc > 2 ? Resources(argv[2]) : Fail("resources needs EXE");
   if (step == "registry") return Registry();
+  if (step.compare(0, 5, "help-") == 0) {
+    if (argc < 3) return Fail("%s needs the caption's text", step);
+    return HelpStep(step, argv[2], step == "help-wait" && argc > 3 ? std::atof(argv[3]) : 20);
+  }
 
   if (step == "wait-window") {
     const double seconds = argc > 2 ? std::atof(argv[2]) : 30;

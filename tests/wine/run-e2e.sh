@@ -342,5 +342,60 @@ start_program || exit 1
 stop_program button
 check_settings "the eight values are written again at exit" "$work/expected.txt"
 
+# ---- Help and How to... open Korvane.hlp in the help engine (winhlp32) -------------------
+# Self-contained: copies the help files beside korvane.exe, starts the program in its own
+# folder (the engine looks there and in the current folder), presses Help and How to...,
+# then opens every topic of Korvane.cnt in the engine and checks the title it shows.
+note "Help and How to... show Korvane's help"
+if [ -f "$build/Korvane.hlp" ] && [ -f "$build/Korvane.cnt" ]; then
+  cp "$build/Korvane.hlp" "$build/Korvane.cnt" "$c/korvane/"
+  help_title=$(sed -n 's/^:Title //p' "$build/Korvane.cnt" | tr -d '\r')
+  pushd "$c/korvane" >/dev/null
+  if start_program; then
+    for how in "post-click 9:the Help button" "command 208:How to... in the menu"; do
+      drv ${how%%:*}
+      if drv help-wait "$help_title" 60 >/dev/null; then
+        pass "${how#*:} opens the help engine on \"$help_title\""
+        drv help-text "$help_title" >"$work/help-contents.txt"
+        equal "${how#*:}: the page shown is the contents page" "$help_title" \
+          "$(head -n1 "$work/help-contents.txt")"
+        if [ "$how" = "post-click 9:the Help button" ]; then
+          import -window root -crop "$(drv help-rect "$help_title")" +repage \
+            "$shots/help-contents.png" 2>/dev/null &&
+            pass "screenshot build/screenshots/help-contents.png" || fail "screenshot of the help contents"
+        fi
+        drv help-close "$help_title" || fail "${how#*:}: the help window closes"
+      else
+        fail "${how#*:} opens the help engine on \"$help_title\""
+      fi
+    done
+    stop_program esc
+  fi
+  popd >/dev/null
+  # Each topic the contents file lists, opened by its context id as a jump opens it.
+  tr -d '\r' <"$build/Korvane.cnt" | sed -n 's/^2 //p' >"$work/help-topics.txt"
+  contents_id=$(head -n1 "$work/help-topics.txt" | sed 's/.*=//')
+  awk -F '\t' 'NF > 1 { print $2 }' "$work/help-contents.txt" >"$work/help-jumps.txt"
+  while IFS='=' read -r title id <&3; do
+    if [ "$id" != "$contents_id" ]; then
+      grep -qxF -e "$title" "$work/help-jumps.txt" && pass "the contents page lists \"$title\"" ||
+        fail "the contents page lists \"$title\""
+    fi
+    (cd "$c/korvane" && "$WINE" winhlp32.exe -i "$id" 'C:\korvane\Korvane.hlp' >/dev/null 2>&1 &)
+    if drv help-wait "$title" 60 >/dev/null; then
+      equal "topic $id shows its title" "$title" "$(drv help-text "$title" | head -n1)"
+      if [ "$id" = loading ]; then
+        import -window root -crop "$(drv help-rect "$title")" +repage "$shots/help-topic.png" 2>/dev/null &&
+          pass "screenshot build/screenshots/help-topic.png" || fail "screenshot of a help topic"
+      fi
+      drv help-close "$title" || fail "topic $id: the help window closes"
+    else
+      fail "topic $id opens in the help engine"
+    fi
+  done 3<"$work/help-topics.txt"
+else
+  fail "the build put Korvane.hlp and Korvane.cnt beside korvane.exe"
+fi
+
 printf '\n%d checks, %d failed\n' "$checks" "$failures"
 [ "$failures" = 0 ]
