@@ -14,6 +14,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cli/try_finding.h"
+
 extern char** environ;
 
 namespace korvane {
@@ -175,11 +177,18 @@ bool RunCaught(const std::vector<std::string>& argv, const std::vector<std::stri
   for (std::string& entry : envStrings) envp.push_back(&entry[0]);
   envp.push_back(nullptr);
 
+  // Closed by a successful exec; a failed one writes its errno here.
+  int execEnds[2];
+  if (pipe2(execEnds, O_CLOEXEC) != 0) {
+    *error = std::string("can't make a pipe: ") + std::strerror(errno);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    return false;
+  }
   const pid_t child = fork();
   if (child < 0) {
     *error = std::string("can't start ") + argv[0] + ": " + std::strerror(errno);
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
+    for (int fd : {pipeEnds[0], pipeEnds[1], execEnds[0], execEnds[1]}) close(fd);
     return false;
   }
   if (child == 0) {
@@ -190,10 +199,26 @@ bool RunCaught(const std::vector<std::string>& argv, const std::vector<std::stri
     close(pipeEnds[0]);
     close(pipeEnds[1]);
     execve(args[0], args.data(), envp.data());
+    const int execError = errno;
+    if (write(execEnds[1], &execError, sizeof(execError)) < 0) _exit(126);
     _exit(127);
   }
   setpgid(child, child);
   close(pipeEnds[1]);
+  close(execEnds[1]);
+  int execError = 0;
+  ssize_t execGot;
+  while ((execGot = read(execEnds[0], &execError, sizeof(execError))) < 0 && errno == EINTR) {
+  }
+  close(execEnds[0]);
+  if (execGot == static_cast<ssize_t>(sizeof(execError))) {
+    close(pipeEnds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    *error = "can't start " + argv[0] + ": " + std::strerror(execError);
+    return false;
+  }
   const long long deadline = NowMs() + timeoutMs;
   bool timedOut = false;
   bool exited = false;
@@ -231,12 +256,7 @@ bool RunCaught(const std::vector<std::string>& argv, const std::vector<std::stri
     }
   }
   if (timedOut) {
-    *error = argv[0] + " did not finish within " + std::to_string(timeoutMs / 1000) +
-             " s and was stopped";
-    return false;
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 127 && output->empty()) {
-    *error = "can't start " + argv[0];
+    *error = argv[0] + " did not finish within " + DurationText(timeoutMs) + " and was stopped";
     return false;
   }
   return true;
