@@ -25,6 +25,7 @@ constexpr LONG kFramesToTry = 10;
 constexpr LONG kMaxVideoFrameBytes = 64 << 20;
 constexpr LONG kMaxFormatBytes = 1 << 20;
 constexpr DWORD kAudioBytesToTry = 16 << 10;
+constexpr DWORD kAudioBlocksToTry = 4;
 
 // AVIFile, ACM and the decompressor handles, each closed on every path.
 struct AviFileLibrary {
@@ -58,8 +59,14 @@ struct AcmStreamHandle {
   }
 };
 
+// The step under way, in a fixed buffer that the exception filter reads.
+char currentStage[256];
+
 // Tells the parent what comes next, in case it never ends.
 void Stage(const std::string& stage) {
+  const size_t n = std::min(stage.size(), sizeof(currentStage) - 1);
+  std::copy(stage.begin(), stage.begin() + n, currentStage);
+  currentStage[n] = '\0';
   std::printf("%s\n", StageLine(stage).c_str());
   std::fflush(stdout);
 }
@@ -205,31 +212,31 @@ std::string PcmText(const WAVEFORMATEX& pcm) {
          channels;
 }
 
-// The first blocks of the stream, up to kAudioBytesToTry. A stream whose samples have
-// no fixed size (variable bit rate) is read one chunk at a time; Wine's AVIFile asserts
-// when asked for "as many as convenient" of those.
-std::vector<uint8_t> ReadFirstBlocks(PAVISTREAM stream, DWORD sampleSize) {
+// The first kAudioBlocksToTry blocks of the stream (at least 2 KB, at most
+// kAudioBytesToTry), read one sample at a time. Wine's AVIFile takes the block size of an
+// MP3 stream with chunks of varying size (ffmpeg writes them so) for the size of every
+// sample: its stream then ends long before the length it reports, and reading past that
+// end fails an assertion that ends the process. The first blocks stay clear of it.
+std::vector<uint8_t> ReadFirstBlocks(PAVISTREAM stream, WORD blockAlign) {
+  const DWORD wanted =
+      std::min<DWORD>(kAudioBytesToTry, std::max<DWORD>(2048, kAudioBlocksToTry * blockAlign));
   std::vector<uint8_t> data(kAudioBytesToTry);
   DWORD used = 0;
   LONG position = AVIStreamStart(stream);
   const LONG end = position + AVIStreamLength(stream);
-  while (used < data.size() && position < end) {
-    const DWORD room = static_cast<DWORD>(data.size() - used);
-    LONG count = sampleSize == 0 ? 1 : static_cast<LONG>(room / sampleSize);
-    count = std::min(count, end - position);
-    if (count <= 0) break;
+  while (used < wanted && position < end) {
     LONG bytes = 0, samples = 0;
-    const HRESULT hr = AVIStreamRead(stream, position, count, data.data() + used,
-                                     static_cast<LONG>(room), &bytes, &samples);
-    if (hr != 0 || samples <= 0 || bytes <= 0) break;
+    const HRESULT hr = AVIStreamRead(stream, position, 1, data.data() + used,
+                                     static_cast<LONG>(data.size() - used), &bytes, &samples);
+    if (hr != 0 || bytes <= 0) break;
     used += bytes;
-    position += samples;
+    position += std::max<LONG>(samples, 1);
   }
   data.resize(used);
   return data;
 }
 
-TryFinding TryAudio(PAVISTREAM stream, const AVISTREAMINFOA& info) {
+TryFinding TryAudio(PAVISTREAM stream) {
   std::vector<uint8_t> format;
   if (!ReadFormat(stream, sizeof(PCMWAVEFORMAT), &format)) {
     return Finding(TryOutcome::kNotTried, "not tried: AVIFile gives no sound format");
@@ -257,9 +264,10 @@ TryFinding TryAudio(PAVISTREAM stream, const AVISTREAMINFOA& info) {
     return DoesNotDecode("acmStreamOpen: " + MmResultName(result));
   }
   Stage("reading the first blocks through AVIFile");
-  std::vector<uint8_t> blocks = ReadFirstBlocks(stream, info.dwSampleSize);
+  std::vector<uint8_t> blocks = ReadFirstBlocks(stream, source->nBlockAlign);
   if (blocks.empty()) return Finding(TryOutcome::kNotTried, "not tried: the stream has no sound");
   DWORD pcmBytes = 0;
+  Stage("sizing the PCM for the first blocks (acmStreamSize)");
   if (acmStreamSize(acm.stream, static_cast<DWORD>(blocks.size()), &pcmBytes,
                     ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR ||
       pcmBytes == 0 || pcmBytes > (64u << 20)) {
@@ -272,6 +280,7 @@ TryFinding TryAudio(PAVISTREAM stream, const AVISTREAMINFOA& info) {
   header.cbSrcLength = static_cast<DWORD>(blocks.size());
   header.pbDst = out.data();
   header.cbDstLength = pcmBytes;
+  Stage("preparing the ACM buffers (acmStreamPrepareHeader)");
   result = acmStreamPrepareHeader(acm.stream, &header, 0);
   if (result != MMSYSERR_NOERROR)
     return DoesNotDecode("acmStreamPrepareHeader: " + MmResultName(result));
@@ -289,7 +298,9 @@ TryFinding TryAudio(PAVISTREAM stream, const AVISTREAMINFOA& info) {
   return Finding(TryOutcome::kDecodes, PcmText(pcm));
 }
 
-// Written by the exception filter, which must not allocate: the finding line of a crash.
+// The finding line of a crash, written by the exception filter. The filter builds it
+// with the heap, which a decoder may have broken; a crash in there ends the process with
+// the same exception code, which the parent still reports.
 char crashLine[512];
 
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* pointers) {
@@ -311,6 +322,7 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* pointers) {
   finding.exceptionCode = code;
   finding.module = name;
   finding.text = CrashText(code, name);
+  if (currentStage[0] != '\0') finding.text += std::string(" while ") + currentStage;
   const std::string line = FindingLine(0, 0, finding) + "\n";
   const size_t n = std::min(line.size(), sizeof(crashLine));
   std::copy(line.begin(), line.begin() + n, crashLine);
@@ -341,7 +353,7 @@ TryFinding TryOneStream(const std::string& path, size_t index) {
   AVISTREAMINFOA info = {};
   AVIStreamInfoA(stream.stream, &info, sizeof(info));
   if (info.fccType == streamtypeVIDEO) return TryVideo(stream.stream, info);
-  if (info.fccType == streamtypeAUDIO) return TryAudio(stream.stream, info);
+  if (info.fccType == streamtypeAUDIO) return TryAudio(stream.stream);
   return Finding(TryOutcome::kNotTried, "not tried: not a video or audio stream");
 }
 

@@ -55,3 +55,5 @@ audio a-alaw pcm_alaw
 audio a-mulaw pcm_mulaw
 audio a-gsm libgsm_ms -ar 8000 -ac 1
 audio a-mp3 libmp3lame
+# The same with its bit rate in the header (ffmpeg leaves it 0 above).
+audio a-mp3-64k libmp3lame -b:a 64k
