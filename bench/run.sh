@@ -44,7 +44,7 @@ log=$out/log.txt
 say() { printf '%s\n' "$*" | tee -a "$log" >&2; }
 
 # ---- set-up ---------------------------------------------------------------------------
-packages=(cmake ninja-build g++ ffmpeg mediainfo time)
+packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev ffmpeg mediainfo time)
 wants 2 && packages+=(python3)
 wants 3 && packages+=(g++-mingw-w64-x86-64 wine64 xvfb xdotool)
 scripts/install-deps.sh --only "${packages[@]}"

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/cli_window.h"
 #include "cli/commands.h"
@@ -176,7 +177,7 @@ int RunToStdout(System& system, const RunArgs& args, const TestOptions& options,
 
 }  // namespace
 
-int RunCommand(int argc, char** argv) {
+int RunWithArguments(int argc, char** argv) {
   RunArgs args;
   if (const auto status = ParseArgs(argc, argv, &args)) return *status;
 
@@ -215,6 +216,20 @@ int RunCommand(int argc, char** argv) {
   if (args.tests && !ApplyTests(*args.tests, &options, &error)) return UsageError(error);
   return args.reportPath.empty() ? RunToStdout(*system, args, options, whyNotFound)
                                  : RunToReportFile(*system, args, options, whyNotFound);
+}
+
+// Until its options are declared with CLI11, the command reads its arguments itself.
+Command AddRunCommand(CLI::App& korvane) {
+  CLI::App* app = korvane.add_subcommand(
+      "run", "Runs the diagnostics once on a Windows machine and prints the report.");
+  app->prefix_command();
+  app->set_help_flag();
+  return {app, [app] {
+            std::vector<std::string> words = app->remaining();
+            std::vector<char*> argv;
+            for (std::string& word : words) argv.push_back(&word[0]);
+            return RunWithArguments(static_cast<int>(argv.size()), argv.data());
+          }};
 }
 
 }  // namespace korvane
