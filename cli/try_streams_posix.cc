@@ -1,5 +1,6 @@
 // korvane check --try away from Windows: the Windows CLI runs the tries inside the Wine
 // prefix (korvane-cli.exe check --try-findings), and its finding lines join the files.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -60,12 +61,21 @@ bool TryFiles(const TryRequest& request, std::vector<FileCheck>* files, std::str
   }
   if (passed.empty()) return true;
 
-  const std::vector<std::string> env = {"WINEPREFIX=" + request.prefix, "WINEDEBUG=-all",
+  // Wine takes only an absolute WINEPREFIX.
+  std::error_code ignored;
+  const std::string prefix = std::filesystem::absolute(request.prefix, ignored).string();
+  const std::vector<std::string> env = {"WINEPREFIX=" + prefix, "WINEDEBUG=-all",
                                         "WINEDLLOVERRIDES=mscoree,mshtml="};
   const int limitMs =
       kWineStartMs + static_cast<int>(streamsToTry) * (request.timeoutMs + kChildOverheadMs);
   std::string output, runError;
-  const bool ran = RunCaught(argv, env, limitMs, &output, &runError);
+  int status = 0;
+  bool ran = RunCaught(argv, env, limitMs, &output, &status, &runError);
+  if (ran && status != 0) {
+    ran = false;
+    runError = tool->wine + " ended with exit status " + std::to_string(status) +
+               " before it told this stream (its messages are on standard error)";
+  }
   size_t start = 0;
   while (start < output.size()) {
     size_t end = output.find('\n', start);

@@ -154,7 +154,7 @@ std::optional<WineTool> FindWineTool(const WineTryEnvironment& environment, bool
 }
 
 bool RunCaught(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-               int timeoutMs, std::string* output, std::string* error) {
+               int timeoutMs, std::string* output, int* exitStatus, std::string* error) {
   int pipeEnds[2];
   if (argv.empty() || pipe(pipeEnds) != 0) {
     *error = std::string("can't make a pipe: ") + std::strerror(errno);
@@ -259,6 +259,7 @@ bool RunCaught(const std::vector<std::string>& argv, const std::vector<std::stri
     *error = argv[0] + " did not finish within " + DurationText(timeoutMs) + " and was stopped";
     return false;
   }
+  *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return true;
 }
 

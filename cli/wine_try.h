@@ -43,8 +43,9 @@ std::optional<WineTool> FindWineTool(const WineTryEnvironment& environment, bool
 
 // Runs argv with extra environment entries ("NAME=value") added, standard output caught
 // and standard input empty, in a process group of its own that is killed when the run
-// outlives timeoutMs. False with *error when it could not start or was killed.
+// outlives timeoutMs. False with *error when it could not start or was killed; else
+// *exitStatus is its exit status (128 + the signal when a signal ended it).
 bool RunCaught(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-               int timeoutMs, std::string* output, std::string* error);
+               int timeoutMs, std::string* output, int* exitStatus, std::string* error);
 
 }  // namespace korvane

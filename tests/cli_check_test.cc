@@ -316,6 +316,29 @@ TEST(CliCheckTest, TryRunsTheWindowsCliInThePrefixAndJoinsItsFindings) {
       << json.out;
 }
 
+// Wine takes only an absolute prefix, and a Wine that fails is told in each try line.
+TEST(CliCheckTest, TryGivesWineAnAbsolutePrefixAndTellsWhenWineFails) {
+  test::WinePrefixFolder prefix;
+  test::FillTwoSidedPrefix(&prefix);
+  test::ScratchDir scratch;
+  const std::string file = scratch.Write("a.avi", test::Avi({test::VideoStream("cvid")}));
+  const std::string cli = scratch.Write("korvane-cli.exe", "MZ");
+  const std::string wine = FakeWine(scratch, "exit 53\n");
+  const auto r =
+      RunCommand("cd " + ShellQuote(prefix.scratch()) + " && KORVANE_WINE64=" + ShellQuote(wine) +
+                 " KORVANE_CLI_WIN64=" + ShellQuote(cli) + " " + Cli() +
+                 " check --try --view 64 --machine prefix " + ShellQuote(file));
+  EXPECT_EQ(r.exitCode, 0) << r.err;  // not tried: the files decide, and they say it plays
+  const std::string args = test::ReadFile(scratch.path() + "/args");
+  EXPECT_NE(args.find("\nWINEPREFIX=" + prefix.path() + "\n"), std::string::npos) << args;
+  EXPECT_NE(r.out.find("    try: not tried: " + wine +
+                       " ended with exit status 53 before it told this stream (its messages are "
+                       "on standard error)\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("  verdict: playable here\n"), std::string::npos) << r.out;
+}
+
 TEST(CliCheckTest, TryIsRefusedWhereNothingCanRunWithWhatIsMissing) {
   test::WinePrefixFolder prefix;
   test::FillTwoSidedPrefix(&prefix);

@@ -239,16 +239,25 @@ TEST(WineTryTest, WineAndWindowsCliAreFoundForTheViewOrTheMissingOneIsNamed) {
 
 TEST(WineTryTest, RunsCatchOutputAndEnvironmentAndStopAProgramThatRunsTooLong) {
   std::string out, error;
+  int status = -1;
   ASSERT_TRUE(RunCaught({"/bin/sh", "-c", "echo \"$KORVANE_X\"; read line; echo \"[$line]\""},
-                        {"KORVANE_X=given"}, 10000, &out, &error))
+                        {"KORVANE_X=given"}, 10000, &out, &status, &error))
       << error;
   EXPECT_EQ(out, "given\n[]\n");  // standard input is empty
+  EXPECT_EQ(status, 0);
+  out.clear();
+  EXPECT_TRUE(
+      RunCaught({"/bin/sh", "-c", "echo partial; exit 3"}, {}, 10000, &out, &status, &error));
+  EXPECT_EQ(out, "partial\n");
+  EXPECT_EQ(status, 3);
+  EXPECT_TRUE(RunCaught({"/bin/sh", "-c", "kill -TERM $$"}, {}, 10000, &out, &status, &error));
+  EXPECT_EQ(status, 128 + 15);
 
   out.clear();
   const auto start = std::chrono::steady_clock::now();
   // The grandchild keeps the pipe open; stopping the group ends it too.
-  EXPECT_FALSE(
-      RunCaught({"/bin/sh", "-c", "echo started; sleep 30 & sleep 30"}, {}, 500, &out, &error));
+  EXPECT_FALSE(RunCaught({"/bin/sh", "-c", "echo started; sleep 30 & sleep 30"}, {}, 500, &out,
+                         &status, &error));
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_LT(took, std::chrono::seconds(5));
   EXPECT_EQ(out, "started\n");
@@ -256,10 +265,11 @@ TEST(WineTryTest, RunsCatchOutputAndEnvironmentAndStopAProgramThatRunsTooLong) {
 
   // A program that ends while something it started still holds the pipe is done.
   out.clear();
-  EXPECT_TRUE(RunCaught({"/bin/sh", "-c", "echo done; (sleep 3 &)"}, {}, 10000, &out, &error));
+  EXPECT_TRUE(
+      RunCaught({"/bin/sh", "-c", "echo done; (sleep 3 &)"}, {}, 10000, &out, &status, &error));
   EXPECT_EQ(out, "done\n");
 
-  EXPECT_FALSE(RunCaught({"/nonexistent/wine64"}, {}, 1000, &out, &error));
+  EXPECT_FALSE(RunCaught({"/nonexistent/wine64"}, {}, 1000, &out, &status, &error));
   EXPECT_NE(error.find("can't start /nonexistent/wine64"), std::string::npos) << error;
 }
 #endif
