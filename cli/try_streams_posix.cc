@@ -30,6 +30,10 @@ TryFinding NotTried(const std::string& why) {
 bool TryFiles(const TryRequest& request, std::vector<FileCheck>* files, std::string* error) {
   const auto tool = FindWineTool(CurrentWineTryEnvironment(), request.view64, error);
   if (!tool) return false;
+  if (!request.view64) {
+    *error = WhyNo32BitSide(request.prefix);
+    if (!error->empty()) return false;
+  }
   const std::map<char, std::string> drives = ReadDosDevices(request.prefix);
 
   std::vector<std::string> argv = {

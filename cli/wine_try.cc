@@ -63,10 +63,13 @@ std::optional<std::string> FindWine(const WineTryEnvironment& env, bool view64,
       *error = std::string("--try: $KORVANE_WINE32 is ") + env.wine32 + ", which is not a program";
       return std::nullopt;
     }
+    // scripts/setup-wine32.sh makes it in the build tree, beside the native build.
+    const std::string built = env.programDir + "/../wine32/bin/wine";
+    if (IsExecutableFile(built)) return Canonical(built);
     *error =
         "--try can't run the 32-bit view here: it needs a Wine that runs 32-bit programs, "
-        "and none is named; set KORVANE_WINE32 to its wine program, or try the 64-bit "
-        "view of a 64-bit prefix with --view 64";
+        "and none is named; set KORVANE_WINE32 to its wine program (scripts/setup-wine32.sh "
+        "makes one in build/wine32), or try the 64-bit view of a 64-bit prefix with --view 64";
     return std::nullopt;
   }
   if (env.wine64 != nullptr && env.wine64[0] != '\0') {
@@ -130,6 +133,17 @@ std::optional<std::string> WindowsPathOnDrives(const std::map<char, std::string>
     bestLength = root.size() + 1;
   }
   return best;
+}
+
+std::string WhyNo32BitSide(const std::string& prefix) {
+  std::error_code ignored;
+  const std::string syswow64 = prefix + "/drive_c/windows/syswow64";
+  if (!fs::is_directory(syswow64, ignored) || IsFile(syswow64 + "/kernel32.dll")) {
+    return std::string();
+  }
+  return "--try can't run the 32-bit view of " + prefix +
+         ": it is a 64-bit prefix without its 32-bit side (its syswow64 holds no kernel32.dll, "
+         "as when a Wine without its 32-bit half made it); try the 64-bit view with --view 64";
 }
 
 WineTryEnvironment CurrentWineTryEnvironment() {

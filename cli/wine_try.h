@@ -34,12 +34,17 @@ struct WineTool {
 
 // The Wine and the Windows CLI for a view: for the 64-bit view $KORVANE_WINE64, else
 // wine64 on $PATH or in /usr/lib/wine, else wine on $PATH; for the 32-bit view the
-// 32-bit Wine named by $KORVANE_WINE32. The CLI: $KORVANE_CLI_WIN64 (WIN32), else
-// korvane-cli-x86_64.exe (i686) beside this program, else ../win64/korvane-cli.exe
+// 32-bit Wine named by $KORVANE_WINE32, else ../wine32/bin/wine of a build tree. The CLI:
+// $KORVANE_CLI_WIN64 (WIN32), else korvane-cli-x86_64.exe (i686) beside this program, else
+// ../win64/korvane-cli.exe
 // (../win32/) of a build tree. nullopt with *error saying what is missing and how to
 // give it.
 std::optional<WineTool> FindWineTool(const WineTryEnvironment& environment, bool view64,
                                      std::string* error);
+
+// Why the 32-bit view of the prefix in folder prefix has nothing to run, or empty: a
+// 64-bit prefix made by a Wine without its 32-bit half has an empty syswow64.
+std::string WhyNo32BitSide(const std::string& prefix);
 
 // Runs argv with extra environment entries ("NAME=value") added, standard output caught
 // and standard input empty, in a process group of its own that is killed when the run

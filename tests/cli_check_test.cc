@@ -344,15 +344,17 @@ TEST(CliCheckTest, TryIsRefusedWhereNothingCanRunWithWhatIsMissing) {
   test::FillTwoSidedPrefix(&prefix);
   test::ScratchDir scratch;
   const std::string file = scratch.Write("a.avi", test::Avi({test::VideoStream("cvid")}));
+  const std::string cli = scratch.Write("korvane-cli.exe", "MZ");
+  const std::string wine = FakeWine(scratch, "exit 0\n");
   struct Case {
     std::string command, errorPart;
   };
   const Case cases[] = {
       {Cli() + " check --try --machine " + ShellQuote(kExample) + " " + ShellQuote(file),
        "is a described machine, where nothing can run"},
-      {"env -u KORVANE_WINE32 " + Cli() + " check --try --machine " + ShellQuote(prefix.path()) +
-           " " + ShellQuote(file),
-       "can't run the 32-bit view here"},
+      {"KORVANE_WINE32=" + ShellQuote(wine) + " KORVANE_CLI_WIN32=" + ShellQuote(cli) + " " +
+           Cli() + " check --try --machine " + ShellQuote(prefix.path()) + " " + ShellQuote(file),
+       "it is a 64-bit prefix without its 32-bit side"},
       {"KORVANE_WINE64=/nonexistent/wine64 " + Cli() + " check --try --view 64 --machine " +
            ShellQuote(prefix.path()) + " " + ShellQuote(file),
        "$KORVANE_WINE64 is /nonexistent/wine64, which is not a program"},

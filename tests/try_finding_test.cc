@@ -183,10 +183,12 @@ TEST(WineTryTest, WineAndWindowsCliAreFoundForTheViewOrTheMissingOneIsNamed) {
   test::ScratchDir scratch;
   const std::string bin = scratch.path() + "/bin";
   const std::string wine64 = scratch.Write("bin/wine64", "#!/bin/sh\n");
-  const std::string wine32 = scratch.Write("wine32/bin/wine", "#!/bin/sh\n");
+  const std::string wine32 = scratch.Write("named/wine", "#!/bin/sh\n");
   ::chmod(wine64.c_str(), 0755);
   ::chmod(wine32.c_str(), 0755);
   const std::string notProgram = scratch.Write("bin/plain", "x");
+  const std::string builtWine32 = scratch.Write("build/wine32/bin/wine", "#!/bin/sh\n");
+  ::chmod(builtWine32.c_str(), 0755);
   const std::string installed = scratch.path() + "/install";
   scratch.Write("install/korvane-cli-x86_64.exe", "MZ");
   scratch.Write("build/win32/korvane-cli.exe", "MZ");
@@ -218,6 +220,8 @@ TEST(WineTryTest, WineAndWindowsCliAreFoundForTheViewOrTheMissingOneIsNamed) {
       {"32 named, CLI of a build tree",
        env(nullptr, wine32.c_str(), "", scratch.path() + "/build/native"), false, wine32,
        scratch.path() + "/build/win32/korvane-cli.exe", ""},
+      {"32 from the build tree", env(nullptr, nullptr, "", scratch.path() + "/build/native"), false,
+       builtWine32, scratch.path() + "/build/win32/korvane-cli.exe", ""},
       {"32 without a 32-bit Wine", env(wine64.c_str(), nullptr, path.c_str(), installed), false, "",
        "", "--view 64"},
       {"32 with Wine but no i686 CLI", env(nullptr, wine32.c_str(), "", installed), false, "", "",
@@ -235,6 +239,17 @@ TEST(WineTryTest, WineAndWindowsCliAreFoundForTheViewOrTheMissingOneIsNamed) {
       EXPECT_EQ(tool->cliExe, c.cli) << c.name;
     }
   }
+}
+
+TEST(WineTryTest, The32BitViewNeedsThe32BitSideOfA64BitPrefix) {
+  test::ScratchDir scratch;
+  scratch.Write("win32/drive_c/windows/system32/kernel32.dll", "MZ");
+  scratch.Write("whole/drive_c/windows/syswow64/kernel32.dll", "MZ");
+  scratch.Write("half/drive_c/windows/syswow64/msvfw32.dll", "MZ");
+  EXPECT_EQ(WhyNo32BitSide(scratch.path() + "/win32"), "");
+  EXPECT_EQ(WhyNo32BitSide(scratch.path() + "/whole"), "");
+  EXPECT_NE(WhyNo32BitSide(scratch.path() + "/half").find("without its 32-bit side"),
+            std::string::npos);
 }
 
 TEST(WineTryTest, RunsCatchOutputAndEnvironmentAndStopAProgramThatRunsTooLong) {

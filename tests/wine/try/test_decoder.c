@@ -34,7 +34,10 @@ static LRESULT OutputFormat(const BITMAPINFOHEADER* in, BITMAPINFOHEADER* out) {
 
 static LRESULT Decompress(void) {
 #if defined(KORVANE_DECODER_CRASHES)
-  *(volatile int*)NULL = 0;
+  /* Through a volatile address, so that the compiler writes to it instead of putting a
+     trap instruction in its place: an access violation on every target. */
+  volatile UINT_PTR address = 0;
+  *(volatile int*)address = 0;
 #else
   for (;;) Sleep(1000);
 #endif
