@@ -99,7 +99,8 @@ std::string WhyNoTry(const CheckArgs& args, const std::string& prefix) {
   if (!prefix.empty()) return std::string();
   const std::string folder = args.machineDir.empty() ? "the machine" : args.machineDir;
   return "--try needs a Wine prefix to run the decoders in; " + folder +
-         " is a described machine, where nothing can run";
+         " is not one but a Windows installation read from disk (a described machine, "
+         "an installation folder or a disk image), where nothing can run";
 #endif
 }
 

@@ -351,7 +351,8 @@ TEST(CliCheckTest, TryIsRefusedWhereNothingCanRunWithWhatIsMissing) {
   };
   const Case cases[] = {
       {Cli() + " check --try --machine " + ShellQuote(kExample) + " " + ShellQuote(file),
-       "is a described machine, where nothing can run"},
+       kExample + " is not one but a Windows installation read from disk (a described machine, "
+                  "an installation folder or a disk image), where nothing can run"},
       {"KORVANE_WINE32=" + ShellQuote(wine) + " KORVANE_CLI_WIN32=" + ShellQuote(cli) + " " +
            Cli() + " check --try --machine " + ShellQuote(prefix.path()) + " " + ShellQuote(file),
        "it is a 64-bit prefix without its 32-bit side"},
