@@ -1,12 +1,16 @@
-// korvane check: each AVI file's decoders against a machine's drivers.
+// korvane check: each AVI file's decoders against a machine's drivers, and with --try
+// each stream decoded by the machine's own decoders.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/check_report.h"
 #include "cli/commands.h"
 #include "cli/default_machine.h"
+#include "cli/try_streams.h"
 #include "platform/offline/machines/open_machine.h"
 
 namespace korvane {
@@ -19,46 +23,144 @@ const char kCheckDescription[] =
     "drivers32 registry key, FourCC matched without regard to case; audio: the usual\n"
     "ACM driver for the format tag), whether that decoder is registered, where, and\n"
     "whether its library loads. Each file ends with a verdict: \"playable here\", or\n"
-    "what to install or repair. After --, every argument is a FILE, even one that\n"
-    "starts with a dash.\n";
+    "what to install or repair. With --try, each stream is also decoded by the\n"
+    "machine's own decoders, and the verdict follows what they do. After --, every\n"
+    "argument is a FILE, even one that starts with a dash.\n";
 
 const char kCheckExitStatus[] =
     "Exit status: 0 when every file was read and is playable here, 1 when a file\n"
-    "could not be read or is not playable here, 2 for a usage error or a machine\n"
-    "that cannot be read.\n";
+    "could not be read or is not playable here, 2 for a usage error, a machine\n"
+    "that cannot be read, or --try where nothing can run.\n";
+
+const char kCommand[] = "korvane check";
 
 struct CheckArgs {
   std::vector<std::string> files;
   std::string machineDir;
+  std::string viewText;  // "32" or "64", empty when not given
+  std::optional<WineView> view;
   bool json = false;
+  bool tryDecoders = false;
+  std::string timeoutText;  // seconds, empty when not given
+  // The modes of korvane-cli.exe that --try starts: one stream, or every file's findings.
+  int tryStream = -1;
+  bool tryFindings = false;
+  int timeoutMsGiven = 0;
 };
 
-// The machine in dir (a Wine prefix or a described machine), or the default machine
-// when no folder is given.
-std::unique_ptr<System> OpenNamedOrDefaultMachine(const std::string& dir, std::string* error) {
-  if (dir.empty()) return OpenDefaultMachine(error);
-  return OpenMachine(dir, error);
+// Seconds as milliseconds: a decimal number above 0 and at most 600.
+std::optional<int> ParseSeconds(const std::string& text) {
+  if (text.empty() || !(text[0] >= '0' && text[0] <= '9')) return std::nullopt;
+  char* end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !(seconds > 0 && seconds <= 600)) return std::nullopt;
+  const int ms = static_cast<int>(seconds * 1000 + 0.5);
+  return ms > 0 ? std::optional<int>(ms) : std::nullopt;
 }
 
-int RunCheck(const CheckArgs& args) {
-  std::string error;
-  std::unique_ptr<System> system = OpenNamedOrDefaultMachine(args.machineDir, &error);
+// The machine to check against: the folder named (a Wine prefix seen through the view,
+// or a described machine), else the machine at hand. *prefix is the Wine prefix's folder
+// when the machine is one, for --try to run in.
+std::unique_ptr<System> OpenCheckedMachine(const CheckArgs& args, std::string* prefix,
+                                           std::string* error) {
+  std::optional<std::string> folder;
+  if (!args.machineDir.empty()) {
+    folder = args.machineDir;
+  } else {
+#ifdef _WIN32
+    if (args.view) {
+      *error = "--view applies to a Wine prefix named with --machine";
+      return nullptr;
+    }
+    return OpenDefaultMachine(error);
+#else
+    folder = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), error);
+    if (!folder) return nullptr;
+#endif
+  }
+  std::unique_ptr<OfflineSystem> offline =
+      OpenMachine(*folder, error, MachineOptions{args.view.value_or(WineView::k32)});
+  if (offline && args.view && !offline->IsWinePrefix()) {
+    *error = "--view applies to a Wine prefix; " + *folder + " is not one";
+    return nullptr;
+  }
+  if (offline && offline->IsWinePrefix()) *prefix = *folder;
+  return offline;
+}
+
+// Why --try cannot run on the machine opened, or empty when it can.
+std::string WhyNoTry(const CheckArgs& args, const std::string& prefix) {
+#ifdef _WIN32
+  (void)prefix;
+  if (!args.machineDir.empty()) {
+    return "--try runs the decoders of the machine it runs on; leave out --machine";
+  }
+  return std::string();
+#else
+  if (!prefix.empty()) return std::string();
+  const std::string folder = args.machineDir.empty() ? "the machine" : args.machineDir;
+  return "--try needs a Wine prefix to run the decoders in; " + folder +
+         " is not one but a Windows installation read from disk (a described machine, "
+         "an installation folder or a disk image), where nothing can run";
+#endif
+}
+
+int RunCheck(CheckArgs& args) {
+  int timeoutMs = args.timeoutMsGiven > 0 ? args.timeoutMsGiven : kDefaultTryTimeoutMs;
+  if (!args.timeoutText.empty()) {
+    const std::optional<int> ms = ParseSeconds(args.timeoutText);
+    if (!ms) {
+      return UsageError(kCommand, "--try-timeout takes seconds above 0 and up to 600, not '" +
+                                      args.timeoutText + "'");
+    }
+    if (!args.tryDecoders) return UsageError(kCommand, "--try-timeout applies to --try");
+    timeoutMs = *ms;
+  }
+  if (!args.viewText.empty()) args.view = args.viewText == "64" ? WineView::k64 : WineView::k32;
+#ifdef _WIN32
+  if (args.tryStream >= 0) {
+    if (args.files.size() != 1) return UsageError(kCommand, "--try-stream takes one FILE");
+    return TryOneStreamMain(args.files.front(), static_cast<size_t>(args.tryStream));
+  }
+  if (args.tryFindings) return TryFindingsMain(args.files, timeoutMs);
+#endif
+
+  std::string error, prefix;
+  std::unique_ptr<System> system = OpenCheckedMachine(args, &prefix, &error);
   if (system == nullptr) {
     std::fprintf(stderr, "korvane check: %s\n", error.c_str());
     return kExitUsage;
   }
+  if (args.tryDecoders) {
+    const std::string whyNot = WhyNoTry(args, prefix);
+    if (!whyNot.empty()) {
+      std::fprintf(stderr, "korvane check: %s\n", whyNot.c_str());
+      return kExitUsage;
+    }
+  }
   const CheckedMachine machine =
       ReadCheckedMachine(*system, args.machineDir.empty() ? "this machine" : args.machineDir);
   std::vector<FileCheck> files;
-  bool allPlayable = true;
   for (const std::string& path : args.files) {
     files.push_back(CheckAviFile(*system, machine.drivers, path));
     const FileCheck& file = files.back();
     if (!file.error.empty()) {
       std::fprintf(stderr, "korvane check: can't open %s: %s\n", path.c_str(), file.error.c_str());
     }
-    allPlayable = allPlayable && file.playable;
   }
+  if (args.tryDecoders) {
+    TryRequest request;
+    request.timeoutMs = timeoutMs;
+    request.prefix = prefix;
+    request.view64 = args.view == WineView::k64;
+    if (!TryFiles(request, &files, &error)) {
+      std::fprintf(stderr, "korvane check: %s\n", error.c_str());
+      return kExitUsage;
+    }
+    for (FileCheck& file : files) ApplyTries(&file);
+  }
+  bool allPlayable = true;
+  for (const FileCheck& file : files) allPlayable = allPlayable && file.playable;
   const std::string text = args.json ? CheckJson(machine, files) : CheckLines(machine, files);
   const bool written =
       std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
@@ -79,7 +181,32 @@ Command AddCheckCommand(CLI::App& korvane) {
                              "facts, optional); without it, the machine the program runs on, and "
                              "on Linux the Wine prefix $WINEPREFIX, else ~/.wine"),
              "DIR");
+  app->add_option("--view", args->viewText,
+                  "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit "
+                  "program, or 64")
+      ->type_name("32|64")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return value == "32" || value == "64" ? std::string()
+                                                  : "--view takes 32 or 64, not '" + value + "'";
+          },
+          std::string()));
   app->add_flag("--json", args->json, "print one JSON document instead of lines");
+  app->add_flag("--try", args->tryDecoders,
+                "decode the first frames of each video stream and the first blocks of each "
+                "audio stream with the machine's own decoders, each in a process of its own; "
+                "on Linux inside the Wine prefix, under the Wine of the view (wine64, or the "
+                "32-bit Wine named by $KORVANE_WINE32)");
+  TakesValue(app->add_option("--try-timeout", args->timeoutText,
+                             "stop a try that runs longer than S seconds (default 5) and "
+                             "report a hang"),
+             "S");
+#ifdef _WIN32
+  // The modes --try starts korvane-cli.exe in; not for people, so not in the help.
+  app->add_option("--try-stream", args->tryStream)->group("");
+  app->add_flag("--try-findings", args->tryFindings)->group("");
+  app->add_option("--try-timeout-ms", args->timeoutMsGiven)->group("");
+#endif
   app->add_option("FILE", args->files)->required();
   return {app, [args] { return RunCheck(*args); }};
 }

@@ -37,13 +37,10 @@ std::string OpenError(const std::string& path, std::FILE** file) {
   return std::string();
 }
 
-void DecideVerdict(const AviStream* streams, FileCheck* check) {
+// The verdict from what the file holds and check->install.
+void SetVerdict(FileCheck* check) {
   const AviWalk& walk = check->walk;
-  for (size_t i = 0; i < check->decoders.size(); ++i) {
-    if (!check->decoders[i].ready()) {
-      check->install.push_back(InstallAdvice(check->decoders[i], streams[i]));
-    }
-  }
+  check->playable = false;
   if (!walk.isAvi) {
     check->verdict = "not an AVI file: " + (walk.problems.empty() ? "" : walk.problems.front());
   } else if (walk.streams.empty()) {
@@ -56,6 +53,49 @@ void DecideVerdict(const AviStream* streams, FileCheck* check) {
     check->playable = true;
     check->verdict = kPlayable;
   }
+}
+
+void DecideVerdict(const AviStream* streams, FileCheck* check) {
+  for (size_t i = 0; i < check->decoders.size(); ++i) {
+    if (!check->decoders[i].ready()) {
+      check->install.push_back(InstallAdvice(check->decoders[i], streams[i]));
+    }
+  }
+  SetVerdict(check);
+}
+
+// What to do about a decoder that is there and loads but failed its try.
+std::string TryAdvice(const DecoderCheck& decoder, const TryFinding& finding) {
+  const std::string what = "the decoder for " + decoder.codecName + " (" + decoder.code + ")";
+  const std::string where = decoder.libraryPath.empty() ? "" : ", " + decoder.libraryPath;
+  // The finding's text after its first word: "crashed: exception ..." gives "exception ...".
+  const size_t colon = finding.text.find(": ");
+  const std::string detail =
+      colon == std::string::npos ? finding.text : finding.text.substr(colon + 2);
+  switch (finding.outcome) {
+    case TryOutcome::kCrashed:
+      return "repair or replace " + what + where + ": its try crashed (" + detail + ")";
+    case TryOutcome::kHung:
+      return "repair or replace " + what + where + ": its try hung (" + detail + ")";
+    default:
+      return "repair " + what + where + ": it loads but " + finding.text;
+  }
+}
+
+void AppendTryLine(const FileCheck& file, size_t index, std::string* out) {
+  if (index < file.tries.size()) *out += "    try: " + file.tries[index].text + "\n";
+}
+
+Json TryJson(const TryFinding& finding) {
+  Json json;
+  json["outcome"] = JsonText(TryOutcomeName(finding.outcome));
+  json["decodes"] = finding.outcome == TryOutcome::kDecodes;
+  json["text"] = JsonText(finding.text);
+  if (finding.outcome == TryOutcome::kCrashed) {
+    json["exceptionCode"] = JsonText(Format("0x%08X", finding.exceptionCode));
+    json["module"] = finding.module.empty() ? Json(nullptr) : JsonText(finding.module);
+  }
+  return json;
 }
 
 // The line that says what a stream is and what it needs.
@@ -125,7 +165,8 @@ Json DecoderJson(const DecoderCheck& decoder) {
   return json;
 }
 
-Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decoder) {
+Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decoder,
+                const TryFinding* tried) {
   Json json;
   json["index"] = index;
   json["kind"] = JsonText(StreamKindText(stream));
@@ -146,6 +187,7 @@ Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decod
     json["codec"] = JsonText(decoder.codecName);
     json["decoder"] = DecoderJson(decoder);
   }
+  if (tried != nullptr) json["try"] = TryJson(*tried);
   return json;
 }
 
@@ -166,7 +208,8 @@ Json FileJson(const FileCheck& file) {
   json["idx1"] = walk.hasIdx1;
   Json streams = Json::array();
   for (size_t i = 0; i < walk.streams.size(); ++i) {
-    streams.push_back(StreamJson(i, walk.streams[i], file.decoders[i]));
+    streams.push_back(StreamJson(i, walk.streams[i], file.decoders[i],
+                                 i < file.tries.size() ? &file.tries[i] : nullptr));
   }
   json["streams"] = std::move(streams);
   json["problems"] = JsonTextList(walk.problems);
@@ -192,6 +235,22 @@ FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const st
   }
   DecideVerdict(check.walk.streams.data(), &check);
   return check;
+}
+
+void ApplyTries(FileCheck* file) {
+  if (!file->error.empty() || file->tries.size() != file->walk.streams.size()) return;
+  file->install.clear();
+  for (size_t i = 0; i < file->decoders.size() && i < file->tries.size(); ++i) {
+    const DecoderCheck& decoder = file->decoders[i];
+    const TryFinding& finding = file->tries[i];
+    if (finding.outcome == TryOutcome::kDecodes) continue;  // it decodes, whatever the files say
+    if (!decoder.ready()) {
+      file->install.push_back(InstallAdvice(decoder, file->walk.streams[i]));
+    } else if (finding.outcome != TryOutcome::kNotTried) {
+      file->install.push_back(TryAdvice(decoder, finding));
+    }
+  }
+  SetVerdict(file);
 }
 
 CheckedMachine ReadCheckedMachine(System& system, const std::string& label) {
@@ -220,6 +279,7 @@ std::string CheckLines(const CheckedMachine& machine, const std::vector<FileChec
     for (size_t i = 0; i < streams.size(); ++i) {
       out += StreamLine(i, streams[i], file.decoders[i]) + "\n";
       AppendDecoderLines(file.decoders[i], &out);
+      AppendTryLine(file, i, &out);
     }
     for (const std::string& problem : file.walk.problems) out += "  problem: " + problem + "\n";
     out += "  verdict: " + file.verdict + "\n";

@@ -29,6 +29,10 @@ std::string UsageName(const CLI::Option& option) {
   return "-" + option.get_snames().front();
 }
 
+// Options in no group are for the program's own use (the child modes of check --try):
+// accepted, never shown.
+bool Hidden(const CLI::Option& option) { return option.get_group().empty(); }
+
 std::string WithType(const std::string& name, const CLI::Option& option) {
   const std::string type = option.get_type_name();
   return option.get_type_size() == 0 || type.empty() ? name : name + " " + type;
@@ -70,7 +74,7 @@ class HelpFormatter : public CLI::Formatter {
   static std::string UsageLine(const CLI::App& app, const std::string& name) {
     std::vector<std::string> parts;
     for (const CLI::Option* option : app.get_options()) {
-      if (option == app.get_help_ptr()) continue;
+      if (option == app.get_help_ptr() || Hidden(*option)) continue;
       if (option->get_positional()) {
         const bool many = option->get_expected_max() > 1;
         const std::string text = option->get_name(true, false) + (many ? "..." : "");
@@ -97,7 +101,9 @@ class HelpFormatter : public CLI::Formatter {
   static std::string OptionLines(const CLI::App& app) {
     std::vector<const CLI::Option*> options;
     for (const CLI::Option* option : app.get_options()) {
-      if (!option->get_positional() && option != app.get_help_ptr()) options.push_back(option);
+      if (!option->get_positional() && option != app.get_help_ptr() && !Hidden(*option)) {
+        options.push_back(option);
+      }
     }
     if (app.get_help_ptr() != nullptr) options.push_back(app.get_help_ptr());
     std::vector<std::pair<std::string, const CLI::Option*>> rows;

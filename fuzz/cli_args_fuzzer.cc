@@ -126,6 +126,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // The default machine of run and check is then the scratch folder's own prefix.
   unsetenv("WINEPREFIX");
   setenv("HOME", g_scratch.c_str(), 1);
+  // check --try must start no Wine from here: with these it finds none and says so.
+  setenv("KORVANE_WINE64", "/nonexistent/wine64", 1);
+  setenv("KORVANE_WINE32", "/nonexistent/wine", 1);
   std::atexit([] {
     RemoveAll(g_scratch);
     rmdir(g_scratch.c_str());

@@ -14,7 +14,7 @@ else
   if [ "$kind" = test ]; then
     packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
                wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev clang-format
-               lintian dpkg-dev file unzip)
+               lintian dpkg-dev file unzip bc)
   fi
 fi
 

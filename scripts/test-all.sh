@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test: the native and sanitizer suites,
-# the two Windows cross builds with the i686 import check and the Wine end-to-end tests.
+# the two Windows cross builds with the i686 import check, the Wine end-to-end tests and
+# the decoder tries under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -52,6 +53,9 @@ scripts/check-artwork.sh
 
 step "differentials against the Windows API under wine64"
 tests/wine/differential/run-differentials.sh build/native build/win64
+
+step "korvane check --try against Wine's own decoders and the test decoders"
+tests/wine/try/run-try.sh build/native build/win64 build/win32
 
 step "fuzz smoke runs"
 scripts/fuzz-smoke.sh "${KORVANE_FUZZ_SECONDS:-60}"

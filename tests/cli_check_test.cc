@@ -1,11 +1,14 @@
 // korvane check as a user runs it: arguments, help, exit status, machines given or not.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "tests/machine_builder.h"
+#include "tests/riff_builder.h"
 #include "tests/test_support.h"
+#include "tests/wine_prefix_builder.h"
 
 namespace korvane {
 namespace {
@@ -228,11 +231,149 @@ TEST(CliCheckTest, DoubleDashEndsTheOptions) {
   EXPECT_NE(r.out.find("\n--json\n"), std::string::npos) << r.out;
 }
 
+TEST(CliCheckTest, TryOptionsThatMakeNoSenseAreUsageErrors) {
+  const std::string seconds = "--try-timeout takes seconds above 0 and up to 600, not ";
+  const struct {
+    const char* args;
+    std::string message;
+  } kCases[] = {
+      {"check --try-timeout 3 a.avi", "--try-timeout applies to --try"},
+      {"check --try --try-timeout 0 a.avi", seconds + "'0'"},
+      {"check --try --try-timeout abc a.avi", seconds + "'abc'"},
+      {"check --try --try-timeout 601 a.avi", seconds + "'601'"},
+      {"check --try --try-timeout -1 a.avi", seconds + "'-1'"},
+      {"check --try --try-timeout 1e400 a.avi", seconds + "'1e400'"},
+      {"check --try --try-timeout a.avi", "no FILE given"},
+      {"check --try --try-timeout 1 --try-timeout 2 a.avi", "--try-timeout given twice"},
+      {"check --view 48 a.avi", "--view takes 32 or 64, not '48'"},
+      {"check --view a.avi", "--view takes 32 or 64, not 'a.avi'"},
+      // The modes that --try starts the Windows program in do not exist elsewhere.
+      {"check --try-stream 0 a.avi", "unknown option --try-stream"},
+      {"check --try-findings a.avi", "unknown option --try-findings"},
+  };
+  for (const auto& c : kCases) {
+    const auto r = RunCommand(Cli() + " " + c.args);
+    EXPECT_EQ(r.exitCode, 2) << c.args;
+    EXPECT_EQ(r.err, "korvane check: " + c.message + " (see 'korvane check --help')\n") << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+  }
+}
+
+#ifndef _WIN32
+// A stand-in for wine64 that records its arguments and answers as the Windows CLI does:
+// finding lines among other output.
+std::string FakeWine(const test::ScratchDir& scratch, const std::string& answer) {
+  const std::string path = scratch.Write(
+      "fake-wine64", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + ShellQuote(scratch.path() + "/args") +
+                         "\necho \"WINEPREFIX=$WINEPREFIX\" >> " +
+                         ShellQuote(scratch.path() + "/args") + "\n" + answer);
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+TEST(CliCheckTest, TryRunsTheWindowsCliInThePrefixAndJoinsItsFindings) {
+  test::WinePrefixFolder prefix;
+  prefix.Drive('Z', "/");
+  test::FillTwoSidedPrefix(&prefix);
+  test::ScratchDir scratch;
+  const std::string file = scratch.Write(
+      "my videos/a.avi", test::Avi({test::VideoStream("cvid"), test::AudioStream(0x0001)}));
+  const std::string cli = scratch.Write("korvane-cli.exe", "MZ");
+  const std::string wine = FakeWine(
+      scratch,
+      "echo 'fixme:avifile:noise'\n"
+      "printf 'korvane-try\\t0\\t0\\tcrashed\\t0xC0000005\\tcodec64.dll\\tcrashed: exception "
+      "0xC0000005 (access violation) in codec64.dll\\r\\n'\n");
+  const std::string env =
+      "KORVANE_WINE64=" + ShellQuote(wine) + " KORVANE_CLI_WIN64=" + ShellQuote(cli) + " ";
+  const auto r = RunCommand(env + Cli() + " check --try --try-timeout 2.5 --view 64 --machine " +
+                            ShellQuote(prefix.path()) + " " + ShellQuote(file));
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.out.find("    try: crashed: exception 0xC0000005 (access violation) in codec64.dll\n"
+                       "  stream 1: audio, format tag 0x0001 (PCM), built in\n"
+                       "    try: not tried: needs no decoder\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("  verdict: repair or replace the decoder for Cinepak (cvid)"),
+            std::string::npos)
+      << r.out;
+  std::string windowsPath = "Z:" + file;
+  for (char& c : windowsPath) c = c == '/' ? '\\' : c;
+  EXPECT_EQ(test::ReadFile(scratch.path() + "/args"),
+            cli + "\ncheck\n--try-findings\n--try-timeout-ms\n2500\n" + windowsPath +
+                "\nWINEPREFIX=" + prefix.path() + "\n");
+
+  // The same through JSON; a Wine that says nothing leaves the stream "not tried".
+  const std::string silent = FakeWine(scratch, "exit 0\n");
+  const auto json =
+      RunCommand("KORVANE_WINE64=" + ShellQuote(silent) + " KORVANE_CLI_WIN64=" + ShellQuote(cli) +
+                 " " + Cli() + " check --json --try --view 64 " + "--machine " +
+                 ShellQuote(prefix.path()) + " " + ShellQuote(file));
+  EXPECT_NE(json.out.find("\"outcome\": \"not tried\",\n            \"decodes\": false,\n"
+                          "            \"text\": \"not tried: the Windows CLI under Wine said "
+                          "nothing about this stream\""),
+            std::string::npos)
+      << json.out;
+}
+
+// Wine takes only an absolute prefix, and a Wine that fails is told in each try line.
+TEST(CliCheckTest, TryGivesWineAnAbsolutePrefixAndTellsWhenWineFails) {
+  test::WinePrefixFolder prefix;
+  test::FillTwoSidedPrefix(&prefix);
+  test::ScratchDir scratch;
+  const std::string file = scratch.Write("a.avi", test::Avi({test::VideoStream("cvid")}));
+  const std::string cli = scratch.Write("korvane-cli.exe", "MZ");
+  const std::string wine = FakeWine(scratch, "exit 53\n");
+  const auto r =
+      RunCommand("cd " + ShellQuote(prefix.scratch()) + " && KORVANE_WINE64=" + ShellQuote(wine) +
+                 " KORVANE_CLI_WIN64=" + ShellQuote(cli) + " " + Cli() +
+                 " check --try --view 64 --machine prefix " + ShellQuote(file));
+  EXPECT_EQ(r.exitCode, 0) << r.err;  // not tried: the files decide, and they say it plays
+  const std::string args = test::ReadFile(scratch.path() + "/args");
+  EXPECT_NE(args.find("\nWINEPREFIX=" + prefix.path() + "\n"), std::string::npos) << args;
+  EXPECT_NE(r.out.find("    try: not tried: " + wine +
+                       " ended with exit status 53 before it told this stream (its messages are "
+                       "on standard error)\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("  verdict: playable here\n"), std::string::npos) << r.out;
+}
+
+TEST(CliCheckTest, TryIsRefusedWhereNothingCanRunWithWhatIsMissing) {
+  test::WinePrefixFolder prefix;
+  test::FillTwoSidedPrefix(&prefix);
+  test::ScratchDir scratch;
+  const std::string file = scratch.Write("a.avi", test::Avi({test::VideoStream("cvid")}));
+  const std::string cli = scratch.Write("korvane-cli.exe", "MZ");
+  const std::string wine = FakeWine(scratch, "exit 0\n");
+  struct Case {
+    std::string command, errorPart;
+  };
+  const Case cases[] = {
+      {Cli() + " check --try --machine " + ShellQuote(kExample) + " " + ShellQuote(file),
+       kExample + " is not one but a Windows installation read from disk (a described machine, "
+                  "an installation folder or a disk image), where nothing can run"},
+      {"KORVANE_WINE32=" + ShellQuote(wine) + " KORVANE_CLI_WIN32=" + ShellQuote(cli) + " " +
+           Cli() + " check --try --machine " + ShellQuote(prefix.path()) + " " + ShellQuote(file),
+       "it is a 64-bit prefix without its 32-bit side"},
+      {"KORVANE_WINE64=/nonexistent/wine64 " + Cli() + " check --try --view 64 --machine " +
+           ShellQuote(prefix.path()) + " " + ShellQuote(file),
+       "$KORVANE_WINE64 is /nonexistent/wine64, which is not a program"},
+  };
+  for (const Case& c : cases) {
+    const auto r = RunCommand(c.command);
+    EXPECT_EQ(r.exitCode, 2) << c.command;
+    EXPECT_NE(r.err.find(c.errorPart), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << c.command;
+  }
+}
+#endif
+
 TEST(CliCheckTest, HelpTellsTheOptionsAndTheExitStatus) {
   const auto help = RunCommand(Cli() + " check --help");
   EXPECT_EQ(help.exitCode, 0);
-  for (const char* part :
-       {"--machine DIR", "--json", "vidc.XXXX", "\"playable here\"", "Exit status: 0"}) {
+  for (const char* part : {"--machine DIR", "--json", "--try", "--try-timeout S", "--view 32|64",
+                           "vidc.XXXX", "\"playable here\"", "Exit status: 0"}) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   }
   const auto top = RunCommand(Cli() + " --help");

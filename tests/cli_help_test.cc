@@ -27,7 +27,7 @@ struct UsageOption {
 // The bracketed options of a usage line: "[--machine DIR]" and "[--json]".
 std::vector<UsageOption> UsageOptions(const std::string& usage) {
   std::vector<UsageOption> options;
-  const std::regex bracket(R"(\[(-{1,2}[a-z]+)(?: ([^\]\s]+))?\])");
+  const std::regex bracket(R"(\[(-{1,2}[a-z][-a-z]*)(?: ([^\]\s]+))?\])");
   for (std::sregex_iterator it(usage.begin(), usage.end(), bracket), end; it != end; ++it) {
     options.push_back({(*it)[1], (*it)[2]});
   }
@@ -50,6 +50,7 @@ std::set<std::string> ListedOptions(const std::string& help) {
 // A value of the kind the usage line asks for, that the option takes.
 std::string ValueFor(const std::string& kind, const test::ScratchDir& scratch) {
   if (kind == "32|64") return "32";
+  if (kind == "S") return "1";
   if (kind == "NAME[,NAME...]") return "none";
   if (kind == "REPORT") return scratch.path() + "/report.txt";
   return scratch.path() + "/" + kind;

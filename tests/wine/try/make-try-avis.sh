@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Makes the AVI files of the --try suite with ffmpeg: twelve frames of each video codec
+# (so that a try decodes its ten), one file per audio format beside uncompressed video, and
+# two files in the FourCCs of the repository's test decoders (KVCR crashes, KVHG hangs).
+# Usage: make-try-avis.sh OUTDIR
+set -euo pipefail
+out=${1:?usage: make-try-avis.sh OUTDIR}
+mkdir -p "$out"
+
+video() {  # video NAME ENCODER [ffmpeg options]
+  local name=$1 encoder=$2
+  shift 2
+  ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=64x48:rate=10 -frames:v 12 \
+    -c:v "$encoder" "$@" "$out/$name.avi"
+}
+
+audio() {  # audio NAME ENCODER [ffmpeg options]
+  local name=$1 encoder=$2
+  shift 2
+  ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=16x16:rate=2 \
+    -f lavfi -i sine=frequency=440:sample_rate=22050 -t 1 -c:v rawvideo -pix_fmt bgr24 \
+    -c:a "$encoder" "$@" "$out/$name.avi"
+}
+
+# fourcc FILE FOURCC: gives the first video stream of FILE the FourCC, in its stream
+# header and its format, as a file made for that decoder would carry.
+fourcc() {
+  python3 - "$1" "$2" <<'PY'
+import struct, sys
+path, tag = sys.argv[1], sys.argv[2].encode()
+data = bytearray(open(path, "rb").read())
+strh = data.index(b"strh")
+assert data[strh + 8:strh + 12] == b"vids", "the first stream is not video"
+data[strh + 12:strh + 16] = tag
+strf = data.index(b"strf", strh)
+data[strf + 8 + 16:strf + 8 + 20] = tag
+open(path, "wb").write(data)
+PY
+}
+
+video v-cinepak cinepak
+video v-msvideo1 msvideo1 -pix_fmt rgb555le
+video v-mjpeg mjpeg -pix_fmt yuvj420p
+video v-mpeg4-divx mpeg4 -vtag DIVX
+video v-mpeg4-xvid mpeg4 -vtag XVID
+video v-h264 libx264 -pix_fmt yuv420p
+video v-crash rawvideo -pix_fmt bgr24
+fourcc "$out/v-crash.avi" KVCR
+video v-hang rawvideo -pix_fmt bgr24
+fourcc "$out/v-hang.avi" KVHG
+
+audio a-adpcm-ima adpcm_ima_wav
+audio a-adpcm-ms adpcm_ms
+audio a-alaw pcm_alaw
+audio a-mulaw pcm_mulaw
+audio a-gsm libgsm_ms -ar 8000 -ac 1
+audio a-mp3 libmp3lame
+# The same with its bit rate in the header (ffmpeg leaves it 0 above).
+audio a-mp3-64k libmp3lame -b:a 64k

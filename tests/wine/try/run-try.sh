@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# korvane check --try against Wine's own decoders, in one scratch 64-bit Wine prefix made
+# for this run: ffmpeg-made files of each codec and the repository's two misbehaving test
+# decoders (one crashes, one hangs), tried through the native `korvane check --try` and
+# through `korvane-cli.exe check --try` under wine64; both must find what
+# expected-tries.txt says, in text and JSON, with the crash and the hang told within the
+# time limit while the other files of the same call are still tried.
+#
+# Usage: tests/wine/try/run-try.sh [NATIVE_BUILD] [WIN64_BUILD] [WIN32_BUILD]
+#        (defaults build/native, build/win64, build/win32; the first two must be built)
+# A 32-bit prefix is tried too when a 32-bit Wine is at hand ($KORVANE_WINE32, else
+# build/wine32/bin/wine of scripts/setup-wine32.sh) and WIN32_BUILD is built.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../../.." && pwd)
+here=$root/tests/wine/try
+native=$(cd "${1:-$root/build/native}" && pwd)
+win64=$(cd "${2:-$root/build/win64}" && pwd)
+win32=${3:-$root/build/win32}
+
+WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+work=$(mktemp -d /tmp/korvane-try.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEARCH
+cleanup() {
+  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
+  if [ "${KORVANE_KEEP_TRY:-}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+failures=0
+checks=0
+pass() { checks=$((checks + 1)); printf '  ok   %s\n' "$*"; }
+fail() { checks=$((checks + 1)); failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
+note() { printf -- '-- %s\n' "$*"; }
+# same NAME EXPECTED_FILE ACTUAL_FILE
+same() {
+  if cmp -s "$2" "$3"; then pass "$1"; else
+    fail "$1"; diff -u "$2" "$3" | head -30 | sed 's/^/       /'
+  fi
+}
+
+for f in "$native/korvane" "$win64/korvane-cli.exe" "$win64/korvane-crash-decoder.dll" \
+         "$win64/korvane-hang-decoder.dll"; do
+  [ -f "$f" ] || { echo "run-try: $f is missing (build the native and win64 presets)"; exit 1; }
+done
+
+note "making a scratch Wine prefix and the sample files"
+"$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
+avis=$work/avis
+"$here/make-try-avis.sh" "$avis" || { echo "run-try: making the samples failed"; exit 1; }
+
+# The test decoders, registered for their FourCCs as an installer registers a codec.
+sys64=$WINEPREFIX/drive_c/windows/system32
+cp "$win64/korvane-crash-decoder.dll" "$win64/korvane-hang-decoder.dll" "$sys64/"
+drivers32='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32'
+"$WINE" reg add "$drivers32" /v vidc.KVCR /d korvane-crash-decoder.dll /f >/dev/null 2>&1
+"$WINE" reg add "$drivers32" /v vidc.KVHG /d korvane-hang-decoder.dll /f >/dev/null 2>&1
+wineserver -w 2>/dev/null
+
+# The call: the crash and the hang first, so that the files after them show the check
+# went on.
+files=()
+while IFS=$'\t' read -r file _; do
+  case $file in ''|'#'*) continue ;; esac
+  [ "${#files[@]}" -gt 0 ] && [ "${files[-1]}" = "$avis/$file" ] && continue
+  files+=("$avis/$file")
+done <"$here/expected-tries.txt"
+grep -v '^#' "$here/expected-tries.txt" >"$work/expected.txt"
+
+# tries_of_text < OUTPUT: FILE TAB STREAM TAB TRY for each try line of korvane check.
+tries_of_text() {
+  tr -d '\r' | awk -F'\n' '
+    /^  stream [0-9]+:/ { split($0, w, /[ :]+/); stream = w[3]; next }
+    /^    try: / { sub(/^    try: /, ""); print file "\t" stream "\t" $0; next }
+    /^[^ ]/ && !/^machine: / { file = $0; sub(/.*[\\\/]/, "", file) }'
+}
+# tries_of_json FILE: the same from the JSON document.
+tries_of_json() {
+  python3 - "$1" <<'PY'
+import json, re, sys
+for f in json.load(open(sys.argv[1], encoding="utf-8"))["files"]:
+    name = re.split(r"[\\/]", f["file"])[-1]
+    for s in f["streams"]:
+        if "try" in s:
+            print("%s\t%d\t%s" % (name, s["index"], s["try"]["text"]))
+PY
+}
+
+note "korvane check --try --view 64 on the prefix, from Linux"
+start=$(date +%s.%N)
+"$native/korvane" check --try --try-timeout 2 --view 64 --machine "$WINEPREFIX" "${files[@]}" \
+  >"$work/native.txt" 2>"$work/native.err"
+status=$?
+took=$(echo "$(date +%s.%N) - $start" | bc)
+[ $status -eq 1 ] && pass "exit status 1: some files do not play" || fail "exit status $status"
+tries_of_text <"$work/native.txt" >"$work/native-tries.txt"
+same "each stream's try line" "$work/expected.txt" "$work/native-tries.txt"
+printf '     (%s files, %.1f s in all)\n' "${#files[@]}" "$took"
+
+verdict() {  # verdict OUTPUT FILE: that file's verdict line
+  awk -v f="$2" '$0 ~ "[\\\\/]" f "$" { on = 1 } on && /^  verdict: / { sub(/^  verdict: /, ""); print; exit }' "$1"
+}
+check_verdicts() {  # check_verdicts LABEL OUTPUT
+  local v
+  v=$(verdict "$2" v-cinepak.avi)
+  [ "$v" = "playable here" ] && pass "$1: Cinepak is playable here" || fail "$1: Cinepak: [$v]"
+  v=$(verdict "$2" v-crash.avi)
+  case $v in "repair or replace the decoder for unknown codec (KVCR), C:\\windows\\system32\\korvane-crash-decoder.dll: its try crashed (exception 0xC0000005"*)
+    pass "$1: the crash decides the verdict" ;; *) fail "$1: crash verdict [$v]" ;; esac
+  v=$(verdict "$2" v-hang.avi)
+  case $v in "repair or replace the decoder for unknown codec (KVHG)"*"its try hung (no answer within 2 s"*)
+    pass "$1: the hang decides the verdict" ;; *) fail "$1: hang verdict [$v]" ;; esac
+  v=$(verdict "$2" v-mjpeg.avi)
+  [ "$v" = "install a Video for Windows decoder for Motion JPEG (MJPG): vidc.MJPG" ] &&
+    pass "$1: a missing decoder keeps its advice" || fail "$1: MJPEG verdict [$v]"
+}
+check_verdicts "from Linux" "$work/native.txt"
+
+"$native/korvane" check --json --try --try-timeout 2 --view 64 --machine "$WINEPREFIX" \
+  "${files[@]}" >"$work/native.json" 2>/dev/null
+tries_of_json "$work/native.json" >"$work/json-tries.txt"
+same "the JSON try objects say the same" "$work/expected.txt" "$work/json-tries.txt"
+python3 - "$work/native.json" <<'PY' && pass "JSON: outcome and decodes agree with each text" || fail "JSON outcomes"
+import json, sys
+words = {"decodes": "decodes", "does not decode": "does not decode", "crashed": "crashed",
+         "hangs": "hung", "not tried": "not tried"}
+ok = True
+for f in json.load(open(sys.argv[1], encoding="utf-8"))["files"]:
+    for s in f["streams"]:
+        t = s["try"]
+        want = next(v for k, v in words.items() if t["text"].startswith(k))
+        ok &= t["outcome"] == want and t["decodes"] == (want == "decodes")
+        if want == "crashed":
+            ok &= t["exceptionCode"].startswith("0xC") and t["module"] is not None
+sys.exit(0 if ok else 1)
+PY
+
+note "the crash and the hang alone, against the time limit"
+for limit in 1 3; do
+  start=$(date +%s.%N)
+  "$native/korvane" check --try --try-timeout $limit --view 64 --machine "$WINEPREFIX" \
+    "$avis/v-hang.avi" "$avis/v-crash.avi" "$avis/v-cinepak.avi" >"$work/limit.txt" 2>&1
+  took=$(echo "$(date +%s.%N) - $start" | bc)
+  if grep -q "try: hangs: no answer within $limit s" "$work/limit.txt" &&
+     grep -q "try: crashed: exception 0xC0000005" "$work/limit.txt" &&
+     grep -q "try: decodes: 10 frames" "$work/limit.txt"; then
+    pass "--try-timeout $limit: hang, crash and the file after them told"
+  else
+    fail "--try-timeout $limit"; sed 's/^/       /' "$work/limit.txt"
+  fi
+  # The hang is waited for as long as the limit says, and not much longer.
+  if [ "$(echo "$took >= $limit && $took < $limit + 15" | bc)" = 1 ]; then
+    pass "--try-timeout $limit: the call took $(printf '%.1f' "$took") s"
+  else
+    fail "--try-timeout $limit: the call took $took s"
+  fi
+done
+
+note "korvane-cli.exe check --try under wine64, on the live machine"
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+winfiles=()
+for f in "${files[@]}"; do winfiles+=("$(winpath "$f")"); done
+"$WINE" "$win64/korvane-cli.exe" check --try --try-timeout 2 "${winfiles[@]}" \
+  >"$work/windows.txt" 2>/dev/null
+tries_of_text <"$work/windows.txt" >"$work/windows-tries.txt"
+same "each stream's try line, on Windows" "$work/expected.txt" "$work/windows-tries.txt"
+tr -d '\r' <"$work/windows.txt" >"$work/windows-lf.txt"
+check_verdicts "on Windows" "$work/windows-lf.txt"
+
+note "the 32-bit view"
+wine32=${KORVANE_WINE32:-$root/build/wine32/bin/wine}
+if [ -x "$wine32" ] && [ -f "$win32/korvane-cli.exe" ]; then
+  # The 32-bit Wine (scripts/setup-wine32.sh) runs a 32-bit prefix of its own; Debian's
+  # i386 Wine needs MinGW's zlib1.dll in it before it starts.
+  prefix32=$work/prefix32
+  mkdir -p "$prefix32/drive_c/windows/system32"
+  cp /usr/i686-w64-mingw32/lib/zlib1.dll "$prefix32/drive_c/windows/system32/"
+  WINEPREFIX=$prefix32 WINEARCH=win32 "$wine32" wineboot -i >"$work/wineboot32.log" 2>&1 ||
+    { cat "$work/wineboot32.log"; exit 1; }
+  cp "$win32/korvane-crash-decoder.dll" "$win32/korvane-hang-decoder.dll" \
+    "$prefix32/drive_c/windows/system32/"
+  WINEPREFIX=$prefix32 "$wine32" reg add "$drivers32" /v vidc.KVCR /d korvane-crash-decoder.dll /f >/dev/null 2>&1
+  WINEPREFIX=$prefix32 "$wine32" reg add "$drivers32" /v vidc.KVHG /d korvane-hang-decoder.dll /f >/dev/null 2>&1
+  WINEPREFIX=$prefix32 wineserver -w 2>/dev/null
+  # Under the emulated 32-bit Wine a child takes seconds to start, so the limit is longer.
+  # Two exceptions arrive as others under qemu's user-mode emulation of i386: the test
+  # decoder's write through a null pointer (a plain store, see its disassembly) as an
+  # illegal instruction, and the MP3 decoder's division by zero, which the i386 build does
+  # in floating point, as an invalid floating-point operation.
+  sed -e 's/within 2 s/within 15 s/' \
+    -e 's/0xC0000005 (access violation) in korvane-crash/0xC000001D (illegal instruction) in korvane-crash/' \
+    -e 's/0xC0000094 (integer division by zero) in l3codeca/0xC0000090 (invalid floating-point operation) in l3codeca/' \
+    "$work/expected.txt" >"$work/expected32.txt"
+  KORVANE_WINE32=$wine32 KORVANE_CLI_WIN32=$win32/korvane-cli.exe "$native/korvane" check --try \
+    --try-timeout 15 --machine "$prefix32" "${files[@]}" >"$work/native32.txt" 2>"$work/native32.err"
+  tries_of_text <"$work/native32.txt" >"$work/native32-tries.txt"
+  same "each stream's try line, 32-bit prefix under the 32-bit Wine" "$work/expected32.txt" \
+    "$work/native32-tries.txt"
+  WINEPREFIX=$prefix32 wineserver -k 2>/dev/null
+else
+  echo "     (no 32-bit Wine: scripts/setup-wine32.sh makes one in build/wine32, or set KORVANE_WINE32)"
+fi
+# A 64-bit prefix made by wine64 alone has no 32-bit side, whatever Wine is at hand.
+KORVANE_WINE32=/bin/true "$native/korvane" check --try --machine "$WINEPREFIX" "$avis/v-cinepak.avi" \
+  >"$work/refused.txt" 2>&1
+status=$?
+if [ $status -eq 2 ] && grep -q "is a 64-bit prefix without its 32-bit side" "$work/refused.txt"; then
+  pass "the 32-bit view of a prefix without its 32-bit side is refused, saying so"
+else
+  fail "32-bit view of the 64-bit prefix: status $status"; sed 's/^/       /' "$work/refused.txt"
+fi
+
+printf '\n%d checks, %d failed\n' "$checks" "$failures"
+[ $failures -eq 0 ]
