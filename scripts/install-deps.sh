@@ -12,7 +12,7 @@ else
   packages=(cmake ninja-build g++ libgtest-dev ffmpeg)
   if [ "$kind" = test ]; then
     packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
-               wine wine64 xvfb xdotool imagemagick mediainfo libbenchmark-dev)
+               wine wine64 fonts-wine xvfb xdotool imagemagick mediainfo libbenchmark-dev)
   fi
 fi
 

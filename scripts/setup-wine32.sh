@@ -7,9 +7,10 @@
 # sources list derived from this machine's own apt sources, and unpacked with dpkg -x.
 #
 # Usage: scripts/setup-wine32.sh [DIR]        (default build/wine32)
-# Makes DIR/bin/wine: runs a Windows program under this Wine, like `wine`. Set WINEPREFIX
-# to a fresh folder and run `DIR/bin/wine wineboot -i` first: DIR/bin/wineboot32 PREFIX
-# makes a 32-bit prefix ready for the tests. Re-running reuses what DIR already holds.
+# Makes DIR/bin/wine, which runs a Windows program under this Wine as `wine` does. A new
+# prefix (WINEARCH=win32) needs MinGW's zlib1.dll in drive_c/windows/system32 before
+# `DIR/bin/wine wineboot -i`: Debian's i386 libwine lacks it and user32 needs it
+# (tests/wine/wine-env.sh make_prefix does both). Re-running reuses what DIR holds.
 set -euo pipefail
 root_dir=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root_dir/build/wine32}
@@ -135,18 +136,5 @@ export WINESERVER=/usr/lib/wine/wineserver64
 export WINELOADER="$root/usr/lib/wine/wine"
 exec "$qemu" -L "$root" "$root/usr/lib/wine/wine" "\$@"
 EOF
-# wineboot32 PREFIX: makes a 32-bit prefix. Debian's i386 libwine lacks zlib1.dll, which
-# user32 needs: MinGW's goes into system32 first.
-zlib=/usr/i686-w64-mingw32/lib/zlib1.dll
-cat >"$dir/bin/wineboot32" <<EOF
-#!/bin/sh
-# Makes the 32-bit Wine prefix PREFIX (scripts/setup-wine32.sh).
-set -e
-[ \$# = 1 ] || { echo "usage: wineboot32 PREFIX"; exit 2; }
-mkdir -p "\$1/drive_c/windows/system32"
-cp "$zlib" "\$1/drive_c/windows/system32/zlib1.dll"
-WINEPREFIX="\$1" WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml=" "$dir/bin/wine" wineboot -i
-WINEPREFIX="\$1" /usr/lib/wine/wineserver64 -w
-EOF
-chmod +x "$dir/bin/wine" "$dir/bin/wineboot32"
+chmod +x "$dir/bin/wine"
 echo "setup-wine32: ready: $dir/bin/wine (qemu-i386 $qemu_version, wine32 $wine_version)"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test: the native and sanitizer suites,
-# the two Windows cross builds with the i686 import check and the Wine end-to-end tests.
+# the two Windows cross builds with the i686 import check, and the Wine end-to-end tests
+# of both builds (the i686 one under the 32-bit Wine of scripts/setup-wine32.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -26,6 +27,9 @@ for preset in win32 win64; do
     win32)
       step "i686 korvane.exe imports (old 32-bit Windows)"
       scripts/check-imports.sh build/win32/korvane.exe res/korvane-i686.imports
+      step "i686 korvane.exe under 32-bit Wine (qemu-i386): end-to-end tests"
+      scripts/setup-wine32.sh
+      tests/wine/run-e2e.sh build/win32
       ;;
     win64)
       step "korvane.exe under Wine: end-to-end tests"
