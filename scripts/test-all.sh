@@ -44,5 +44,8 @@ scripts/check-artwork.sh
 step "differentials against the Windows API under wine64"
 tests/wine/differential/run-differentials.sh build/native build/win64
 
+step "differentials against the 32-bit Windows API (i686 build, 32-bit Wine under qemu-i386)"
+tests/wine/differential/run-differentials.sh build/native build/win32
+
 step "fuzz smoke runs"
 scripts/fuzz-smoke.sh "${KORVANE_FUZZ_SECONDS:-60}"
