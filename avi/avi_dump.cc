@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "avi/codec_names.h"
+#include "platform/byte_reader.h"
 #include "platform/read_stream.h"
 
 namespace korvane {
@@ -11,11 +12,6 @@ namespace {
 
 bool IsShownAsText(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-uint32_t ReadLittleEndian32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 constexpr int64_t kLargeFile = int64_t{1} << 31;
@@ -86,7 +82,9 @@ bool DumpAviFile(ReportWindow& window, const std::string& path) {
     WriteDumpLine(block, &line[0]);
     AddReportLineText(line);
     if (slot == 0) std::memcpy(riffHeader, block, sizeof riffHeader);
-    if (slot == kFourCCOffset / kDumpBlockSize) fourcc = ReadLittleEndian32(block + 12);
+    if (slot == kFourCCOffset / kDumpBlockSize) {
+      fourcc = ByteReader(block, kDumpBlockSize).U32At(kFourCCOffset % kDumpBlockSize);
+    }
   }
 
   if (std::memcmp(riffHeader, "RIFF", 4) == 0) {
@@ -94,7 +92,7 @@ bool DumpAviFile(ReportWindow& window, const std::string& path) {
   } else {
     AddReportLine("File does not start with 'RIFF'");
   }
-  if (LooksTruncated(ReadLittleEndian32(riffHeader + 4), fileSize)) {
+  if (LooksTruncated(ByteReader(riffHeader, sizeof riffHeader).U32At(4), fileSize)) {
     AddReportLine("File seems to be truncated");
   }
   AddReportLine("codec by fourcc: %s", CodecName(fourcc));

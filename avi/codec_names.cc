@@ -10,36 +10,22 @@ struct CodecEntry {
 };
 
 constexpr CodecEntry kCodecNames[] = {
-    {MakeFourCC('I', 'V', '3', '1'), "Intel Indeo 3.x"},
-    {MakeFourCC('i', 'v', '3', '1'), "Intel Indeo 3.x"},
-    {MakeFourCC('I', 'V', '3', '2'), "Intel Indeo 3.x"},
-    {MakeFourCC('i', 'v', '3', '2'), "Intel Indeo 3.x"},
-    {MakeFourCC('I', 'V', '4', '1'), "Intel Indeo 4.1"},
-    {MakeFourCC('i', 'v', '4', '1'), "Intel Indeo 4.1"},
-    {MakeFourCC('I', 'V', '5', '0'), "Intel Indeo 5.0"},
-    {MakeFourCC('i', 'v', '5', '0'), "Intel Indeo 5.0"},
-    {MakeFourCC('C', 'V', 'I', 'D'), "Cinepak by Radius"},
-    {MakeFourCC('c', 'v', 'i', 'd'), "Cinepak by Radius"},
-    {MakeFourCC('M', 'J', 'P', 'G'), "MotionJPEG"},
-    {MakeFourCC('m', 'j', 'p', 'g'), "MotionJPEG"},
-    {MakeFourCC('D', 'M', 'B', '1'), "MotionJPEG"},
-    {MakeFourCC('d', 'm', 'b', '1'), "MotionJPEG"},
-    {MakeFourCC('M', 'P', '4', '1'), "MS MPEG4 V1"},
-    {MakeFourCC('m', 'p', '4', '1'), "MS MPEG4 V1"},
-    {MakeFourCC('M', 'P', '4', '2'), "MS MPEG4 V2"},
-    {MakeFourCC('m', 'p', '4', '2'), "MS MPEG4 V2"},
-    {MakeFourCC('M', 'P', '4', '3'), "MS MPEG4 V3"},
-    {MakeFourCC('m', 'p', '4', '3'), "MS MPEG4 V3"},
-    {MakeFourCC('D', 'I', 'V', '3'), "DivX ;-)"},
-    {MakeFourCC('d', 'i', 'v', '3'), "DivX ;-)"},
-    {MakeFourCC('D', 'I', 'V', '4'), "DivX ;-)"},
-    {MakeFourCC('d', 'i', 'v', '4'), "DivX ;-)"},
-    {MakeFourCC('A', 'S', 'V', '1'), "ASUS quick codec"},
-    {MakeFourCC('a', 's', 'v', '1'), "ASUS quick codec"},
-    {MakeFourCC('E', 'Q', 'K', '0'), "ELSA quick codec"},  // digit zero
-    {MakeFourCC('e', 'q', 'k', '0'), "ELSA quick codec"},
-    {MakeFourCC('V', 'D', 'O', 'M'), "VDOnet VDOwave"},    // letter O
-    {MakeFourCC('v', 'd', 'o', 'm'), "VDOnet VDOwave"},
+    {FourCC("IV31"), "Intel Indeo 3.x"},   {FourCC("iv31"), "Intel Indeo 3.x"},
+    {FourCC("IV32"), "Intel Indeo 3.x"},   {FourCC("iv32"), "Intel Indeo 3.x"},
+    {FourCC("IV41"), "Intel Indeo 4.1"},   {FourCC("iv41"), "Intel Indeo 4.1"},
+    {FourCC("IV50"), "Intel Indeo 5.0"},   {FourCC("iv50"), "Intel Indeo 5.0"},
+    {FourCC("CVID"), "Cinepak by Radius"}, {FourCC("cvid"), "Cinepak by Radius"},
+    {FourCC("MJPG"), "MotionJPEG"},        {FourCC("mjpg"), "MotionJPEG"},
+    {FourCC("DMB1"), "MotionJPEG"},        {FourCC("dmb1"), "MotionJPEG"},
+    {FourCC("MP41"), "MS MPEG4 V1"},       {FourCC("mp41"), "MS MPEG4 V1"},
+    {FourCC("MP42"), "MS MPEG4 V2"},       {FourCC("mp42"), "MS MPEG4 V2"},
+    {FourCC("MP43"), "MS MPEG4 V3"},       {FourCC("mp43"), "MS MPEG4 V3"},
+    {FourCC("DIV3"), "DivX ;-)"},          {FourCC("div3"), "DivX ;-)"},
+    {FourCC("DIV4"), "DivX ;-)"},          {FourCC("div4"), "DivX ;-)"},
+    {FourCC("ASV1"), "ASUS quick codec"},  {FourCC("asv1"), "ASUS quick codec"},
+    {FourCC("EQK0"), "ELSA quick codec"},                                       // digit zero
+    {FourCC("eqk0"), "ELSA quick codec"},  {FourCC("VDOM"), "VDOnet VDOwave"},  // letter O
+    {FourCC("vdom"), "VDOnet VDOwave"},
 };
 
 }  // namespace

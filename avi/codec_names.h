@@ -3,14 +3,9 @@
 
 #include <cstdint>
 
-namespace korvane {
+#include "platform/byte_reader.h"
 
-constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(a)) |
-         static_cast<uint32_t>(static_cast<unsigned char>(b)) << 8 |
-         static_cast<uint32_t>(static_cast<unsigned char>(c)) << 16 |
-         static_cast<uint32_t>(static_cast<unsigned char>(d)) << 24;
-}
+namespace korvane {
 
 // The codec name for a FourCC read little-endian from the file, or "unknown".
 // Matching is exact: letter case counts.

@@ -7,13 +7,6 @@ const char kBuiltIn[] = "built in";
 
 namespace {
 
-constexpr uint32_t FourCC(const char (&s)[5]) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(s[0])) |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[1])) << 8 |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[2])) << 16 |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[3])) << 24;
-}
-
 // Video for Windows opens "vidc." and the FourCC; an entry names another driver only
 // where one driver is registered under one code and decodes several.
 const CodecInfo kVideoCodecs[] = {

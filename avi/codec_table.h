@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/byte_reader.h"
+
 namespace korvane {
 
 // The decoder field of an entry that Windows plays without any driver.

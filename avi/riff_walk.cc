@@ -4,23 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/byte_reader.h"
 #include "platform/format.h"
 
 namespace korvane {
 namespace {
-
-constexpr uint32_t Tag(const char (&s)[5]) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(s[0])) |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[1])) << 8 |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[2])) << 16 |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[3])) << 24;
-}
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The leading bytes of a chunk body that a header chunk's fields live in.
 constexpr size_t kMaxFieldBytes = 64;
@@ -78,8 +66,9 @@ struct Walker {
       if (!stopped) Problem(Format("can't read the chunk header at offset %I64u", cur));
       return false;
     }
-    chunk->id = Le32(header);
-    chunk->declaredSize = Le32(header + 4);
+    const ByteReader fields(header, sizeof header);
+    chunk->id = fields.U32At(0);
+    chunk->declaredSize = fields.U32At(4);
     chunk->offset = cur;
     chunk->bodyStart = cur + 8;
     const uint64_t room = end - chunk->bodyStart;
@@ -114,7 +103,7 @@ struct Walker {
       Problem(Format("LIST at offset %I64u has no list type", chunk.offset));
       return 0;
     }
-    return Le32(type);
+    return ByteReader(type, sizeof type).U32At(0);
   }
 
   void WalkFile();
@@ -136,18 +125,19 @@ void Walker::WalkFile() {
     Problem("the file is too short to hold a RIFF header");
     return;
   }
-  out.isRiff = Le32(header) == Tag("RIFF");
-  out.formType = Le32(header + 8);
+  const ByteReader fields(header, sizeof header);
+  out.isRiff = fields.U32At(0) == FourCC("RIFF");
+  out.formType = fields.U32At(8);
   if (!out.isRiff) {
     Problem("the file does not start with 'RIFF'");
     return;
   }
-  out.isAvi = out.formType == Tag("AVI ");
+  out.isAvi = out.formType == FourCC("AVI ");
   if (!out.isAvi) {
     Problem(Format("RIFF form '%s' is not 'AVI '", FourCCText(out.formType)));
     return;
   }
-  uint32_t declared = Le32(header + 4);
+  uint32_t declared = fields.U32At(4);
   uint64_t end = 8 + uint64_t{declared};
   if (declared < 4) {
     // A writer that never came back to fill in the size: what the file holds is all there is.
@@ -168,17 +158,17 @@ void Walker::WalkFile() {
 void Walker::WalkTopLevel(uint64_t cur, uint64_t end) {
   Chunk chunk;
   while (cur < end && NextChunk(cur, end, "the RIFF form", &chunk)) {
-    if (chunk.id == Tag("LIST")) {
+    if (chunk.id == FourCC("LIST")) {
       const uint32_t type = ListType(chunk);
-      if (type == Tag("hdrl") && !out.hasHeaderList) {
+      if (type == FourCC("hdrl") && !out.hasHeaderList) {
         out.hasHeaderList = true;
         WalkHeaderList(chunk.bodyStart + 4, chunk.bodyEnd);
-      } else if (type == Tag("hdrl")) {
+      } else if (type == FourCC("hdrl")) {
         Problem(Format("a second 'hdrl' list at offset %I64u is ignored", chunk.offset));
-      } else if (type == Tag("movi")) {
+      } else if (type == FourCC("movi")) {
         out.hasMovi = true;
       }
-    } else if (chunk.id == Tag("idx1")) {
+    } else if (chunk.id == FourCC("idx1")) {
       out.hasIdx1 = true;
     }
     cur = After(chunk, end);
@@ -191,10 +181,11 @@ void Walker::WalkExtendedRiffs(uint64_t cur) {
   Chunk chunk;
   while (cur < end && NextChunk(cur, end, "the file", &chunk)) {
     uint8_t form[4];
-    const bool isAvix = chunk.id == Tag("RIFF") && chunk.bodySize() >= 4 &&
-                        Read(chunk.bodyStart, form, 4) && Le32(form) == Tag("AVIX");
+    const bool isAvix = chunk.id == FourCC("RIFF") && chunk.bodySize() >= 4 &&
+                        Read(chunk.bodyStart, form, 4) &&
+                        ByteReader(form, sizeof form).U32At(0) == FourCC("AVIX");
     if (!isAvix) {
-      if (chunk.id != Tag("JUNK")) {
+      if (chunk.id != FourCC("JUNK")) {
         Problem(Format("chunk '%s' at offset %I64u follows the RIFF form", FourCCText(chunk.id),
                        chunk.offset));
       }
@@ -208,12 +199,12 @@ void Walker::WalkExtendedRiffs(uint64_t cur) {
 void Walker::WalkHeaderList(uint64_t cur, uint64_t end) {
   Chunk chunk;
   while (cur < end && NextChunk(cur, end, "the 'hdrl' list", &chunk)) {
-    if (chunk.id == Tag("avih")) {
+    if (chunk.id == FourCC("avih")) {
       ReadMainHeader(chunk);
-    } else if (chunk.id == Tag("LIST")) {
+    } else if (chunk.id == FourCC("LIST")) {
       const uint32_t type = ListType(chunk);
-      if (type == Tag("strl")) WalkStreamList(chunk.bodyStart + 4, chunk.bodyEnd);
-      if (type == Tag("odml")) WalkOpenDml(chunk.bodyStart + 4, chunk.bodyEnd);
+      if (type == FourCC("strl")) WalkStreamList(chunk.bodyStart + 4, chunk.bodyEnd);
+      if (type == FourCC("odml")) WalkOpenDml(chunk.bodyStart + 4, chunk.bodyEnd);
     }
     cur = After(chunk, end);
   }
@@ -226,11 +217,12 @@ void Walker::ReadMainHeader(const Chunk& chunk) {
     Problem(Format("the main header 'avih' is %I64u bytes, too short", chunk.bodySize()));
     return;
   }
+  const ByteReader fields(f, n);
   out.hasMainHeader = true;
-  out.totalFrames = Le32(f + 16);
-  out.declaredStreams = Le32(f + 24);
-  out.width = Le32(f + 32);
-  out.height = Le32(f + 36);
+  out.totalFrames = fields.U32At(16);
+  out.declaredStreams = fields.U32At(24);
+  out.width = fields.U32At(32);
+  out.height = fields.U32At(36);
 }
 
 void Walker::WalkOpenDml(uint64_t cur, uint64_t end) {
@@ -238,49 +230,58 @@ void Walker::WalkOpenDml(uint64_t cur, uint64_t end) {
   Chunk chunk;
   while (cur < end && NextChunk(cur, end, "the 'odml' list", &chunk)) {
     uint8_t f[kMaxFieldBytes];
-    if (chunk.id == Tag("dmlh") && ReadFields(chunk, f) >= 4) out.openDmlFrames = Le32(f);
+    if (chunk.id == FourCC("dmlh")) {
+      const ByteReader fields(f, ReadFields(chunk, f));
+      if (fields.Has(0, 4)) out.openDmlFrames = fields.U32At(0);
+    }
     cur = After(chunk, end);
   }
 }
 
 // BITMAPINFOHEADER: at least the 20 bytes up to biCompression, unless type-1 DV.
-void ReadVideoFormat(const uint8_t* f, AviStream* stream) {
+void ReadVideoFormat(const ByteReader& f, AviStream* stream) {
   stream->hasFormat = true;
   if (stream->type == kStreamInterleaved) {
     // Type-1 DV carries a DVINFO here; its codec is the stream handler.
     stream->compression = stream->handler;
     return;
   }
-  stream->width = static_cast<int32_t>(Le32(f + 4));
-  stream->height = static_cast<int32_t>(Le32(f + 8));
-  stream->bitCount = Le16(f + 14);
-  stream->compression = Le32(f + 16);
+  stream->width = static_cast<int32_t>(f.U32At(4));
+  stream->height = static_cast<int32_t>(f.U32At(8));
+  stream->bitCount = f.U16At(14);
+  stream->compression = f.U32At(16);
 }
 
 // KSDATAFORMAT_SUBTYPE_PCM and its kin: the format tag in the first two bytes, then this.
 constexpr uint8_t kTagGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
+// The 16 bytes of a GUID in its registry spelling.
 std::string GuidText(const uint8_t* g) {
-  return Format("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", Le32(g), Le16(g + 4),
-                Le16(g + 6), g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]);
+  const ByteReader fields(g, 16);
+  return Format("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", fields.U32At(0),
+                fields.U16At(4), fields.U16At(6), g[8], g[9], g[10], g[11], g[12], g[13], g[14],
+                g[15]);
 }
 
 void ReadAudioFormat(const uint8_t* f, size_t n, AviStream* stream) {
-  if (n < 2) return;
+  const ByteReader fields(f, n);
+  if (!fields.Has(0, 2)) return;
   stream->hasFormat = true;
-  stream->formatTag = Le16(f);
-  if (n >= 16) {
-    stream->channels = Le16(f + 2);
-    stream->samplesPerSec = Le32(f + 4);
-    stream->bitsPerSample = Le16(f + 14);
+  stream->formatTag = fields.U16At(0);
+  if (fields.Has(0, 16)) {
+    stream->channels = fields.U16At(2);
+    stream->samplesPerSec = fields.U32At(4);
+    stream->bitsPerSample = fields.U16At(14);
   }
   // WAVEFORMATEXTENSIBLE: cbSize of 22 or more, then valid bits, channel mask, GUID.
-  if (stream->formatTag == kWaveFormatExtensible && n >= 40 && Le16(f + 16) >= 22) {
-    const uint8_t* guid = f + 24;
-    stream->subFormatGuid = GuidText(guid);
-    stream->subFormatIsTag = Le16(guid + 2) == 0 && std::memcmp(guid + 2, kTagGuidTail, 14) == 0;
-    if (stream->subFormatIsTag) stream->subFormatTag = Le16(guid);
+  constexpr size_t kGuid = 24;
+  if (stream->formatTag == kWaveFormatExtensible && fields.Has(kGuid, 16) &&
+      fields.U16At(16) >= 22) {
+    stream->subFormatGuid = GuidText(f + kGuid);
+    stream->subFormatIsTag =
+        fields.U16At(kGuid + 2) == 0 && std::memcmp(f + kGuid + 2, kTagGuidTail, 14) == 0;
+    if (stream->subFormatIsTag) stream->subFormatTag = fields.U16At(kGuid);
   }
 }
 
@@ -291,15 +292,15 @@ void Walker::WalkStreamList(uint64_t cur, uint64_t end) {
   bool sawFormat = false;
   Chunk chunk;
   while (cur < end && NextChunk(cur, end, "an 'strl' list", &chunk)) {
-    if (chunk.id == Tag("strh")) {
+    if (chunk.id == FourCC("strh")) {
       ReadStreamHeader(chunk, &stream);
-    } else if (chunk.id == Tag("strf")) {
+    } else if (chunk.id == FourCC("strf")) {
       // Kept until the list ends: its meaning depends on the stream type.
       formatBytes = ReadFields(chunk, format);
       sawFormat = true;
-    } else if (chunk.id == Tag("indx")) {
+    } else if (chunk.id == FourCC("indx")) {
       stream.hasSuperIndex = true;
-    } else if (chunk.id == Tag("strn")) {
+    } else if (chunk.id == FourCC("strn")) {
       ReadStreamName(chunk, &stream);
     }
     cur = After(chunk, end);
@@ -312,7 +313,7 @@ void Walker::WalkStreamList(uint64_t cur, uint64_t end) {
       Problem(Format("stream %d: its video format is %d bytes, too short", index,
                      static_cast<int>(formatBytes)));
     } else {
-      ReadVideoFormat(format, &stream);
+      ReadVideoFormat(ByteReader(format, formatBytes), &stream);
     }
   } else if (sawFormat && stream.isAudio()) {
     if (formatBytes < 2) {
@@ -326,14 +327,15 @@ void Walker::WalkStreamList(uint64_t cur, uint64_t end) {
 
 void Walker::ReadStreamHeader(const Chunk& chunk, AviStream* stream) {
   uint8_t f[kMaxFieldBytes];
-  if (ReadFields(chunk, f) < 8) {
+  const ByteReader fields(f, ReadFields(chunk, f));
+  if (!fields.Has(0, 8)) {
     Problem(
         Format("stream %d: its header 'strh' is too short", static_cast<int>(out.streams.size())));
     return;
   }
   stream->hasHeader = true;
-  stream->type = Le32(f);
-  stream->handler = Le32(f + 4);
+  stream->type = fields.U32At(0);
+  stream->handler = fields.U32At(4);
 }
 
 void Walker::ReadStreamName(const Chunk& chunk, AviStream* stream) {

@@ -60,8 +60,8 @@ TEST_F(AviDumpTest, DumpLineShowsHexAndLettersAndDigitsOnly) {
   const std::string line = DumpLine(block);
   EXPECT_EQ(line, "52 49 46 46 38 E2 01 00 | 41 56 49 20 4C 49 53 54 |RIFF8   AVI LIST");
   EXPECT_EQ(line.size(), 67u);
-  const unsigned char odd[16] = {0, 0x7F, 0x80, 0xFF, '/', ':', '@', '[',
-                                 '`', '{', '0', '9', 'A', 'Z', 'a', 'z'};
+  const unsigned char odd[16] = {0,   0x7F, 0x80, 0xFF, '/', ':', '@', '[',
+                                 '`', '{',  '0',  '9',  'A', 'Z', 'a', 'z'};
   EXPECT_EQ(DumpLine(odd).substr(51), "          09AZaz");
 }
 
@@ -78,9 +78,9 @@ TEST_F(AviDumpTest, DumpLineMatchesTheFormatterForEveryByte) {
         t[i] = b[i] < 0x80 && std::isalnum(b[i]) ? static_cast<char>(b[i]) : ' ';
       }
       const std::string expected =
-          Format(kDumpLineFormat, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9],
-                 b[10], b[11], b[12], b[13], b[14], b[15], t[0], t[1], t[2], t[3], t[4], t[5],
-                 t[6], t[7], t[8], t[9], t[10], t[11], t[12], t[13], t[14], t[15]);
+          Format(kDumpLineFormat, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10],
+                 b[11], b[12], b[13], b[14], b[15], t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7],
+                 t[8], t[9], t[10], t[11], t[12], t[13], t[14], t[15]);
       ASSERT_EQ(DumpLine(b), expected) << "byte " << value << " at " << position;
       ASSERT_EQ(expected.size(), static_cast<size_t>(kDumpLineLength));
     }
@@ -140,11 +140,11 @@ TEST_F(AviDumpTest, TruncationIsDeclaredSizeAtLeastFileSize) {
     const auto lines = Dump(RiffBytes(1000, "RIFF", declared));
     return std::find(lines.begin(), lines.end(), kTruncated) != lines.end();
   };
-  EXPECT_FALSE(hasTruncated(992));         // complete: declared + 8 == size
-  EXPECT_FALSE(hasTruncated(999));         // 7 bytes short: not told
-  EXPECT_TRUE(hasTruncated(1000));         // 8 bytes short
+  EXPECT_FALSE(hasTruncated(992));  // complete: declared + 8 == size
+  EXPECT_FALSE(hasTruncated(999));  // 7 bytes short: not told
+  EXPECT_TRUE(hasTruncated(1000));  // 8 bytes short
   EXPECT_TRUE(hasTruncated(1001));
-  EXPECT_FALSE(hasTruncated(0x80000000u)); // top bit set: negative, never told
+  EXPECT_FALSE(hasTruncated(0x80000000u));  // top bit set: negative, never told
   EXPECT_FALSE(hasTruncated(0xFFFFFFF0u));
   // Tested whatever the magic.
   const auto wave = Dump(RiffBytes(1000, "RIFX", 5000));
@@ -200,10 +200,10 @@ TEST(CodecNames, ExactlyTheListedCodesMatch) {
       {"VDOM", "VDOnet VDOwave"},
   };
   for (const auto& [code, name] : known) {
-    EXPECT_STREQ(CodecName(MakeFourCC(code[0], code[1], code[2], code[3])), name) << code;
+    EXPECT_STREQ(CodecName(FourCC(code)), name) << code;
   }
   for (const char* code : {"Cvid", "EQKO", "VD0M", "DIV5", "XVID", "\0\0\0\0"}) {
-    EXPECT_STREQ(CodecName(MakeFourCC(code[0], code[1], code[2], code[3])), "unknown") << code;
+    EXPECT_STREQ(CodecName(FourCC(code)), "unknown") << code;
   }
 }
 

@@ -19,8 +19,8 @@ AviStream Video(const char (&fourcc)[5], const char (&handler)[5]) {
   AviStream s;
   s.type = kStreamVideo;
   s.hasHeader = s.hasFormat = true;
-  s.compression = MakeFourCC(fourcc[0], fourcc[1], fourcc[2], fourcc[3]);
-  s.handler = MakeFourCC(handler[0], handler[1], handler[2], handler[3]);
+  s.compression = FourCC(fourcc);
+  s.handler = FourCC(handler);
   return s;
 }
 
@@ -314,20 +314,20 @@ TEST(CodecTableTest, KnowsEveryCodeOfTheDumpTableAndTheCommonOnes) {
   for (const char* code :
        {"IV31", "iv31", "IV32", "IV41", "iv50", "CVID", "cvid", "MJPG", "dmb1", "DMB1", "MP41",
         "mp42", "MP43", "DIV3", "div4", "ASV1", "EQK0", "vdom"}) {
-    const uint32_t fourcc = MakeFourCC(code[0], code[1], code[2], code[3]);
+    const uint32_t fourcc = FourCC(code);
     ASSERT_STRNE(CodecName(fourcc), "unknown") << code;
     EXPECT_NE(FindVideoCodec(fourcc), nullptr) << code;
   }
   for (const char* code :
        {"XVID", "DIVX", "DX50", "FMP4", "3IV2", "IV50", "AVRn", "dvsd", "dv25", "dvhd", "HFYU",
         "CRAM", "MSVC", "WHAM", "mrle", "H264", "X264", "AVC1", "Cvid"}) {
-    EXPECT_NE(FindVideoCodec(MakeFourCC(code[0], code[1], code[2], code[3])), nullptr) << code;
+    EXPECT_NE(FindVideoCodec(FourCC(code)), nullptr) << code;
   }
   for (uint16_t tag : {0x0001, 0x0002, 0x0003, 0x0011, 0x0031, 0x0050, 0x0055, 0x00FF, 0x2000,
                        0x2001, 0x0161, 0x674F, 0xFFFE}) {
     EXPECT_NE(FindAudioCodec(tag), nullptr) << tag;
   }
-  EXPECT_EQ(FindVideoCodec(MakeFourCC('Q', 'Q', 'Q', 'Q')), nullptr);
+  EXPECT_EQ(FindVideoCodec(FourCC("QQQQ")), nullptr);
   EXPECT_EQ(FindVideoCodec(7), nullptr);  // not a FourCC, and not a known constant
   EXPECT_EQ(FindAudioCodec(0x1234), nullptr);
 }

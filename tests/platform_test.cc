@@ -1,6 +1,10 @@
-// The portable platform pieces: dates, wildcards and the in-memory registry.
+// The portable platform pieces: dates, wildcards, byte fields and the in-memory registry.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
+#include "platform/byte_reader.h"
 #include "platform/memory_registry.h"
 #include "platform/system.h"
 #include "platform/wildcard.h"
@@ -22,6 +26,51 @@ TEST(FileTime, CalendarDateInUtc) {
   EXPECT_EQ(epoch.year, 1601);
   EXPECT_EQ(epoch.month, 1);
   EXPECT_EQ(epoch.day, 1);
+}
+
+// Every field read at the edge of the bytes and past it, offsets that would wrap around
+// included: a field is delivered only when all of it lies inside.
+TEST(ByteReader, FieldsAreReadLittleEndianAndOnlyInside) {
+  const uint8_t bytes[6] = {0x52, 0x49, 0x46, 0x46, 0xB8, 0x26};
+  const ByteReader reader(bytes, sizeof bytes);
+  constexpr uint64_t kHuge = std::numeric_limits<uint64_t>::max();
+  struct Case {
+    uint64_t offset;
+    int width;  // 2 or 4
+    bool inside;
+    uint32_t value;
+  };
+  const Case cases[] = {
+      {0, 2, true, 0x4952},     {4, 2, true, 0x26B8},     {5, 2, false, 0},
+      {6, 2, false, 0},         {0, 4, true, 0x46464952}, {2, 4, true, 0x26B84646},
+      {3, 4, false, 0},         {7, 4, false, 0},         {kHuge, 2, false, 0},
+      {kHuge - 1, 4, false, 0}, {kHuge - 3, 4, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("offset " + std::to_string(c.offset) + ", width " + std::to_string(c.width));
+    EXPECT_EQ(reader.Has(c.offset, c.width), c.inside);
+    if (c.width == 2) {
+      uint16_t value = 0xBEEF;
+      EXPECT_EQ(reader.U16(c.offset, &value), c.inside);
+      EXPECT_EQ(value, c.inside ? c.value : 0xBEEF);  // untouched when outside
+      EXPECT_EQ(reader.U16At(c.offset), c.value);
+    } else {
+      uint32_t value = 0xDEADBEEF;
+      EXPECT_EQ(reader.U32(c.offset, &value), c.inside);
+      EXPECT_EQ(value, c.inside ? c.value : 0xDEADBEEF);
+      EXPECT_EQ(reader.U32At(c.offset), c.value);
+    }
+  }
+  EXPECT_FALSE(ByteReader(nullptr, 0).Has(0, 1));
+  EXPECT_TRUE(ByteReader(nullptr, 0).Has(0, 0));
+}
+
+TEST(ByteReader, FourCCIsTheTagAsStored) {
+  const uint8_t riff[4] = {'R', 'I', 'F', 'F'};
+  EXPECT_EQ(FourCC("RIFF"), ByteReader(riff, 4).U32At(0));
+  static_assert(FourCC("cvid") == 0x64697663, "first character in the lowest byte");
+  EXPECT_EQ(FourCC("\xE9\xFF\x01 "), 0x2001FFE9u);  // bytes above 0x7F are not sign-extended
+  EXPECT_EQ(FourCC("ab"), 0x6261u);                 // missing characters are zero bytes
 }
 
 TEST(Wildcard, WindowsRules) {
@@ -81,8 +130,8 @@ TEST_F(MemoryRegistryTest, CapacitiesAreEnforced) {
 
 TEST_F(MemoryRegistryTest, ClassesRootShowsMachineClasses) {
   reg.ShareClassesRoot();
-  MemoryRegistry::SetString(reg.CreateKey(RootKey::kLocalMachine, "Software\\Classes\\AVIFile"),
-                            "", "AVI handler");
+  MemoryRegistry::SetString(reg.CreateKey(RootKey::kLocalMachine, "Software\\Classes\\AVIFile"), "",
+                            "AVI handler");
   RegKey h = 0;
   ASSERT_EQ(reg.RegOpenKeyExA(RootKey::kClassesRoot, "avifile", kKeyAllAccess, &h), 0);
   RegValue v;

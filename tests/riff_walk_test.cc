@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/byte_reader.h"
 #include "tests/riff_builder.h"
 #include "tests/test_support.h"
 
@@ -12,13 +13,6 @@ namespace korvane {
 namespace {
 
 using namespace test;
-
-constexpr uint32_t FourCC(const char (&s)[5]) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(s[0])) |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[1])) << 8 |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[2])) << 16 |
-         static_cast<uint32_t>(static_cast<unsigned char>(s[3])) << 24;
-}
 
 // A source that fails any read reaching past its end, so a walk that read too far shows.
 class StrictSource : public MemoryByteSource {

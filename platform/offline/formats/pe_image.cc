@@ -1,7 +1,10 @@
 // PE header parsing with every offset and size checked against the file.
-#include "platform/offline/pe_image.h"
+#include "platform/offline/formats/pe_image.h"
 
 #include <cstdio>
+#include <cstring>
+
+#include "platform/byte_reader.h"
 
 namespace korvane {
 namespace {
@@ -13,32 +16,6 @@ constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kLibraryNameLimit = 256;
 // Far more than any real image; a bound so that a crafted table cannot run for long.
 constexpr size_t kImportLimit = 4096;
-
-// Little-endian fields read one by one, each only when it lies inside the bytes.
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool Has(uint64_t offset, uint64_t count) const {
-    return offset <= size_ && size_ - offset >= count;
-  }
-  bool U16(uint64_t offset, uint16_t* value) const {
-    if (!Has(offset, 2)) return false;
-    *value = static_cast<uint16_t>(data_[offset] | (data_[offset + 1] << 8));
-    return true;
-  }
-  bool U32(uint64_t offset, uint32_t* value) const {
-    if (!Has(offset, 4)) return false;
-    *value = static_cast<uint32_t>(data_[offset]) |
-             (static_cast<uint32_t>(data_[offset + 1]) << 8) |
-             (static_cast<uint32_t>(data_[offset + 2]) << 16) |
-             (static_cast<uint32_t>(data_[offset + 3]) << 24);
-    return true;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-};
 
 std::nullopt_t Invalid(std::string* whyNot, const std::string& detail) {
   *whyNot = "not a valid PE image: " + detail;
@@ -55,7 +32,7 @@ std::string NonPeKind(const uint8_t* data, size_t size, uint32_t newHeader) {
   return "an MS-DOS program, not a PE image";
 }
 
-bool ReadSections(const Bytes& bytes, uint64_t table, uint16_t count, PeImage* image) {
+bool ReadSections(const ByteReader& bytes, uint64_t table, uint16_t count, PeImage* image) {
   if (!bytes.Has(table, uint64_t{count} * kSectionHeaderSize)) return false;
   for (uint16_t i = 0; i < count; ++i) {
     const uint64_t at = table + uint64_t{i} * kSectionHeaderSize;
@@ -84,7 +61,7 @@ std::optional<std::string> ReadLibraryName(const PeView& view, uint32_t rva) {
   return std::nullopt;
 }
 
-bool ReadImports(const Bytes& bytes, const PeView& view, PeDirectory table, PeImage* image,
+bool ReadImports(const ByteReader& bytes, const PeView& view, PeDirectory table, PeImage* image,
                  std::string* whyNot) {
   if (table.rva == 0) return true;
   for (uint64_t at = table.rva;; at += kImportDescriptorSize) {
@@ -149,7 +126,7 @@ size_t PeView::BytesAt(uint64_t rva) const {
 }
 
 std::optional<PeImage> ParsePeImage(const uint8_t* data, size_t size, std::string* whyNot) {
-  const Bytes bytes(data, size);
+  const ByteReader bytes(data, size);
   if (size < 2 || data[0] != 'M' || data[1] != 'Z') {
     *whyNot = "not a PE image";
     return std::nullopt;
@@ -231,6 +208,15 @@ std::string MachineName(uint16_t machine) {
   char text[32];
   std::snprintf(text, sizeof text, "machine type 0x%04X", machine);
   return text;
+}
+
+bool IsWineBuiltinDll(const std::string& headBytes) {
+  constexpr size_t kStubStart = 0x40;
+  if (headBytes.size() < kStubStart || headBytes.compare(0, 2, "MZ") != 0) return false;
+  for (const char* marker : {"Wine builtin DLL", "Wine placeholder DLL"}) {
+    if (headBytes.compare(kStubStart, std::strlen(marker), marker) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace korvane

@@ -1,9 +1,10 @@
 // Walking the resource directory to RT_VERSION and reading the VS_VERSIONINFO blocks.
-#include "platform/offline/version_resource.h"
+#include "platform/offline/formats/version_resource.h"
 
 #include <vector>
 
-#include "platform/offline/text_lines.h"
+#include "platform/byte_reader.h"
+#include "platform/offline/formats/text_lines.h"
 
 namespace korvane {
 namespace {
@@ -12,11 +13,6 @@ constexpr uint32_t kRtVersion = 16;
 constexpr uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
 constexpr uint32_t kSubdirectoryBit = 0x80000000u;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 size_t Align4(size_t offset) { return (offset + 3) & ~size_t{3}; }
 
 // One node of the version tree: wLength, wValueLength, wType, a UTF-16 key, then the
@@ -30,16 +26,17 @@ struct VersionNode {
 };
 
 std::optional<VersionNode> ReadNode(const uint8_t* data, size_t limit, size_t at) {
-  if (at > limit || limit - at < 6) return std::nullopt;
-  const size_t length = U16(data + at);
-  const size_t valueLength = U16(data + at + 2);
-  const bool text = U16(data + at + 4) == 1;
+  const ByteReader bytes(data, limit);
+  if (!bytes.Has(at, 6)) return std::nullopt;
+  const size_t length = bytes.U16At(at);
+  const size_t valueLength = bytes.U16At(at + 2);
+  const bool text = bytes.U16At(at + 4) == 1;
   if (length < 6 || length > limit - at) return std::nullopt;
   VersionNode node;
   node.end = at + length;
   size_t p = at + 6;
   size_t units = 0;
-  while (p + 2 <= node.end && U16(data + p) != 0) {
+  while (p + 2 <= node.end && bytes.U16At(p) != 0) {
     p += 2;
     ++units;
   }
@@ -72,8 +69,9 @@ std::string TextValue(const uint8_t* data, const VersionNode& node) {
 }
 
 std::string FixedFileVersion(const uint8_t* data, const VersionNode& root) {
-  if (root.valueBytes < 16 || U32(data + root.valueStart) != kFixedFileInfoSignature) return "";
-  const uint32_t ms = U32(data + root.valueStart + 8), ls = U32(data + root.valueStart + 12);
+  const ByteReader fixed(data + root.valueStart, root.valueBytes);
+  if (!fixed.Has(0, 16) || fixed.U32At(0) != kFixedFileInfoSignature) return "";
+  const uint32_t ms = fixed.U32At(8), ls = fixed.U32At(12);
   return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." +
          std::to_string(ls >> 16) + "." + std::to_string(ls & 0xFFFF);
 }
@@ -85,11 +83,12 @@ std::optional<uint32_t> DirectoryEntry(const PeView& view, uint32_t offset,
   const uint64_t base = view.image->resources.rva;
   const auto header = view.Offset(base + offset, 16);
   if (!header) return std::nullopt;
-  const size_t count = size_t{U16(view.data + *header + 12)} + U16(view.data + *header + 14);
+  const ByteReader file(view.data, view.size);
+  const size_t count = size_t{file.U16At(*header + 12)} + file.U16At(*header + 14);
   for (size_t i = 0; i < count; ++i) {
     const auto entry = view.Offset(base + offset + 16 + 8 * uint64_t{i}, 8);
     if (!entry) return std::nullopt;
-    const uint32_t id = U32(view.data + *entry), target = U32(view.data + *entry + 4);
+    const uint32_t id = file.U32At(*entry), target = file.U32At(*entry + 4);
     if (wanted && id != *wanted) continue;
     *isDirectory = (target & kSubdirectoryBit) != 0;
     return target & ~kSubdirectoryBit;
@@ -133,7 +132,8 @@ std::optional<VersionStrings> ReadVersionStrings(const PeView& view) {
   if (!next || isDirectory) return std::nullopt;
   const auto dataEntry = view.Offset(uint64_t{view.image->resources.rva} + *next, 16);
   if (!dataEntry) return std::nullopt;
-  const uint32_t rva = U32(view.data + *dataEntry), size = U32(view.data + *dataEntry + 4);
+  const ByteReader file(view.data, view.size);
+  const uint32_t rva = file.U32At(*dataEntry), size = file.U32At(*dataEntry + 4);
   const auto block = view.Offset(rva, size);
   if (!block) return std::nullopt;
   return ParseVersionInfo(view.data + *block, size);
