@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 
 jobs=$(nproc)
-step() { printf '\n==== %s\n' "$*"; }
+step() { printf '\n==== %s  [%s]\n' "$*" "$(date -u +%H:%M:%S)"; }
 
 step "native build and tests"
 cmake --preset native >/dev/null
@@ -49,3 +49,4 @@ tests/wine/differential/run-differentials.sh build/native build/win32
 
 step "fuzz smoke runs"
 scripts/fuzz-smoke.sh "${KORVANE_FUZZ_SECONDS:-60}"
+step "done"
