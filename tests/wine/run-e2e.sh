@@ -394,7 +394,6 @@ mode_run() {
 }
 mode_run app:win98 win98 'GetVersionEx() reports: ver. 4.10, build 0x40A08AE (2222), platform 1 (Win9x), " A "' 0
 mode_run global:nt40 nt40 'GetVersionEx() reports: ver. 4.0, build 0x565 (1381), platform 2 (WinNT), "Service Pack 6a"' 1
-set_wine_version default korvane.exe korvane-cli.exe
 
 printf '\n%d checks, %d failed\n' "$checks" "$failures"
 [ "$failures" = 0 ]
