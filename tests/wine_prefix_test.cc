@@ -240,6 +240,53 @@ TEST(WinePrefix, FactsFollowTheViewAndTheVersionKey) {
   }
 }
 
+// Wine's version setting, for korvane.exe or for every program, names the version record
+// Wine gives; a name Wine does not know (matched with case) is passed over.
+TEST(WinePrefix, WinesVersionSettingComesBeforeTheVersionKey) {
+  struct Case {
+    const char* global;   // HKCU\Software\Wine "Version", nullptr for none
+    const char* program;  // ...\AppDefaults\korvane.exe "Version", nullptr for none
+    uint32_t major, minor, build, platformId;
+    const char* servicePack;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, 6, 1, 7601, kPlatformWinNt, "Service Pack 1"},
+      {"win98", nullptr, 4, 10, 0x40A08AE, kPlatformWin9x, " A "},
+      {nullptr, "nt40", 4, 0, 0x565, kPlatformWinNt, "Service Pack 6a"},
+      {"nt40", "win98", 4, 10, 0x40A08AE, kPlatformWin9x, " A "},
+      {"win95", "Win98", 4, 0, 0x40003B6, kPlatformWin9x, ""},
+      {"bogus", "", 6, 1, 7601, kPlatformWinNt, "Service Pack 1"},
+      {"win31", nullptr, 3, 10, 0, kPlatformWin32s, "Win32s 1.3"},
+      {"win10", nullptr, 6, 2, 9200, kPlatformWinNt, ""},
+  };
+  for (const Case& c : cases) {
+    std::string user =
+        "WINE REGISTRY Version 2\n"
+        ";; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n";
+    if (c.global != nullptr) {
+      user += "[Software\\\\Wine] 1\n\"Version\"=\"" + std::string(c.global) + "\"\n";
+    }
+    if (c.program != nullptr) {
+      user += "[Software\\\\Wine\\\\AppDefaults\\\\korvane.exe] 1\n\"Version\"=\"" +
+              std::string(c.program) + "\"\n";
+    }
+    // Another program's setting is not korvane.exe's.
+    user += "[Software\\\\Wine\\\\AppDefaults\\\\other.exe] 1\n\"Version\"=\"winxp\"\n";
+    test::ScratchDir dir;
+    auto loaded = LoadOrFail(MakePrefix(dir, kSystemReg64, user));
+    const std::string label =
+        std::string(c.global ? c.global : "-") + "/" + (c.program ? c.program : "-");
+    for (WineView view : {WineView::k32, WineView::k64}) {
+      const OsVersion v = DeriveWinePrefixFacts(loaded->registry, true, view).version;
+      EXPECT_EQ(v.major, c.major) << label;
+      EXPECT_EQ(v.minor, c.minor) << label;
+      EXPECT_EQ(v.build, c.build) << label;
+      EXPECT_EQ(v.platformId, c.platformId) << label;
+      EXPECT_EQ(v.servicePack, c.servicePack) << label;
+    }
+  }
+}
+
 TEST(WinePrefix, WinesOwnDllsAreRecognisedByTheirDosStub) {
   std::string head(0x40, '\0');
   head[0] = 'M', head[1] = 'Z';

@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
-# End-to-end tests of korvane.exe (the x86_64 build) under wine64 and Xvfb: one scratch
-# Wine prefix per run; tests/wine/driver.cc drives the real window through the Windows
-# API. Checks the resources, the start state, Go! against `korvane-cli.exe run`, the
-# switches, Open AVI from the menu and the browse button, Save log as, the About box,
-# the four ways of closing and the settings written at exit.
+# End-to-end tests of korvane.exe under Wine and Xvfb: the x86_64 build under wine64, the
+# i686 build under the 32-bit Wine of scripts/setup-wine32.sh; one scratch Wine prefix
+# per run; tests/wine/driver.cc drives the real window through the Windows API. Checks
+# the resources, the start state, Go! against `korvane-cli.exe run`, the switches, Open
+# AVI from the menu and the browse button, Save log as, the About box, the four ways of
+# closing, the settings written at exit, Help and How to... opening Korvane.hlp in Wine's
+# help engine, and the start state and reports with Wine set to report Windows 98 and NT 4.
 #
 # Usage: tests/wine/run-e2e.sh [BUILD_DIR]     (default build/win64)
-# Screenshots go to build/screenshots/; logs of a failed check to build/e2e/.
+# Screenshots go to build/screenshots/NAME/ and logs of a failed check to build/e2e/NAME/,
+# NAME being the build folder's name.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/win64}" && pwd)
-shots=$root/build/screenshots
-logs=$root/build/e2e
+shots=$root/build/screenshots/${build##*/}
+logs=$root/build/e2e/${build##*/}
 mkdir -p "$shots" "$logs"
 rm -f "$logs"/*
 
-WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+. "$root/tests/wine/wine-env.sh"
+wine_for_build "$build" || exit 1
 work=$(mktemp -d /tmp/korvane-e2e.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINEARCH
@@ -38,7 +42,7 @@ note() { printf '\n-- %s\n' "$*"; }
 # same NAME EXPECTED_FILE ACTUAL_FILE: compares two files, keeps both on failure.
 same() {
   if cmp -s "$2" "$3"; then pass "$1"; else
-    fail "$1 (diff in build/e2e/)"
+    fail "$1 (diff in ${logs#"$root"/}/)"
     local tag=${1//[^A-Za-z0-9]/_}
     cp "$2" "$logs/$tag.expected"; cp "$3" "$logs/$tag.actual"
     diff -u "$2" "$3" | head -20 | sed 's/^/       /'
@@ -49,7 +53,7 @@ equal() { if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got 
 
 # ---- the scratch machine ------------------------------------------------------------
 for exe in korvane.exe korvane-cli.exe korvane-wine-driver.exe; do
-  [ -f "$build/$exe" ] || { echo "run-e2e: $build/$exe is missing (build the win64 preset)"; exit 1; }
+  [ -f "$build/$exe" ] || { echo "run-e2e: $build/$exe is missing (build the win32 or win64 preset)"; exit 1; }
 done
 for n in $(seq 90 140); do
   [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
@@ -61,8 +65,8 @@ for n in $(seq 90 140); do
 done
 [ -n "$xvfb_pid" ] || { echo "run-e2e: cannot start Xvfb"; exit 1; }
 
-note "making a scratch Wine prefix"
-"$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
+note "making a scratch $WINE_BITS-bit Wine prefix"
+make_prefix >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
 # Let Wine draw the window frames itself: there is no window manager on Xvfb.
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 c=$WINEPREFIX/drive_c
@@ -161,7 +165,7 @@ lines=$(wc -l <"$work/gui-full.txt")
 grep -q '^GetVersionEx() reports: .* platform 2 (WinNT), ' "$work/gui-full.txt" &&
   pass "the version line names platform 2 (WinNT)" || fail "the version line names platform 2"
 import -window root -crop "$(drv rect main)" +repage "$shots/main-window.png" 2>/dev/null &&
-  pass "screenshot build/screenshots/main-window.png" || fail "screenshot of the main window"
+  pass "screenshot ${shots#"$root"/}/main-window.png" || fail "screenshot of the main window"
 have_run=0
 cli --help 2>/dev/null | grep -q '^  run ' && have_run=1
 if [ "$have_run" = 1 ]; then
@@ -280,7 +284,7 @@ grep -q 'web site    https://www.example.com/korvane/' "$work/about.txt" &&
 [ "$(tail -c 27 "$work/about.txt" | tr -d '\n')" = "Thank you for using Korvane" ] || tail -n1 "$work/about.txt" | grep -q 'Thank you for using Korvane$'
 [ $? = 0 ] && pass "the About text ends with \"Thank you for using Korvane\"" || fail "the About text ends with \"Thank you for using Korvane\""
 import -window root -crop "$(drv rect about)" +repage "$shots/about-box.png" 2>/dev/null &&
-  pass "screenshot build/screenshots/about-box.png" || fail "screenshot of the About box"
+  pass "screenshot ${shots#"$root"/}/about-box.png" || fail "screenshot of the About box"
 drv about-esc && pass "Esc leaves the About box open" || fail "Esc leaves the About box open"
 drv about-ok && pass "OK closes the About box" || fail "OK closes the About box"
 drv command 201
@@ -396,6 +400,55 @@ if [ -f "$build/Korvane.hlp" ] && [ -f "$build/Korvane.cnt" ]; then
 else
   fail "the build put Korvane.hlp and Korvane.cnt beside korvane.exe"
 fi
+
+# ---- Windows 98 and NT 4, as Wine reports them to the program ----------------------------
+# The version Wine reports decides the platform, so the start state of "NT specific tests"
+# and which sections and lists the report holds. win98 is set for each program under
+# AppDefaults, nt40 for all programs at once.
+all_on="105=1 106=1 107=1 108=1 109=1 110=1 111=1 112=1"
+all_tests=systemIni,loadDll,captureDrivers,registryAviFile,registryUninstall,ntTests,msvcList,wellKnownDlls
+split_sections "$work/gui-full.txt"
+cp "$work/sections/wellknown" "$work/wellknown-nt.txt"
+# mode_run SETTING NAME VERSION_LINE NT_BOX: one start with Wine's version set so.
+mode_run() {
+  local setting=$1 name=$2 version=$3 nt=$4
+  note "Wine set to $name ($setting): start state, Go! against korvane-cli.exe run"
+  set_wine_version "$setting" korvane.exe korvane-cli.exe || { fail "$name: setting Wine's version"; return; }
+  start_program || return
+  printf '%s 1\n' 105 106 107 108 109 >"$work/mode-boxes.expected"
+  printf '110 %s\n111 1\n112 1\n' "$nt" >>"$work/mode-boxes.expected"
+  drv boxes >"$work/mode-boxes.txt"
+  same "$name: the boxes start ticked, \"NT specific tests\" only on NT ($nt)" \
+    "$work/mode-boxes.expected" "$work/mode-boxes.txt"
+  drv click 103
+  drv list >"$work/gui-$name.txt"
+  equal "$name: the version line" "$version" "$(head -n1 "$work/gui-$name.txt")"
+  cli run >"$work/cli-$name.txt" 2>/dev/null
+  same "$name: Go! equals korvane-cli.exe run" "$work/cli-$name.txt" "$work/gui-$name.txt"
+  if [ "$nt" = 0 ]; then
+    import -window root -crop "$(drv rect main)" +repage "$shots/main-window-$name.png" 2>/dev/null &&
+      pass "screenshot ${shots#"$root"/}/main-window-$name.png" || fail "screenshot of the $name report"
+    split_sections "$work/gui-$name.txt"
+    [ ! -f "$work/sections/desc" ] && [ ! -f "$work/sections/loadreg" ] &&
+      pass "$name: no NT sections" || fail "$name: no NT sections"
+    equal "$name: Loading DLL lists system.ini [drivers32]" "[drivers32]" \
+      "$(sed -n 2p "$work/sections/loaddll" 2>/dev/null)"
+    if [ -f "$work/sections/wellknown" ] && ! cmp -s "$work/sections/wellknown" "$work/wellknown-nt.txt"; then
+      pass "$name: the Windows 9x list of well-known libraries"
+    else
+      fail "$name: the Windows 9x list of well-known libraries"
+    fi
+  fi
+  drv set-boxes $all_on
+  drv click 103
+  drv list >"$work/gui-$name-all.txt"
+  cli run --tests "$all_tests" >"$work/cli-$name-all.txt" 2>/dev/null
+  same "$name: every box ticked equals korvane-cli.exe run --tests (all eight)" \
+    "$work/cli-$name-all.txt" "$work/gui-$name-all.txt"
+  stop_program esc
+}
+mode_run app:win98 win98 'GetVersionEx() reports: ver. 4.10, build 0x40A08AE (2222), platform 1 (Win9x), " A "' 0
+mode_run global:nt40 nt40 'GetVersionEx() reports: ver. 4.0, build 0x565 (1381), platform 2 (WinNT), "Service Pack 6a"' 1
 
 printf '\n%d checks, %d failed\n' "$checks" "$failures"
 [ "$failures" = 0 ]

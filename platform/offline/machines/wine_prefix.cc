@@ -16,6 +16,8 @@ namespace korvane {
 namespace {
 
 constexpr char kNtCurrentVersion[] = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr char kWineSettings[] = "Software\\Wine";
+constexpr char kWineProgramSettings[] = "Software\\Wine\\AppDefaults\\korvane.exe";
 constexpr char kWow6432Node[] = "Wow6432Node";
 constexpr char kSharedClasses[] = "software\\classes\\wow6432node";
 constexpr char kMachineLinkPrefix[] = "\\registry\\machine\\";
@@ -66,6 +68,60 @@ bool LoadOneFile(const std::string& path, RootKey root, const std::string& expec
     return false;
   }
   return true;
+}
+
+// The version records of Wine 8's version names (HKCU\Software\Wine "Version"), as
+// GetVersionExA gives them to a program without a compatibility manifest: win8, win81
+// and win10 all read as 6.2 build 9200 there.
+struct WineVersionName {
+  const char* name;
+  uint32_t major, minor, build, platformId;
+  const char* servicePack;
+};
+const WineVersionName kWineVersionNames[] = {
+    {"win20", 2, 0, 0, kPlatformWin32s, "Win32s 1.3"},
+    {"win30", 3, 0, 0, kPlatformWin32s, "Win32s 1.3"},
+    {"win31", 3, 10, 0, kPlatformWin32s, "Win32s 1.3"},
+    {"win95", 4, 0, 0x40003B6, kPlatformWin9x, ""},
+    {"win98", 4, 10, 0x40A08AE, kPlatformWin9x, " A "},
+    {"winme", 4, 90, 0x45A0BB8, kPlatformWin9x, " "},
+    {"nt351", 3, 51, 0x421, kPlatformWinNt, "Service Pack 5"},
+    {"nt40", 4, 0, 0x565, kPlatformWinNt, "Service Pack 6a"},
+    {"win2000", 5, 0, 0x893, kPlatformWinNt, "Service Pack 4"},
+    {"win2k", 5, 0, 0x893, kPlatformWinNt, "Service Pack 4"},
+    {"nt2k", 5, 0, 0x893, kPlatformWinNt, "Service Pack 4"},
+    {"nt2000", 5, 0, 0x893, kPlatformWinNt, "Service Pack 4"},
+    {"winxp", 5, 1, 0xA28, kPlatformWinNt, "Service Pack 3"},
+    {"winxp64", 5, 2, 0xECE, kPlatformWinNt, "Service Pack 2"},
+    {"win2003", 5, 2, 0xECE, kPlatformWinNt, "Service Pack 2"},
+    {"win2k3", 5, 2, 0xECE, kPlatformWinNt, "Service Pack 2"},
+    {"vista", 6, 0, 0x1772, kPlatformWinNt, "Service Pack 2"},
+    {"winvista", 6, 0, 0x1772, kPlatformWinNt, "Service Pack 2"},
+    {"win2008", 6, 0, 0x1772, kPlatformWinNt, "Service Pack 2"},
+    {"win2k8", 6, 0, 0x1772, kPlatformWinNt, "Service Pack 2"},
+    {"win2008r2", 6, 1, 0x1DB1, kPlatformWinNt, "Service Pack 1"},
+    {"win2k8r2", 6, 1, 0x1DB1, kPlatformWinNt, "Service Pack 1"},
+    {"win7", 6, 1, 0x1DB1, kPlatformWinNt, "Service Pack 1"},
+    {"win8", 6, 2, 0x23F0, kPlatformWinNt, ""},
+    {"win81", 6, 2, 0x23F0, kPlatformWinNt, ""},
+    {"win10", 6, 2, 0x23F0, kPlatformWinNt, ""},
+};
+
+// The record that the "Version" value of a key names. Wine matches the name with case and
+// passes over a name it does not know.
+std::optional<OsVersion> NamedWineVersion(const MemoryRegistry::Key* key) {
+  const std::string name = RegistryText(key, "Version");
+  for (const WineVersionName& known : kWineVersionNames) {
+    if (name != known.name) continue;
+    OsVersion version;
+    version.major = known.major;
+    version.minor = known.minor;
+    version.build = known.build;
+    version.platformId = known.platformId;
+    version.servicePack = known.servicePack;
+    return version;
+  }
+  return std::nullopt;
 }
 
 uint32_t LeadingNumber(const std::string& text, size_t* pos) {
@@ -219,6 +275,13 @@ WinePrefixFacts DeriveWinePrefixFacts(const MemoryRegistry& registry, bool prefi
   facts.version.build = LeadingNumber(build, &pos);
   facts.version.platformId = kPlatformWinNt;
   facts.version.servicePack = RegistryText(key, "CSDVersion").substr(0, 127);
+  // A version set for the program (korvane.exe), else for every program, comes first.
+  for (const char* setting : {kWineProgramSettings, kWineSettings}) {
+    if (auto named = NamedWineVersion(registry.FindKey(RootKey::kCurrentUser, setting))) {
+      facts.version = std::move(*named);
+      break;
+    }
+  }
   facts.vfwVersion = kDefaultVfwVersion;
   return facts;
 }

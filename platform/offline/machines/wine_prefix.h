@@ -60,7 +60,9 @@ class WineRegistryView : public RegistryView {
 };
 
 // The facts a prefix gives a program: Wine's Windows and system directories and the
-// version record, which Wine answers from HKLM\Software\Microsoft\Windows NT\CurrentVersion.
+// version record, which Wine answers from the version named by HKCU\Software\Wine
+// AppDefaults\korvane.exe "Version", else HKCU\Software\Wine "Version" (win98, nt40, ...),
+// else from HKLM\Software\Microsoft\Windows NT\CurrentVersion.
 struct WinePrefixFacts {
   std::string windowsDirectory;  // C:\windows
   std::string systemDirectory;   // C:\windows\system32, or syswow64 for a 32-bit program

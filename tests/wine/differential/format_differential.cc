@@ -45,8 +45,8 @@ const KnownDifference kKnownDifferences[] = {
 // - '#' with %x/%X when fewer than four bytes are left before the 1,024-byte bound: Wine
 //   skips the "0x" but still counts it, so its remaining length wraps around and it
 //   writes past the output buffer.
-// - %p and %I (pointer-sized): the probe runs as a 64-bit program, Korvane as a 32-bit
-//   one; the field widths and argument sizes differ by design.
+// - %p and %I (pointer-sized): the x86_64 probe runs as a 64-bit program, Korvane as a
+//   32-bit one; the field widths and argument sizes differ by design.
 // - %S, %ls, %ws, %lc with wide strings: Korvane never passes UTF-16 text to the formatter.
 // - A conversion without an argument: the real formatter reads whatever is on the stack.
 

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# The report differential: `korvane-cli.exe run` on the live Windows API under wine64
-# against the native `korvane run --machine PREFIX --view 64` reading the same prefix
-# from disk. Called by run-differentials.sh with the prefix it made (WINEPREFIX set).
+# The report differential: `korvane-cli.exe run` on the live Windows API under Wine
+# against the native `korvane run --machine PREFIX` reading the same prefix from disk:
+# the x86_64 program under wine64 against `--view 64` of a 64-bit prefix, the i686
+# program under 32-bit Wine against the 32-bit prefix. Then again with Wine set to report
+# Windows 98 and NT 4, and the version line under every version name Wine knows.
+# Called by run-differentials.sh with the prefix it made (WINEPREFIX, WINE and WINE_BITS
+# set).
 #
-# Usage: prefix-differential.sh NATIVE_BUILD WIN64_BUILD WORK_DIR
+# Usage: prefix-differential.sh NATIVE_BUILD WINDOWS_BUILD WORK_DIR
 # The reports must agree line for line except for the lines listed in known_difference
 # below, each with its reason. Any other difference fails.
 set -uo pipefail
-native=$1 win64=$2 work=$3
+native=$1 windows=$2 work=$3
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+WINE_BITS=${WINE_BITS:-64}
 c=$WINEPREFIX/drive_c
 windir=$c/windows
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,14 +27,16 @@ nt='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
 # Libraries of our own beside Wine's: one that loads, one whose dependency is missing,
-# one built for i386 (with code: Wine maps a 32-bit image without code into a 64-bit
-# process), and a drive D: (a dosdevices link) that holds one of them.
+# one built for the other machine type (with code: Wine maps a 32-bit image without code
+# into a 64-bit process), and a drive D: (a dosdevices link) that holds one of them.
 sys32=$windir/system32
-cp "$win64/korvane-probe.dll" "$win64/korvane-needs-dep.dll" "$sys32/"
-i686-w64-mingw32-gcc -shared -O1 -o "$sys32/korvane-i386.dll" "$here/probe_library.c" ||
-  setup_failed "no i386 library (i686-w64-mingw32-gcc failed)"
+cp "$windows/korvane-probe.dll" "$windows/korvane-needs-dep.dll" "$sys32/"
+other_gcc=i686-w64-mingw32-gcc
+[ "$WINE_BITS" = 32 ] && other_gcc=x86_64-w64-mingw32-gcc
+$other_gcc -shared -O1 -o "$sys32/korvane-other.dll" "$here/probe_library.c" ||
+  setup_failed "no library for the other machine type ($other_gcc failed)"
 mkdir -p "$work/d-drive/Codecs"
-cp "$win64/korvane-probe.dll" "$work/d-drive/Codecs/Probe.dll"
+cp "$windows/korvane-probe.dll" "$work/d-drive/Codecs/Probe.dll"
 ln -sfn "$work/d-drive" "$WINEPREFIX/dosdevices/d:"
 
 # drivers32 and drivers.desc: a wildcard value, a value of a non-text type, a full path,
@@ -40,7 +47,7 @@ reg "$nt\drivers32" /v vidc.full /t REG_SZ /d 'C:\windows\system32\msvidc32.dll'
 reg "$nt\drivers32" /v vidc.none /t REG_SZ /d 'nosuch32.dll'
 reg "$nt\drivers32" /v vidc.kpro /t REG_SZ /d 'korvane-probe.dll'
 reg "$nt\drivers32" /v vidc.kdep /t REG_SZ /d 'korvane-needs-dep.dll'
-reg "$nt\drivers32" /v vidc.k386 /t REG_SZ /d 'korvane-i386.dll'
+reg "$nt\drivers32" /v vidc.kother /t REG_SZ /d 'korvane-other.dll'
 reg "$nt\drivers32" /v vidc.notpe /t REG_SZ /d 'msvcnotalib.dll'
 reg "$nt\drivers32" /v vidc.ddrv /t REG_SZ /d 'd:\codecs\PROBE.DLL'
 reg "$nt\drivers32" /v vidc.edrv /t REG_SZ /d 'E:\codecs\probe.dll'
@@ -72,9 +79,11 @@ printf '%s\r\n' '[boot.description]' 'display.drv=VGA' '' '[drivers]' ';old' 'wa
   'vidc.msvc = msvidc32.dll' 'wavemapper=*.drv' 'k=' 'k= = msvfw32.dll' \
   'vidc.full=C:\windows\system32\avifil32.dll' 'vidc.gone=gone.dll ; old' 'noequals' \
   '[mci]' 'cdaudio=mcicda.drv' '[drivers]' 'midi=b.drv' >"$windir/system.ini"
-# msvc* files and a msvc* folder in both system directories: read-only by each of the
+# msvc* files and a msvc* folder in each system directory: read-only by each of the
 # write bits, an upper-case name, dates before 1980 and just before midnight UTC.
-for dir in system32 syswow64; do
+system_dirs="system32 syswow64"
+[ "$WINE_BITS" = 32 ] && system_dirs=system32
+for dir in $system_dirs; do
   d=$windir/$dir
   mkdir -p "$d/msvcfolder" "$d/msvcrofolder"
   chmod 0555 "$d/msvcrofolder"
@@ -91,16 +100,13 @@ wineserver -w
 
 # The live program runs from a folder of its own: Windows searches a program's folder for
 # the libraries a library imports, and the build folder holds korvane-dependency.dll.
+# It is named korvane.exe there, so that Wine's settings for korvane.exe, which the
+# offline reader follows, are the ones it gets.
 # A time zone ahead of UTC for the live side: the dates must stay UTC calendar dates.
 mkdir -p "$work/live-bin"
-cp "$win64/korvane-cli.exe" "$work/live-bin/"
-# A crash would wait for a debugger: the timeout ends it as a failure.
-TZ=Asia/Tokyo timeout -k 10 300 "$WINE" "$work/live-bin/korvane-cli.exe" run 2>"$work/live.err" | tr -d '\r' >"$work/live.txt"
-wineserver -w
-"$native/korvane" run --machine "$WINEPREFIX" --view 64 >"$work/offline.txt" 2>"$work/offline.err"
-if [ ! -s "$work/live.txt" ] || [ ! -s "$work/offline.txt" ]; then
-  echo "FAIL: a report is empty"; cat "$work/live.err" "$work/offline.err"; exit 1
-fi
+cp "$windows/korvane-cli.exe" "$work/live-bin/korvane.exe"
+view=()
+[ "$WINE_BITS" = 64 ] && view=(--view 64)
 
 # Lines that may differ, each with its reason. None is listed: every difference runs have
 # shown so far was a fault of the offline side and is fixed there.
@@ -111,14 +117,61 @@ known_difference() {
   esac
 }
 
+# compare NAME [RUN_ARGUMENT...]: both reports, line for line.
+compare() {
+  local name=$1 line status=0
+  shift
+  # A crash would wait for a debugger: the timeout ends it as a failure.
+  TZ=Asia/Tokyo timeout -k 10 300 "$WINE" "$work/live-bin/korvane.exe" run "$@" \
+    2>"$work/live.err" | tr -d '\r' >"$work/live-$name.txt"
+  wineserver -w
+  "$native/korvane" run --machine "$WINEPREFIX" "${view[@]}" "$@" >"$work/offline-$name.txt" \
+    2>"$work/offline.err"
+  if [ ! -s "$work/live-$name.txt" ] || [ ! -s "$work/offline-$name.txt" ]; then
+    echo "FAIL ($name): a report is empty"; cat "$work/live.err" "$work/offline.err"; return 1
+  fi
+  diff "$work/live-$name.txt" "$work/offline-$name.txt" >"$work/report-$name.diff"
+  while IFS= read -r line; do
+    case "$line" in
+      '< '*) known_difference "${line#< }" || { echo "  unlisted (live):    ${line#< }"; status=1; } ;;
+      '> '*) known_difference "${line#> }" || { echo "  unlisted (offline): ${line#> }"; status=1; } ;;
+    esac
+  done <"$work/report-$name.diff"
+  echo "  $name: $(wc -l <"$work/live-$name.txt") live lines, $(wc -l <"$work/offline-$name.txt") offline lines"
+  [ $status -eq 0 ] || echo "FAIL ($name): the reports differ"
+  return $status
+}
+
 status=$setup_status
-diff "$work/live.txt" "$work/offline.txt" >"$work/report.diff"
-while IFS= read -r line; do
-  case "$line" in
-    '< '*) known_difference "${line#< }" || { echo "  unlisted (live):    ${line#< }"; status=1; } ;;
-    '> '*) known_difference "${line#> }" || { echo "  unlisted (offline): ${line#> }"; status=1; } ;;
-  esac
-done <"$work/report.diff"
-echo "  $(wc -l <"$work/live.txt") live lines, $(wc -l <"$work/offline.txt") offline lines"
+compare default || status=1
+printf -- '-- the same with Wine reporting another Windows version\n'
+. "$here/../wine-env.sh"
+# SETTING NAME: win98 for korvane.exe alone, nt40 for every program, and both at once,
+# where the program's own setting wins.
+for mode in app:win98 global:nt40 global:win95 both; do
+  if [ "$mode" = both ]; then
+    set_wine_version global:nt40 korvane.exe &&
+      "$WINE" reg add 'HKCU\Software\Wine\AppDefaults\korvane.exe' /v Version /d win98 /f >/dev/null
+  else
+    set_wine_version "$mode" korvane.exe
+  fi || { setup_failed "Wine's version $mode"; continue; }
+  wineserver -w
+  compare "${mode//:/-}" || status=1
+done
+# The version line under each name Wine 8 knows, under two it does not (the names are
+# matched with case) and an empty one: those leave the version of the registry. Wine's
+# table is one for both builds, and under qemu each name costs a restart of Wine's
+# services (about 12 s), so the i686 run leaves this to the x86_64 one.
+if [ "$WINE_BITS" = 64 ]; then
+  printf -- "-- the version line under each of Wine's version names\n"
+  for name in win20 win30 win31 win95 win98 winme nt351 nt40 win2000 win2k nt2k nt2000 winxp \
+      winxp64 win2003 win2k3 vista winvista win2008 win2k8 win2008r2 win2k8r2 win7 win8 win81 \
+      win10 Win98 win99 ''; do
+    set_wine_version "app:$name" korvane.exe || { setup_failed "Wine's version $name"; continue; }
+    compare "version-${name:-empty}" --tests none >/dev/null || {
+      echo "FAIL: the version line with Wine set to \"$name\""
+      cat "$work/report-version-${name:-empty}.diff"; status=1; }
+  done
+fi
 [ $status -eq 0 ] && echo "  reports agree" || echo "FAIL: the reports differ"
 exit $status

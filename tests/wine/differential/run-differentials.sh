@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# The differentials against the real Windows API under wine64, in one scratch Wine prefix
+# The differentials against the real Windows API under Wine, in one scratch Wine prefix
 # made for this run: the formatter (korvane::FormatArgs against wvsprintfA) and the whole
 # report (`korvane-cli.exe run` on the live API against the native `korvane run --machine`
-# reading the same prefix from disk).
+# reading the same prefix from disk). The x86_64 build runs under wine64 in a 64-bit
+# prefix, the i686 build under the 32-bit Wine of scripts/setup-wine32.sh in a 32-bit one.
 #
-# Usage: tests/wine/differential/run-differentials.sh [NATIVE_BUILD] [WIN64_BUILD]
+# Usage: tests/wine/differential/run-differentials.sh [NATIVE_BUILD] [WINDOWS_BUILD]
 #        (defaults build/native and build/win64; both must be built)
 # Exit status 0 when every comparison agrees or differs only where its test lists why.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 native=$(cd "${1:-$root/build/native}" && pwd)
-win64=$(cd "${2:-$root/build/win64}" && pwd)
+windows=$(cd "${2:-$root/build/win64}" && pwd)
 here=$root/tests/wine/differential
 for built in "$native/format-differential" "$win64/wsprintf-probe.exe" "$win64/korvane-probe.dll"; do
   if [ ! -f "$built" ]; then
@@ -20,7 +21,9 @@ for built in "$native/format-differential" "$win64/wsprintf-probe.exe" "$win64/k
   fi
 done
 
-WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+. "$root/tests/wine/wine-env.sh"
+wine_for_build "$windows" || exit 1
+export WINE WINE_BITS
 work=$(mktemp -d /tmp/korvane-differential.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINEARCH
@@ -34,15 +37,14 @@ trap cleanup EXIT
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 status=0
-printf -- '-- making a scratch Wine prefix\n'
-if ! "$WINE" wineboot -i >"$work/wineboot.log" 2>&1; then
+printf -- '-- making a scratch %s-bit Wine prefix\n' "$WINE_BITS"
+if ! make_prefix >"$work/wineboot.log" 2>&1; then
   cat "$work/wineboot.log"; exit 1
 fi
-wineserver -w 2>/dev/null
 
-printf -- '-- formatter: korvane::FormatArgs against wvsprintfA\n'
+printf -- '-- formatter: korvane::FormatArgs against the %s-bit wvsprintfA\n' "$WINE_BITS"
 "$native/format-differential" generate "$work/format-cases.txt" || exit 1
-if "$WINE" "$win64/wsprintf-probe.exe" "$(winpath "$work/format-cases.txt")" \
+if "$WINE" "$windows/wsprintf-probe.exe" "$(winpath "$work/format-cases.txt")" \
     "$(winpath "$work/format-results.txt")"; then
   "$native/format-differential" compare "$work/format-cases.txt" "$work/format-results.txt" \
     >"$work/format-compare.txt"
@@ -54,7 +56,7 @@ else
   echo "FAIL: wsprintf-probe.exe did not run"; status=1
 fi
 
-"$here/prefix-differential.sh" "$native" "$win64" "$work" || status=1
+"$here/prefix-differential.sh" "$native" "$windows" "$work" || status=1
 
 [ $status -eq 0 ] && echo "differentials: passed" || echo "differentials: FAILED"
 exit $status
