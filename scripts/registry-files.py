@@ -226,8 +226,14 @@ def write_creg(root, out, spare):
         entries += struct.pack("<IIIIIIHH", 0, 0 if k is root else name_hash(k.name), 0xFFFFFFFF,
                                offset_of[id(parent)] if parent is not None else 0xFFFFFFFF,
                                first, nxt, *((0xFFFF, 0xFFFF) if k is root else (number, 0)))
+    # Windows grows the key navigation block in 4 KiB steps. libcreg takes the block's
+    # size less its header as the span of the entries counted from the block's start, so
+    # an entry in the block's last 32 bytes would be out of its reach; the free tail
+    # keeps every entry readable, as in the files Windows writes.
     rgkn_size = 0x20 + len(entries)
+    rgkn_size += (-rgkn_size) % 0x1000
     rgkn = struct.pack("<4sIIIII8s", b"RGKN", rgkn_size, 0x20, len(entries), 0, 0, b"") + entries
+    rgkn += b"\0" * (rgkn_size - len(rgkn))
     header = struct.pack("<4sHHIIHHI8s", b"CREG", 0, 1, 0x20 + len(rgkn), 0, 1, 0, 0, b"")
     with open(out, "wb") as f:
         f.write(header + rgkn + rgdb)
