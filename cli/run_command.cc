@@ -201,6 +201,9 @@ int RunCommand(int argc, char** argv) {
       return UsageError("--view applies to a Wine prefix; " + *folder + " is not one");
     }
     if (offline) {
+      for (const std::string& note : offline->notes()) {
+        std::fprintf(stderr, "korvane run: %s\n", note.c_str());
+      }
       OfflineSystem* machine = offline.get();
       whyNotFound = [machine](const std::string& pattern) { return machine->WhyNotFound(pattern); };
     }

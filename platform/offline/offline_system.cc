@@ -6,6 +6,9 @@
 
 #include "platform/offline/pe_image.h"
 #include "platform/offline/reg_file.h"
+#ifdef KORVANE_INSTALLATIONS
+#include "platform/offline/installation.h"
+#endif
 #include "platform/offline/text_lines.h"
 #include "platform/offline/version_resource.h"
 #include "platform/read_stream.h"
@@ -103,7 +106,7 @@ std::optional<size_t> CaptureIndex(const std::string& entryName) {
 OfflineSystem::OfflineSystem(std::map<char, std::string> drives) : drive_(std::move(drives)) {}
 
 std::unique_ptr<OfflineSystem> OfflineSystem::Open(const std::string& dir, std::string* error,
-                                                   WineView view) {
+                                                   WineView view, const std::string& user) {
   std::error_code ignored;
   if (!fs::is_directory(dir, ignored)) {
     *error = dir + ": no such folder";
@@ -118,6 +121,15 @@ std::unique_ptr<OfflineSystem> OfflineSystem::Open(const std::string& dir, std::
     return system;
   }
   const auto drive = FindFolderIgnoringCase(dir, "c");
+#ifdef KORVANE_INSTALLATIONS
+  if (!drive && FindInstallation(dir)) {
+    std::unique_ptr<OfflineSystem> system(new OfflineSystem({{'C', dir}}));
+    if (!system->LoadInstallation(dir, user, error)) return nullptr;
+    return system;
+  }
+#else
+  (void)user;
+#endif
   if (!drive) {
     *error = dir +
              ": not a described machine (it has no folder c/ for drive C:) nor a Wine prefix "
@@ -158,6 +170,24 @@ bool OfflineSystem::Load(const std::string& dir, std::string* error) {
   DeriveFacts(ini);
   return true;
 }
+
+#ifdef KORVANE_INSTALLATIONS
+// An installation's facts come from its registry, as a described machine's do when its
+// machine.ini leaves them out; only where the Windows directory lies is the disk's.
+bool OfflineSystem::LoadInstallation(const std::string& dir, const std::string& user,
+                                     std::string* error) {
+  const auto layout = FindInstallation(dir);
+  const auto found = korvane::LoadInstallation(dir, *layout, user, &registry_, error);
+  if (!found) return false;
+  notes_ = found->notes;
+  MachineIni ini;
+  ini.platform = layout->nt ? kPlatformWinNt : kPlatformWin9x;
+  ini.windowsDirectory = found->windowsDirectory;
+  ini.systemDirectory = found->systemDirectory;
+  DeriveFacts(ini);
+  return true;
+}
+#endif
 
 void OfflineSystem::DeriveFacts(const MachineIni& ini) {
   const bool nt = registry_.FindKey(RootKey::kLocalMachine, kNtCurrentVersion) != nullptr;

@@ -40,10 +40,16 @@ class OfflineSystem : public System {
   // Reads the machine in folder dir, a Wine prefix when IsWinePrefix(dir), seen through
   // view (a described machine has one view only). A machine that cannot be read whole is
   // refused: nullptr, and *error names the file and line ("DIR/registry.reg:12: ...").
+  // A Windows installation (dir is the root of its system drive) is read through its
+  // registry files, with the registry of user (empty: the only or last-written one).
   static std::unique_ptr<OfflineSystem> Open(const std::string& dir, std::string* error,
-                                             WineView view = WineView::k32);
+                                             WineView view = WineView::k32,
+                                             const std::string& user = std::string());
 
   bool IsWinePrefix() const { return wineView_.has_value(); }
+  // What reading the machine chose on its own (which user, which partition), for the
+  // user's eyes on standard error; never part of the report.
+  const std::vector<std::string>& notes() const { return notes_; }
 
   const MachineFacts& facts() const { return facts_; }
   MemoryRegistry& registry() { return registry_; }
@@ -79,6 +85,7 @@ class OfflineSystem : public System {
   explicit OfflineSystem(std::map<char, std::string> drives);
   bool Load(const std::string& dir, std::string* error);
   bool LoadWinePrefix(const std::string& dir, WineView view, std::string* error);
+  bool LoadInstallation(const std::string& dir, const std::string& user, std::string* error);
   void UseLibraryCheck();
   // Where a key really lives: itself, or on a Wine prefix where its view redirects it.
   std::optional<std::pair<RootKey, std::string>> Locate(RootKey root,
@@ -90,6 +97,7 @@ class OfflineSystem : public System {
 
   MemoryRegistry registry_;
   std::optional<WineView> wineView_;
+  std::vector<std::string> notes_;
   HostDrive drive_;
   MachineFacts facts_;
   std::unique_ptr<LibraryCheck> libraries_;
