@@ -9,7 +9,7 @@
 #include "cli/check_report.h"
 #include "cli/commands.h"
 #include "cli/default_machine.h"
-#include "platform/offline/offline_system.h"
+#include "platform/offline/machines/open_machine.h"
 
 namespace korvane {
 namespace {
@@ -74,9 +74,9 @@ std::optional<int> ParseArgs(int argc, char** argv, CheckArgs* args) {
 
 // The machine in dir (a Wine prefix or a described machine), or the default machine
 // when no folder is given.
-std::unique_ptr<System> OpenMachine(const std::string& dir, std::string* error) {
+std::unique_ptr<System> OpenNamedOrDefaultMachine(const std::string& dir, std::string* error) {
   if (dir.empty()) return OpenDefaultMachine(error);
-  return OfflineSystem::Open(dir, error);
+  return OpenMachine(dir, error);
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ int CheckCommand(int argc, char** argv) {
   if (const std::optional<int> done = ParseArgs(argc, argv, &args)) return *done;
 
   std::string error;
-  std::unique_ptr<System> system = OpenMachine(args.machineDir, &error);
+  std::unique_ptr<System> system = OpenNamedOrDefaultMachine(args.machineDir, &error);
   if (system == nullptr) {
     std::fprintf(stderr, "korvane check: %s\n", error.c_str());
     return kExitUsage;

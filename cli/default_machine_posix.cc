@@ -2,8 +2,8 @@
 #include <cstdlib>
 
 #include "cli/default_machine.h"
-#include "platform/offline/offline_system.h"
-#include "platform/offline/wine_prefix.h"
+#include "platform/offline/machines/open_machine.h"
+#include "platform/offline/machines/wine_prefix.h"
 
 namespace korvane {
 namespace {
@@ -38,7 +38,7 @@ std::optional<std::string> DefaultWinePrefix(const char* winePrefix, const char*
 std::unique_ptr<System> OpenDefaultMachine(std::string* error) {
   const auto prefix = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), error);
   if (!prefix) return nullptr;
-  return OfflineSystem::Open(*prefix, error);
+  return OpenMachine(*prefix, error);
 }
 
 }  // namespace korvane

@@ -12,7 +12,7 @@
 #include "cli/default_machine.h"
 #include "cli/explain.h"
 #include "diag/diagnostics.h"
-#include "platform/offline/offline_system.h"
+#include "platform/offline/machines/open_machine.h"
 
 namespace korvane {
 namespace {
@@ -196,7 +196,7 @@ int RunCommand(int argc, char** argv) {
   }
   if (folder) {
     std::unique_ptr<OfflineSystem> offline =
-        OfflineSystem::Open(*folder, &error, args.view.value_or(WineView::k32));
+        OpenMachine(*folder, &error, MachineOptions{args.view.value_or(WineView::k32)});
     if (offline && args.view && !offline->IsWinePrefix()) {
       return UsageError("--view applies to a Wine prefix; " + *folder + " is not one");
     }

@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/offline/machine_ini.h"
+#include "platform/offline/formats/ini_section.h"
+#include "platform/offline/formats/machine_ini.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/pe_image.h"
-#include "platform/offline/version_resource.h"
+#include "platform/offline/formats/pe_image.h"
+#include "platform/offline/formats/version_resource.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy, so that any read past the end is caught.

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/offline/wine_registry.h"
+#include "platform/offline/formats/wine_registry.h"
 
 namespace {
 

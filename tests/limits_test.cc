@@ -9,7 +9,7 @@
 #include <random>
 
 #include "avi/avi_dump.h"
-#include "platform/offline/offline_system.h"
+#include "platform/offline/machines/open_machine.h"
 #include "tests/diag_fixture.h"
 #include "tests/machine_builder.h"
 #include "tests/test_support.h"
@@ -486,7 +486,7 @@ TEST(HostileMachineTest, ARegistryExportFullOfBinaryJunkIsRefusedWithItsLine) {
     MachineFolder machine;
     machine.RawRegistry(head + junk);
     std::string error;
-    EXPECT_EQ(OfflineSystem::Open(machine.path(), &error), nullptr);
+    EXPECT_EQ(OpenMachine(machine.path(), &error), nullptr);
     EXPECT_EQ(error.rfind(machine.path() + "/registry.reg:", 0), 0u) << error.substr(0, 200);
     const auto r = RunCommand(CliRun("run --machine " + ShellQuote(machine.path())));
     EXPECT_EQ(r.exitCode, 2);
@@ -506,7 +506,7 @@ TEST(HostileMachineTest, AMachineFolderRemovedAfterListingIsReportedAsMissing) {
       "\"vidc.y\"=\"x.dll\"\r\n");
   machine->MachineIni("[machine]\r\nPlatform=1\r\nSystemDirectory=C:\\WINDOWS\\SYSTEM\r\n");
   std::string error;
-  std::unique_ptr<OfflineSystem> system = OfflineSystem::Open(machine->path(), &error);
+  std::unique_ptr<OfflineSystem> system = OpenMachine(machine->path(), &error);
   ASSERT_NE(system, nullptr) << error;
   // The listings of drive C: are read and kept, then the whole folder goes.
   ASSERT_NE(system->FindFirstFileA("C:\\WINDOWS\\SYSTEM\\*.*"), nullptr);

@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory_registry.h"
-#include "platform/offline/machine_ini.h"
-#include "platform/offline/pe_image.h"
-#include "platform/offline/reg_file.h"
-#include "platform/offline/version_resource.h"
+#include "platform/offline/formats/ini_section.h"
+#include "platform/offline/formats/machine_ini.h"
+#include "platform/offline/formats/pe_image.h"
+#include "platform/offline/formats/reg_file.h"
+#include "platform/offline/formats/version_resource.h"
 #include "tests/pe_builder.h"
 
 namespace korvane {

@@ -1,7 +1,6 @@
 // The described machine as the diagnostics see it: refusals, derived facts, drive C:
-// lookups and searches, library loading, capture drivers and the registry views.
-#include "platform/offline/offline_system.h"
-
+// lookups and searches, library loading, capture drivers and the registry views, and
+// the machine kinds and drives behind OpenMachine.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -9,8 +8,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <map>
 
-#include "platform/offline/pe_image.h"
+#include "platform/offline/drive.h"
+#include "platform/offline/formats/pe_image.h"
+#include "platform/offline/machines/open_machine.h"
+#include "platform/wildcard.h"
 #include "tests/machine_builder.h"
 #include "tests/pe_builder.h"
 
@@ -23,7 +26,7 @@ using test::PeSpec;
 
 std::unique_ptr<OfflineSystem> OpenOk(const MachineFolder& machine) {
   std::string error;
-  auto system = OfflineSystem::Open(machine.path(), &error);
+  auto system = OpenMachine(machine.path(), &error);
   EXPECT_TRUE(system) << error;
   return system;
 }
@@ -54,28 +57,39 @@ std::string DateOf(const FindData& data) {
 
 TEST(OfflineMachine, RefusedWholeWithFileAndLine) {
   std::string error;
-  EXPECT_FALSE(OfflineSystem::Open("/nonexistent/korvane-machine", &error));
+  EXPECT_FALSE(OpenMachine("/nonexistent/korvane-machine", &error));
   EXPECT_NE(error.find("no such folder"), std::string::npos) << error;
 
   test::ScratchDir noDrive;
   noDrive.Write("registry.reg", "REGEDIT4\n");
-  EXPECT_FALSE(OfflineSystem::Open(noDrive.path(), &error));
+  EXPECT_FALSE(OpenMachine(noDrive.path(), &error));
   EXPECT_NE(error.find("no folder c/"), std::string::npos) << error;
 
   MachineFolder badReg;
   badReg.Registry("[HKEY_LOCAL_MACHINE\\A]\n\"V\"=dword:zz\n");
-  EXPECT_FALSE(OfflineSystem::Open(badReg.path(), &error));
+  EXPECT_FALSE(OpenMachine(badReg.path(), &error));
   EXPECT_EQ(error.rfind(badReg.path() + "/registry.reg:4: ", 0), 0u) << error;
 
   MachineFolder badIni;
   badIni.MachineIni("[machine]\nPlatform=1\nPlatform=2\n");
-  EXPECT_FALSE(OfflineSystem::Open(badIni.path(), &error));
+  EXPECT_FALSE(OpenMachine(badIni.path(), &error));
   EXPECT_EQ(error.rfind(badIni.path() + "/machine.ini:3: ", 0), 0u) << error;
 
   MachineFolder noReg;
   std::filesystem::remove(noReg.path() + "/registry.reg");
-  EXPECT_FALSE(OfflineSystem::Open(noReg.path(), &error));
+  EXPECT_FALSE(OpenMachine(noReg.path(), &error));
   EXPECT_NE(error.find("registry.reg: cannot be read"), std::string::npos) << error;
+
+  test::ScratchDir neither;  // a folder of no known kind: each kind says what it lacks
+  EXPECT_FALSE(OpenMachine(neither.path(), &error));
+  EXPECT_EQ(error, neither.path() +
+                       ": not a Windows installation (no folder with SYSTEM.DAT and WIN.COM, nor "
+                       "one with System32\\config\\SOFTWARE), a described machine (it has no "
+                       "folder c/ for drive C:) nor a Wine prefix (it has no system.reg with a "
+                       "drive_c/ folder)");
+  const std::string file = neither.Write("machine.img", "not a folder");
+  EXPECT_FALSE(OpenMachine(file, &error));
+  EXPECT_EQ(error, file + ": no such folder");
 }
 
 TEST(OfflineMachine, VersionDerivedAsWindowsDerivesIt) {
@@ -368,6 +382,96 @@ TEST(OfflineMachine, RegistryAnswersThroughTheApiRules) {
   system->RegCloseKey(key);
   EXPECT_EQ(system->registry().OpenHandleCount(), 0u);
   EXPECT_EQ(test::ReadFile(machine.path() + "/registry.reg").find("Korvane"), std::string::npos);
+}
+
+// A drive that holds its files in memory, as one read from a disk image would: the
+// offline System must find, open and check files through the Drive it is given alone.
+class MemoryDrive : public Drive {
+ public:
+  void Add(const std::string& windowsPath, const std::string& bytes) {
+    files_[AsciiLower(windowsPath)] = bytes;
+  }
+  std::optional<std::string> Resolve(const std::string& windowsPath, std::string* whyNot) override {
+    const std::string location = AsciiLower(windowsPath);
+    if (files_.count(location) != 0) return location;
+    *whyNot = windowsPath + " is not in the image";
+    return std::nullopt;
+  }
+  std::vector<FindData> Find(const std::string& pattern, std::string* whyNot) override {
+    const size_t slash = pattern.rfind('\\');
+    const std::string folder = AsciiLower(pattern.substr(0, slash + 1));
+    std::vector<FindData> matches;
+    for (const auto& file : files_) {
+      const std::string name = file.first.substr(folder.size());
+      if (file.first.compare(0, folder.size(), folder) != 0 ||
+          name.find('\\') != std::string::npos ||
+          !MatchesWildcard(pattern.substr(slash + 1), name)) {
+        continue;
+      }
+      matches.push_back(*Describe(file.first, name));
+    }
+    if (matches.empty()) *whyNot = "nothing in the image matches " + pattern;
+    return matches;
+  }
+  std::optional<FindData> Describe(const std::string& location, const std::string& name) override {
+    FindData data;
+    data.name = name;
+    data.attributes = kFileAttributeArchive;
+    data.sizeLow = static_cast<uint32_t>(files_.at(location).size());
+    return data;
+  }
+  bool Read(const std::string& location, size_t limit, std::string* bytes) override {
+    reads.push_back(location);
+    *bytes = files_.at(location);
+    return bytes->size() <= limit;
+  }
+  std::FILE* Open(const std::string& location) override {
+    std::FILE* file = std::tmpfile();
+    if (file == nullptr) return nullptr;
+    const std::string& bytes = files_.at(location);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    return file;
+  }
+
+  std::vector<std::string> reads;  // locations read whole, in order
+
+ private:
+  std::map<std::string, std::string> files_;
+};
+
+TEST(OfflineMachine, FilesComeThroughTheMachinesDriveOnly) {
+  auto machine = std::make_unique<OfflineMachine>();
+  auto drive = std::make_unique<MemoryDrive>();
+  MemoryDrive& image = *drive;
+  image.Add("C:\\WINDOWS\\system.ini", "[drivers]\r\nmsvideo=cap.drv\r\n");
+  image.Add("C:\\WINDOWS\\SYSTEM\\codec.dll", Dll({"helper.dll"}));
+  image.Add("C:\\WINDOWS\\helper.dll", Dll());
+  image.Add("C:\\WINDOWS\\SYSTEM\\broken.dll", Dll({"missing.dll"}));
+  machine->drive = std::move(drive);
+  machine->facts.windowsDirectory = "C:\\WINDOWS";
+  machine->facts.systemDirectory = "C:\\WINDOWS\\SYSTEM";
+  OfflineSystem system(std::move(machine));
+
+  EXPECT_EQ(Names(system, "C:\\WINDOWS\\SYSTEM\\*.dll"),
+            (std::vector<std::string>{"broken.dll", "codec.dll"}));
+  std::FILE* ini = system.OpenFileForReading("C:\\Windows\\SYSTEM.INI");
+  ASSERT_NE(ini, nullptr);
+  char text[64] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof text - 1, ini), 28u);
+  std::fclose(ini);
+  EXPECT_STREQ(text, "[drivers]\r\nmsvideo=cap.drv\r\n");
+
+  std::string why;
+  const LibraryHandle codec = system.LoadLibraryA("codec.dll", &why);
+  EXPECT_NE(codec, 0u) << why;
+  // The import is found in the Windows directory after the library's own folder.
+  EXPECT_EQ(image.reads, (std::vector<std::string>{"c:\\windows\\system\\codec.dll",
+                                                   "c:\\windows\\helper.dll"}));
+  EXPECT_EQ(system.LoadLibraryA("C:\\WINDOWS\\SYSTEM\\broken.dll", &why), 0u);
+  EXPECT_EQ(why, "imports missing.dll, which is not on this machine");
+  system.FreeLibrary(codec);
+  EXPECT_EQ(system.LoadedLibraryCount(), 0u);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <random>
 
-#include "platform/offline/reg_file.h"
+#include "platform/offline/formats/reg_file.h"
 #include "platform/offline/registry_files.h"
 #include "tests/test_support.h"
 

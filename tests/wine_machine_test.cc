@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/offline/offline_system.h"
-#include "platform/offline/pe_image.h"
+#include "platform/offline/formats/pe_image.h"
+#include "platform/offline/machines/open_machine.h"
 #include "tests/pe_builder.h"
 #include "tests/wine_prefix_builder.h"
 
@@ -21,7 +21,7 @@ struct Prefix {
   Prefix() { test::FillTwoSidedPrefix(&folder); }
   std::unique_ptr<OfflineSystem> Open(WineView view) {
     std::string error;
-    auto system = OfflineSystem::Open(folder.path(), &error, view);
+    auto system = OpenMachine(folder.path(), &error, MachineOptions{view});
     EXPECT_TRUE(system) << error;
     return system;
   }
@@ -66,7 +66,7 @@ const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninsta
 TEST(WineMachine, ThirtyTwoBitViewByDefault) {
   Prefix prefix;
   std::string error;
-  auto system = OfflineSystem::Open(prefix.folder.path(), &error);
+  auto system = OpenMachine(prefix.folder.path(), &error);
   ASSERT_TRUE(system) << error;
   EXPECT_TRUE(system->IsWinePrefix());
   EXPECT_EQ(system->GetWindowsDirectoryA(), "C:\\windows");
@@ -218,8 +218,8 @@ TEST(WineMachine, RefusedWholeWithTheReason) {
   {
     WinePrefixFolder folder("win32");
     std::string error;
-    EXPECT_TRUE(OfflineSystem::Open(folder.path(), &error, WineView::k32)) << error;
-    EXPECT_FALSE(OfflineSystem::Open(folder.path(), &error, WineView::k64));
+    EXPECT_TRUE(OpenMachine(folder.path(), &error, MachineOptions{WineView::k32})) << error;
+    EXPECT_FALSE(OpenMachine(folder.path(), &error, MachineOptions{WineView::k64}));
     EXPECT_EQ(error, folder.path() +
                          ": a 32-bit Wine prefix (its system.reg does not say #arch=win64) has no "
                          "64-bit view");
@@ -228,7 +228,7 @@ TEST(WineMachine, RefusedWholeWithTheReason) {
     WinePrefixFolder folder;
     folder.SystemReg("[Software\\\\Broken] 1\n\"name\"=dword:xyz\n");
     std::string error;
-    EXPECT_FALSE(OfflineSystem::Open(folder.path(), &error));
+    EXPECT_FALSE(OpenMachine(folder.path(), &error));
     EXPECT_EQ(error.rfind(folder.path() + "/system.reg:7: ", 0), 0u) << error;
   }
   {
@@ -237,7 +237,7 @@ TEST(WineMachine, RefusedWholeWithTheReason) {
     std::filesystem::remove(folder.path() + "/dosdevices/c:");
     folder.File("windows/system.ini", "");
     std::string error;
-    auto system = OfflineSystem::Open(folder.path(), &error);
+    auto system = OpenMachine(folder.path(), &error);
     ASSERT_TRUE(system) << error;
     std::FILE* file = system->OpenFileForReading("C:\\windows\\system.ini");
     EXPECT_NE(file, nullptr);

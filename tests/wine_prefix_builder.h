@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/offline/pe_image.h"
+#include "platform/offline/formats/pe_image.h"
 #include "tests/pe_builder.h"
 #include "tests/test_support.h"
 

@@ -1,12 +1,13 @@
 // Wine prefixes built as small folders: detection, drive letters, the registry files, the
 // 32-bit and 64-bit registry views, the facts and Wine's own DLLs.
-#include "platform/offline/wine_prefix.h"
+#include "platform/offline/machines/wine_prefix.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "platform/offline/formats/pe_image.h"
 #include "tests/test_support.h"
 
 namespace korvane {
@@ -163,6 +164,16 @@ TEST(WinePrefix, RefusesFilesItCannotRead) {
     std::string error;
     EXPECT_FALSE(LoadWineRegistry(prefix, &registry, &is64, &error));
     EXPECT_NE(error.find("user.reg: holds the keys of"), std::string::npos) << error;
+  }
+  {
+    test::ScratchDir dir;  // larger than any registry file a machine description may hold
+    const std::string prefix = MakePrefix(dir, kSystemReg64);
+    std::filesystem::resize_file(prefix + "/system.reg", (size_t{64} << 20) + 1);
+    MemoryRegistry registry;
+    bool is64 = false;
+    std::string error;
+    EXPECT_FALSE(LoadWineRegistry(prefix, &registry, &is64, &error));
+    EXPECT_EQ(error, prefix + "/system.reg: cannot be read");
   }
 }
 

@@ -1,6 +1,6 @@
 // Wine's registry files read into the in-memory registry: every value form, the escapes,
 // continuation lines, Wine's order, and errors that name their line.
-#include "platform/offline/wine_registry.h"
+#include "platform/offline/formats/wine_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/memory_registry.h"
+#include "platform/read_stream.h"
 #include "platform/wildcard.h"
 
 namespace fs = std::filesystem;
@@ -32,67 +33,27 @@ bool IsHostFolder(const std::string& hostPath) {
 
 }  // namespace
 
-std::optional<WindowsPath> SplitWindowsPath(const std::string& path, std::string* whyNot) {
-  std::string p = path;
-  std::replace(p.begin(), p.end(), '/', '\\');
-  const bool hasDrive = p.size() >= 2 && p[1] == ':' &&
-                        ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
-  if (!hasDrive) {
-    *whyNot = "not a full path: offline there is no current folder to find it from";
-    return std::nullopt;
-  }
-  const char drive = static_cast<char>(p[0] & ~0x20);
-  if (p.size() < 3 || p[2] != '\\') {
-    *whyNot = std::string("not a full path: offline drive ") + drive + ": has no current folder";
-    return std::nullopt;
-  }
-  // Windows drops the spaces and dots that end a path, and one dot that ends a folder
-  // name: "C:\WINDOWS\SYSTEM\x.dll " names x.dll.
-  if (p.back() != '\\') {
-    const size_t lastStart = p.rfind('\\') + 1;
-    const std::string last = p.substr(lastStart);
-    size_t end = p.size();
-    while (last != "." && last != ".." && end > lastStart &&
-           (p[end - 1] == '.' || p[end - 1] == ' ')) {
-      --end;
+bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes) {
+  std::FILE* file = OpenDiskFile(hostPath);
+  if (file == nullptr) return false;
+  bytes->clear();
+  char buffer[1 << 16];
+  size_t got;
+  bool ok = true;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    if (bytes->size() + got > limit) {
+      ok = false;
+      break;
     }
-    p.erase(end);
+    bytes->append(buffer, got);
   }
-  std::vector<std::string> parts;
-  size_t start = 3;
-  while (start <= p.size()) {
-    size_t end = p.find('\\', start);
-    if (end == std::string::npos) end = p.size();
-    std::string part = p.substr(start, end - start);
-    if (end < p.size() && part.size() > 1 && part.back() == '.' && part[part.size() - 2] != '.') {
-      part.pop_back();
-    }
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  WindowsPath split;
-  split.drive = drive;
-  // A path that ends in a backslash names a folder, never a file to search for.
-  if (!parts.empty() && p.back() != '\\') {
-    split.name = parts.back();
-    parts.pop_back();
-  }
-  split.folders = std::move(parts);
-  return split;
+  if (std::ferror(file)) ok = false;
+  std::fclose(file);
+  return ok;
 }
 
-std::string JoinWindowsPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '\\') return folder + name;
-  return folder + "\\" + name;
-}
-
-HostDrive::HostDrive(std::string hostRoot) { drives_['C'] = std::move(hostRoot); }
-
-HostDrive::HostDrive(std::map<char, std::string> drives) : drives_(std::move(drives)) {}
+HostDrive::HostDrive(std::map<char, std::string> drives, AttributeRules rules)
+    : drives_(std::move(drives)), rules_(rules) {}
 
 const std::vector<HostDrive::Entry>& HostDrive::Listing(const std::string& hostFolder) {
   auto it = listings_.find(hostFolder);
@@ -161,8 +122,7 @@ std::optional<std::string> HostDrive::Resolve(const std::string& windowsPath, st
   return HostJoin(*folder, entry->name);
 }
 
-std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const std::string& name,
-                                            const AttributeRules& rules) {
+std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const std::string& name) {
 #ifdef _WIN32
   struct _stat64 info;
   if (_stat64(hostPath.c_str(), &info) != 0) return std::nullopt;
@@ -171,7 +131,7 @@ std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const s
 #else
   struct stat info;
   if (stat(hostPath.c_str(), &info) != 0) return std::nullopt;
-  const mode_t writeBits = rules.wine ? (S_IWUSR | S_IWGRP | S_IWOTH) : S_IWUSR;
+  const mode_t writeBits = rules_.wine ? (S_IWUSR | S_IWGRP | S_IWOTH) : S_IWUSR;
   const bool readOnly = (info.st_mode & writeBits) == 0;
   const bool folder = S_ISDIR(info.st_mode);
 #endif
@@ -180,7 +140,7 @@ std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const s
   data.lastWriteTime = FileTimeFromUnixSeconds(static_cast<int64_t>(info.st_mtime));
   if (folder) {
     data.attributes =
-        kFileAttributeDirectory | (rules.wine && readOnly ? kFileAttributeReadOnly : 0);
+        kFileAttributeDirectory | (rules_.wine && readOnly ? kFileAttributeReadOnly : 0);
   } else {
     data.attributes = kFileAttributeArchive | (readOnly ? kFileAttributeReadOnly : 0);
     const uint64_t size = static_cast<uint64_t>(info.st_size);
@@ -188,7 +148,7 @@ std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const s
     data.sizeHigh = static_cast<uint32_t>(size >> 32);
   }
   const bool dotName = name.size() > 1 && name[0] == '.' && name != "..";
-  if (rules.wine && !rules.showDotFiles && dotName) data.attributes |= kFileAttributeHidden;
+  if (rules_.wine && !rules_.showDotFiles && dotName) data.attributes |= kFileAttributeHidden;
   return data;
 }
 
@@ -211,9 +171,8 @@ std::vector<FindData> HostDrive::Find(const std::string& pattern, std::string* w
   const std::string shown = DisplayFolder(*split, split->folders.size());
   if (!HasWildcard(split->name)) {
     const Entry* entry = Lookup(*folder, split->name);
-    const auto data = entry == nullptr
-                          ? std::nullopt
-                          : Describe(HostJoin(*folder, entry->name), entry->name, rules_);
+    const auto data =
+        entry == nullptr ? std::nullopt : Describe(HostJoin(*folder, entry->name), entry->name);
     if (data) matches.push_back(*data);
     if (matches.empty()) *whyNot = shown + " has no " + split->name;
     return matches;
@@ -221,16 +180,21 @@ std::vector<FindData> HostDrive::Find(const std::string& pattern, std::string* w
   if (!split->folders.empty()) {
     for (const char* dots : {".", ".."}) {
       if (!MatchesWildcard(split->name, dots)) continue;
-      if (auto data = Describe(HostJoin(*folder, dots), dots, rules_)) matches.push_back(*data);
+      if (auto data = Describe(HostJoin(*folder, dots), dots)) matches.push_back(*data);
     }
   }
   for (const Entry& entry : Listing(*folder)) {
     if (!MatchesWildcard(split->name, entry.name)) continue;
-    if (auto data = Describe(HostJoin(*folder, entry.name), entry.name, rules_))
-      matches.push_back(*data);
+    if (auto data = Describe(HostJoin(*folder, entry.name), entry.name)) matches.push_back(*data);
   }
   if (matches.empty()) *whyNot = "nothing in " + shown + " matches " + split->name;
   return matches;
 }
+
+bool HostDrive::Read(const std::string& hostPath, size_t limit, std::string* bytes) {
+  return ReadHostFile(hostPath, limit, bytes);
+}
+
+std::FILE* HostDrive::Open(const std::string& hostPath) { return OpenDiskFile(hostPath); }
 
 }  // namespace korvane

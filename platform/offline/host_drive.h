@@ -6,25 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/offline/drive.h"
 #include "platform/system.h"
 
 namespace korvane {
-
-// A Windows path taken apart: its drive, its folder names below the drive's root and,
-// apart, its last name.
-struct WindowsPath {
-  char drive = 'C';  // upper case
-  std::vector<std::string> folders;
-  std::string name;  // empty for C:\ itself
-};
-
-// Splits a full path with a drive letter ("C:\WINDOWS\SYSTEM\x.dll", "/" also
-// separating), folding "." and ".." as Windows does; nullopt with *whyNot for any other
-// path.
-std::optional<WindowsPath> SplitWindowsPath(const std::string& path, std::string* whyNot);
-
-// Joins a folder path and a name with one backslash between them.
-std::string JoinWindowsPath(const std::string& folder, const std::string& name);
 
 // How host files get their Windows attributes. Described machines: read-only when the
 // owner cannot write. Wine: read-only when nobody can write (folders too), and hidden
@@ -34,30 +19,19 @@ struct AttributeRules {
   bool showDotFiles = false;
 };
 
-// The files and folders below host folders, one for each drive letter, looked up the way
-// Windows looks up names: without regard to case. Listings are read once and kept: a
-// machine's description does not change while it is examined.
-class HostDrive {
+// The files and folders below host folders, one for each drive letter; a location is a
+// host path. Listings are read once and kept: a machine's description does not change
+// while it is examined.
+class HostDrive : public Drive {
  public:
-  // Drive C: only.
-  explicit HostDrive(std::string hostRoot);
   // Drive letters (upper case) to host folders.
-  explicit HostDrive(std::map<char, std::string> drives);
+  explicit HostDrive(std::map<char, std::string> drives, AttributeRules rules = AttributeRules());
 
-  // The host path of a file or folder, or nullopt with *whyNot ("C:\WINDOWS has no
-  // SYSTEM32 folder").
-  std::optional<std::string> Resolve(const std::string& windowsPath, std::string* whyNot);
-
-  // The matches of a FindFirstFileA pattern (wildcards in the last name only), sorted by
-  // name without regard to case; "." and ".." come first in a folder below the root,
-  // as on a Windows disk. Empty, with *whyNot, when nothing matches.
-  std::vector<FindData> Find(const std::string& pattern, std::string* whyNot);
-
-  void SetAttributeRules(const AttributeRules& rules) { rules_ = rules; }
-
-  // Attributes, last-write time and size of a host file, as a file search reports them.
-  static std::optional<FindData> Describe(const std::string& hostPath, const std::string& name,
-                                          const AttributeRules& rules = AttributeRules());
+  std::optional<std::string> Resolve(const std::string& windowsPath, std::string* whyNot) override;
+  std::vector<FindData> Find(const std::string& pattern, std::string* whyNot) override;
+  std::optional<FindData> Describe(const std::string& hostPath, const std::string& name) override;
+  bool Read(const std::string& hostPath, size_t limit, std::string* bytes) override;
+  std::FILE* Open(const std::string& hostPath) override;
 
  private:
   struct Entry {
@@ -72,5 +46,8 @@ class HostDrive {
   AttributeRules rules_;
   std::map<std::string, std::vector<Entry>> listings_;
 };
+
+// The bytes of a host file, at most limit of them; false when it cannot be read whole.
+bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes);
 
 }  // namespace korvane

@@ -1,12 +1,8 @@
 // The loader's checks, done on files: image kind, architecture, imports found.
 #include "platform/offline/library_check.h"
 
-#include <cstdio>
-
 #include "platform/memory_registry.h"
-#include "platform/offline/pe_image.h"
-#include "platform/offline/wine_prefix.h"
-#include "platform/read_stream.h"
+#include "platform/offline/formats/pe_image.h"
 
 namespace korvane {
 namespace {
@@ -23,27 +19,7 @@ std::string FolderOf(const std::string& windowsPath) {
 
 }  // namespace
 
-bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes) {
-  std::FILE* file = OpenDiskFile(hostPath);
-  if (file == nullptr) return false;
-  bytes->clear();
-  char buffer[1 << 16];
-  size_t got;
-  bool ok = true;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    if (bytes->size() + got > limit) {
-      ok = false;
-      break;
-    }
-    bytes->append(buffer, got);
-  }
-  if (std::ferror(file)) ok = false;
-  std::fclose(file);
-  return ok;
-}
-
-LibraryCheck::LibraryCheck(HostDrive& drive, std::vector<std::string> searchFolders,
-                           uint16_t machine)
+LibraryCheck::LibraryCheck(Drive& drive, std::vector<std::string> searchFolders, uint16_t machine)
     : drive_(drive), searchFolders_(std::move(searchFolders)), machine_(machine) {}
 
 bool LibraryCheck::Loads(const std::string& windowsPath, std::string* whyNot) {
@@ -63,13 +39,13 @@ bool LibraryCheck::Check(const std::string& windowsPath, int depth, std::string*
   // A library already checked in this load is loaded or being loaded: import cycles
   // are legal and end here.
   if (!seen_.insert(AsciiLower(*host)).second) return true;
-  const auto facts = HostDrive::Describe(*host, std::string());
+  const auto facts = drive_.Describe(*host, std::string());
   if (facts && (facts->attributes & kFileAttributeDirectory) != 0) {
     *whyNot = "a folder, not a library";
     return false;
   }
   std::string bytes;
-  if (!ReadHostFile(*host, kImageSizeLimit, &bytes)) {
+  if (!drive_.Read(*host, kImageSizeLimit, &bytes)) {
     *whyNot = "cannot be read (or is larger than 256 MiB)";
     return false;
   }
@@ -124,7 +100,7 @@ std::string LibraryCheck::FindImport(const std::string& name) {
     std::string ignored;
     const auto host = drive_.Resolve(path, &ignored);
     if (!host) continue;
-    const auto data = HostDrive::Describe(*host, name);
+    const auto data = drive_.Describe(*host, name);
     if (data && (data->attributes & kFileAttributeDirectory) == 0) return path;
   }
   return std::string();

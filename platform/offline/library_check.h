@@ -1,4 +1,4 @@
-// Whether a library would load on a described machine: its image and, recursively, the
+// Whether a library would load on a machine on disk: its image and, recursively, the
 // libraries it imports.
 #pragma once
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/host_drive.h"
+#include "platform/offline/drive.h"
 
 namespace korvane {
 
@@ -14,7 +14,7 @@ class LibraryCheck {
  public:
   // Imports are looked for in the loaded library's own folder, then in each of
   // searchFolders (the system and the Windows directory), as Windows searches them.
-  LibraryCheck(HostDrive& drive, std::vector<std::string> searchFolders, uint16_t machine);
+  LibraryCheck(Drive& drive, std::vector<std::string> searchFolders, uint16_t machine);
 
   // On a Wine prefix: a file that Wine marks as its own builtin or placeholder DLL
   // loads, since Wine loads its own library in its place.
@@ -29,15 +29,12 @@ class LibraryCheck {
   bool CheckImports(const std::vector<std::string>& imports, int depth, std::string* whyNot);
   std::string FindImport(const std::string& name);
 
-  HostDrive& drive_;
+  Drive& drive_;
   std::vector<std::string> searchFolders_;
   uint16_t machine_;
   bool wineBuiltins_ = false;
   std::vector<std::string> folders_;  // for one Loads call: own folder, then searchFolders_
   std::set<std::string> seen_;        // host paths already checked in this call
 };
-
-// The bytes of a host file, at most limit of them; false when it cannot be read whole.
-bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes);
 
 }  // namespace korvane

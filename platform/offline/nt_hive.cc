@@ -8,7 +8,7 @@
 #include <set>
 
 #include "platform/offline/registry_files.h"
-#include "platform/offline/text_lines.h"
+#include "platform/offline/formats/text_lines.h"
 
 namespace korvane {
 namespace {

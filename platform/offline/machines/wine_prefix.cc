@@ -1,14 +1,13 @@
 // Wine prefixes on disk: detection, drives, registry files and views, facts.
-#include "platform/offline/wine_prefix.h"
+#include "platform/offline/machines/wine_prefix.h"
 
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <vector>
 
-#include "platform/offline/wine_registry.h"
-#include "platform/read_stream.h"
+#include "platform/offline/formats/parse_error.h"
+#include "platform/offline/formats/wine_registry.h"
+#include "platform/offline/host_drive.h"
 
 namespace fs = std::filesystem;
 
@@ -19,7 +18,6 @@ constexpr char kNtCurrentVersion[] = "Software\\Microsoft\\Windows NT\\CurrentVe
 constexpr char kWow6432Node[] = "Wow6432Node";
 constexpr char kSharedClasses[] = "software\\classes\\wow6432node";
 constexpr char kMachineLinkPrefix[] = "\\registry\\machine\\";
-constexpr uint32_t kWineVfwVersion = 0x040003B6;  // VideoForWindowsVersion under wine64 8.0
 constexpr int kLinkDepthLimit = 16;  // as Wine's server: a loop of links resolves to nothing
 
 std::string Join(const std::string& path, const std::string& name) {
@@ -41,18 +39,6 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
   return parts;
 }
 
-bool ReadWhole(const std::string& path, std::string* bytes) {
-  std::FILE* file = OpenDiskFile(path);
-  if (file == nullptr) return false;
-  bytes->clear();
-  char buffer[1 << 16];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, got);
-  const bool ok = std::ferror(file) == 0;
-  std::fclose(file);
-  return ok;
-}
-
 // "REGISTRY\\Machine" in current files, "\\Machine" in older ones.
 std::string RelativeRootName(std::string relativeTo) {
   relativeTo = AsciiLower(relativeTo);
@@ -64,14 +50,12 @@ std::string RelativeRootName(std::string relativeTo) {
 bool LoadOneFile(const std::string& path, RootKey root, const std::string& expectedRoot,
                  MemoryRegistry* registry, WineRegistryHeader* header, std::string* error) {
   std::string bytes;
-  if (!ReadWhole(path, &bytes)) {
+  if (!ReadHostFile(path, kTextFileLimit, &bytes)) {
     *error = path + ": cannot be read";
     return false;
   }
   if (const auto parseError = ParseWineRegistry(bytes, root, registry, header)) {
-    *error = parseError->line > 0
-                 ? path + ":" + std::to_string(parseError->line) + ": " + parseError->message
-                 : path + ": " + parseError->message;
+    *error = DescribeParseError(path, *parseError);
     return false;
   }
   const std::string name = RelativeRootName(header->relativeTo);
@@ -83,15 +67,6 @@ bool LoadOneFile(const std::string& path, RootKey root, const std::string& expec
   return true;
 }
 
-// The narrowed text of a string value up to its first zero byte.
-std::string Text(const MemoryRegistry::Key* key, const std::string& name) {
-  const MemoryRegistry::Value* value =
-      key == nullptr ? nullptr : MemoryRegistry::FindValue(key, name);
-  if (value == nullptr) return std::string();
-  std::string text(value->data.begin(), value->data.end());
-  return text.substr(0, text.find('\0'));
-}
-
 uint32_t LeadingNumber(const std::string& text, size_t* pos) {
   uint64_t n = 0;
   for (; *pos < text.size() && text[*pos] >= '0' && text[*pos] <= '9'; ++*pos) {
@@ -99,6 +74,14 @@ uint32_t LeadingNumber(const std::string& text, size_t* pos) {
     if (n > 0xFFFFFFFFu) n = 0xFFFFFFFFu;
   }
   return static_cast<uint32_t>(n);
+}
+
+// Wine hides files whose names start with "." unless HKCU\Software\Wine says
+// ShowDotFiles with a value starting with y, t or 1.
+bool WineShowsDotFiles(const MemoryRegistry& registry) {
+  const std::string option =
+      RegistryText(registry.FindKey(RootKey::kCurrentUser, "Software\\Wine"), "ShowDotFiles");
+  return !option.empty() && std::string("yYtT1").find(option[0]) != std::string::npos;
 }
 
 }  // namespace
@@ -224,28 +207,48 @@ WinePrefixFacts DeriveWinePrefixFacts(const MemoryRegistry& registry, bool prefi
       prefixIs64 && view == WineView::k32 ? "C:\\windows\\syswow64" : "C:\\windows\\system32";
   // Wine keeps one version for both views, in the 64-bit key.
   const MemoryRegistry::Key* key = registry.FindKey(RootKey::kLocalMachine, kNtCurrentVersion);
-  const std::string version = Text(key, "CurrentVersion");
+  const std::string version = RegistryText(key, "CurrentVersion");
   size_t pos = 0;
   facts.version.major = LeadingNumber(version, &pos);
   if (pos < version.size() && version[pos] == '.') ++pos;
   facts.version.minor = LeadingNumber(version, &pos);
-  std::string build = Text(key, "CurrentBuildNumber");
-  if (build.empty()) build = Text(key, "CurrentBuild");
+  std::string build = RegistryText(key, "CurrentBuildNumber");
+  if (build.empty()) build = RegistryText(key, "CurrentBuild");
   pos = 0;
   facts.version.build = LeadingNumber(build, &pos);
   facts.version.platformId = kPlatformWinNt;
-  facts.version.servicePack = Text(key, "CSDVersion").substr(0, 127);
-  facts.vfwVersion = kWineVfwVersion;
+  facts.version.servicePack = RegistryText(key, "CSDVersion").substr(0, 127);
+  facts.vfwVersion = kDefaultVfwVersion;
   return facts;
 }
 
-bool IsWineBuiltinDll(const std::string& headBytes) {
-  constexpr size_t kStubStart = 0x40;
-  if (headBytes.size() < kStubStart || headBytes.compare(0, 2, "MZ") != 0) return false;
-  for (const char* marker : {"Wine builtin DLL", "Wine placeholder DLL"}) {
-    if (headBytes.compare(kStubStart, std::strlen(marker), marker) == 0) return true;
+bool OpenWinePrefix(const std::string& dir, const MachineOptions& options, OfflineMachine* machine,
+                    std::string* error) {
+  bool is64 = false;
+  if (!LoadWineRegistry(dir, &machine->registry, &is64, error)) return false;
+  if (options.view == WineView::k64 && !is64) {
+    *error = dir +
+             ": a 32-bit Wine prefix (its system.reg does not say #arch=win64) has no "
+             "64-bit view";
+    return false;
   }
-  return false;
+  std::map<char, std::string> drives = ReadDosDevices(dir);
+  // Wine makes c: again when it is missing; it always points at drive_c.
+  drives.emplace('C', (fs::path(dir) / "drive_c").string());
+  machine->drive = std::make_unique<HostDrive>(
+      std::move(drives), AttributeRules{true, WineShowsDotFiles(machine->registry)});
+  machine->registryView = std::make_unique<WineRegistryView>(machine->registry, options.view);
+  machine->winePrefix = true;
+  const WinePrefixFacts wine = DeriveWinePrefixFacts(machine->registry, is64, options.view);
+  MachineFacts& facts = machine->facts;
+  facts.windowsDirectory = wine.windowsDirectory;
+  facts.systemDirectory = wine.systemDirectory;
+  facts.version = wine.version;
+  facts.vfwVersion = wine.vfwVersion;
+  facts.imageMachine = options.view == WineView::k64 ? kMachineX8664 : kMachineI386;
+  // Wine's capture library asks the host's video devices, which a prefix does not hold:
+  // read from disk, a prefix has no capture drivers.
+  return true;
 }
 
 }  // namespace korvane

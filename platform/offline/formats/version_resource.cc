@@ -1,9 +1,9 @@
 // Walking the resource directory to RT_VERSION and reading the VS_VERSIONINFO blocks.
-#include "platform/offline/version_resource.h"
+#include "platform/offline/formats/version_resource.h"
 
 #include <vector>
 
-#include "platform/offline/text_lines.h"
+#include "platform/offline/formats/text_lines.h"
 
 namespace korvane {
 namespace {

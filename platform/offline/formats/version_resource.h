@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/offline/pe_image.h"
+#include "platform/offline/formats/pe_image.h"
 
 namespace korvane {
 

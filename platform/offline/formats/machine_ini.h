@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/parse_error.h"
+#include "platform/offline/formats/parse_error.h"
 
 namespace korvane {
 
@@ -36,14 +36,5 @@ struct MachineIni {
 // name|version. Names compare without regard to case; numbers are decimal or 0x
 // hexadecimal. An unknown section or name, a value given twice or a bad value is an error.
 std::optional<ParseError> ParseMachineIni(const std::string& text, MachineIni* ini);
-
-// The entries of the first section of ini text named section (without brackets, any
-// case), keys and values trimmed, as GetPrivateProfileSectionA reads them. Lines
-// without "=" and comments are left out.
-struct IniEntry {
-  std::string key;
-  std::string value;
-};
-std::vector<IniEntry> ReadIniSection(const std::string& text, const std::string& section);
 
 }  // namespace korvane

@@ -8,16 +8,19 @@
 #include <utility>
 
 #include "platform/memory_registry.h"
+#include "platform/offline/machines/machine.h"
 #include "platform/system.h"
 
 namespace korvane {
 
-// Which program's eyes the prefix is seen through. A 32-bit program on a 64-bit prefix
-// sees the registry through Wow6432Node and syswow64 as its system directory.
-enum class WineView { k32, k64 };
-
 // True when dir looks like a Wine prefix: a system.reg file and a drive_c folder.
 bool IsWinePrefix(const std::string& dir);
+
+// Reads the Wine prefix in dir, seen through options.view, into *machine; false with
+// *error naming the file and line when it cannot be read whole, or when a 64-bit view is
+// asked of a 32-bit prefix.
+bool OpenWinePrefix(const std::string& dir, const MachineOptions& options, OfflineMachine* machine,
+                    std::string* error);
 
 // Drive letters (upper case) to host folders, from the links in dosdevices/ ("c:" to
 // "../drive_c", "z:" to "/"); links are resolved against dosdevices/ itself. Without a
@@ -39,13 +42,13 @@ bool LoadWineRegistry(const std::string& prefixDir, MemoryRegistry* registry, bo
 // two views share. Keys that are links (a SymbolicLinkValue of type 6 naming
 // \Registry\Machine\...) are followed in both views. HKCR paths come back below HKLM.
 // nullopt when the key does not exist.
-class WineRegistryView {
+class WineRegistryView : public RegistryView {
  public:
   WineRegistryView(const MemoryRegistry& registry, WineView view)
       : registry_(registry), view_(view) {}
 
   std::optional<std::pair<RootKey, std::string>> Resolve(RootKey root,
-                                                         const std::string& path) const;
+                                                         const std::string& path) const override;
 
  private:
   bool Exists(RootKey root, const std::string& path) const;
@@ -67,10 +70,5 @@ struct WinePrefixFacts {
 };
 WinePrefixFacts DeriveWinePrefixFacts(const MemoryRegistry& registry, bool prefixIs64,
                                       WineView view);
-
-// Wine's builtin and placeholder DLLs carry "Wine builtin DLL" or "Wine placeholder DLL"
-// in the DOS stub, right after the 64-byte DOS header. Wine loads its own library in
-// their place, so such a file loads whatever its imports say.
-bool IsWineBuiltinDll(const std::string& headBytes);
 
 }  // namespace korvane

@@ -56,4 +56,9 @@ std::optional<PeImage> ParsePeImage(const uint8_t* data, size_t size, std::strin
 // "i386", "x86-64" and the other machine types a PE header names.
 std::string MachineName(uint16_t machine);
 
+// Wine's builtin and placeholder DLLs carry "Wine builtin DLL" or "Wine placeholder DLL"
+// in the DOS stub, right after the 64-byte DOS header. Wine loads its own library in
+// their place, so such a file loads whatever its imports say.
+bool IsWineBuiltinDll(const std::string& headBytes);
+
 }  // namespace korvane

@@ -1,14 +1,13 @@
 // Windows installations on disk: finding their parts and loading their registry files.
-#include "platform/offline/installation.h"
+#include "platform/offline/machines/installation_layout.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/offline/library_check.h"
-#include "platform/offline/machine_ini.h"
+#include "platform/offline/host_drive.h"
+#include "platform/offline/formats/ini_section.h"
 #include "platform/offline/registry_files.h"
-#include "platform/offline/text_lines.h"
 #include "platform/read_stream.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/memory_registry.h"
-#include "platform/offline/parse_error.h"
+#include "platform/offline/formats/parse_error.h"
 
 namespace korvane {
 

@@ -1,9 +1,9 @@
 // The .reg text format: headers, key lines, value lines with their data forms.
-#include "platform/offline/reg_file.h"
+#include "platform/offline/formats/reg_file.h"
 
 #include <vector>
 
-#include "platform/offline/text_lines.h"
+#include "platform/offline/formats/text_lines.h"
 
 namespace korvane {
 namespace {

@@ -1,14 +1,7 @@
 // Splitting, trimming and narrowing the text files that describe a machine.
-#include "platform/offline/text_lines.h"
-
-#include "platform/offline/parse_error.h"
+#include "platform/offline/formats/text_lines.h"
 
 namespace korvane {
-
-std::string DescribeParseError(const std::string& file, const ParseError& error) {
-  if (error.line <= 0) return file + ": " + error.message;
-  return file + ":" + std::to_string(error.line) + ": " + error.message;
-}
 
 std::vector<std::string> SplitTextLines(const std::string& text) {
   std::vector<std::string> lines;

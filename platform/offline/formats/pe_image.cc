@@ -1,7 +1,8 @@
 // PE header parsing with every offset and size checked against the file.
-#include "platform/offline/pe_image.h"
+#include "platform/offline/formats/pe_image.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace korvane {
 namespace {
@@ -231,6 +232,15 @@ std::string MachineName(uint16_t machine) {
   char text[32];
   std::snprintf(text, sizeof text, "machine type 0x%04X", machine);
   return text;
+}
+
+bool IsWineBuiltinDll(const std::string& headBytes) {
+  constexpr size_t kStubStart = 0x40;
+  if (headBytes.size() < kStubStart || headBytes.compare(0, 2, "MZ") != 0) return false;
+  for (const char* marker : {"Wine builtin DLL", "Wine placeholder DLL"}) {
+    if (headBytes.compare(kStubStart, std::strlen(marker), marker) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace korvane

@@ -1,10 +1,10 @@
 // machine.ini and the plain ini reading that the capture driver list also needs.
-#include "platform/offline/machine_ini.h"
+#include "platform/offline/formats/machine_ini.h"
 
 #include <set>
 
 #include "platform/memory_registry.h"
-#include "platform/offline/text_lines.h"
+#include "platform/offline/formats/text_lines.h"
 
 namespace korvane {
 namespace {
@@ -118,27 +118,6 @@ class MachineIniReader {
 
 std::optional<ParseError> ParseMachineIni(const std::string& text, MachineIni* ini) {
   return MachineIniReader(ini).Read(text);
-}
-
-std::vector<IniEntry> ReadIniSection(const std::string& text, const std::string& section) {
-  std::vector<IniEntry> entries;
-  bool inSection = false;
-  bool done = false;
-  for (const std::string& raw : SplitTextLines(text)) {
-    const std::string line = TrimBlanks(raw);
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      if (inSection) done = true;
-      const size_t close = line.find(']');
-      inSection = !done && close != std::string::npos &&
-                  EqualsIgnoringCase(TrimBlanks(line.substr(1, close - 1)), section);
-      continue;
-    }
-    const size_t equals = line.find('=');
-    if (!inSection || equals == std::string::npos) continue;
-    entries.push_back({TrimBlanks(line.substr(0, equals)), TrimBlanks(line.substr(equals + 1))});
-  }
-  return entries;
 }
 
 }  // namespace korvane

@@ -1,5 +1,5 @@
 // Wine's registry text format, read line by line into a MemoryRegistry.
-#include "platform/offline/wine_registry.h"
+#include "platform/offline/formats/wine_registry.h"
 
 #include <algorithm>
 #include <cstdint>
