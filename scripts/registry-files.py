@@ -13,7 +13,9 @@ this writes the smallest valid empty one, and the .reg input hivexregedit merges
         .DEFAULT); --spare N makes every key record N bytes larger than it uses
   registry-files.py hive-reg OUT.reg IN.reg --root PATH [--sorted]
         the keys of IN.reg below PATH as a .reg file for hivexregedit --merge --prefix,
-        every value written as hex(TYPE) bytes, text as UTF-16LE the way NT stores it
+        every value written as hex(TYPE) bytes, text as UTF-16LE the way NT stores it;
+        below HKEY_LOCAL_MACHINE\\SYSTEM, CurrentControlSet becomes ControlSet001 with
+        Select\\Current 1
 
 HKEY_CLASSES_ROOT keys of IN.reg count as HKEY_LOCAL_MACHINE\\Software\\Classes keys.
 """
@@ -297,6 +299,17 @@ def write_hive_reg(root, prefix, out, sort):
         f.write("\n".join(lines) + "\n")
 
 
+def as_control_set(system):
+    """A SYSTEM hive holds ControlSet001 and Select\\Current, never CurrentControlSet: that
+    is a link the running system makes. The keys given as CurrentControlSet move there."""
+    for k in system.subkeys:
+        if k.name.upper() == "CURRENTCONTROLSET":
+            k.name = "ControlSet001"
+            select = system.child("Select")
+            if not any(v[0].upper() == "CURRENT" for v in select.values):
+                select.values.append(("Current", REG_DWORD, struct.pack("<I", 1), True))
+
+
 def main(argv):
     if len(argv) >= 2 and argv[0] == "empty-hive":
         write_empty_hive(argv[1])
@@ -326,6 +339,8 @@ def main(argv):
                 tree = holder
             write_creg(tree, argv[1], int(opts["--spare"]))
         else:
+            if canonical(opts["--root"]).upper() == "HKEY_LOCAL_MACHINE\\SYSTEM":
+                as_control_set(tree)
             write_hive_reg(tree, canonical(opts["--root"]), argv[1], "--sorted" in flags)
         return 0
     print(__doc__, file=sys.stderr)

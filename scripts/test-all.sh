@@ -13,6 +13,9 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
+step "the same machines as described machines, installations and disk images"
+tests/disks/differential.sh build/native
+
 step "sanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
