@@ -1,6 +1,7 @@
 // A Windows installation on disk: drive C: is its root folder, the registry its own files.
 #include "platform/offline/machines/installation.h"
 
+#include <filesystem>
 #include <map>
 
 #include "platform/offline/host_drive.h"
@@ -9,16 +10,26 @@
 
 namespace korvane {
 
-bool IsInstallation(const std::string& dir) { return FindInstallation(dir).has_value(); }
+bool IsInstallation(const std::string& dir) {
+  std::error_code ignored;
+  if (!std::filesystem::is_directory(dir, ignored)) return false;
+  HostDrive drive(std::map<char, std::string>{{'C', dir}});
+  return FindInstallation(drive).has_value();
+}
 
-bool OpenInstallation(const std::string& dir, const MachineOptions& options,
-                      OfflineMachine* machine, std::string* error) {
-  const auto layout = FindInstallation(dir);
-  if (!layout) return false;
-  machine->drive = std::make_unique<HostDrive>(std::map<char, std::string>{{'C', dir}});
-  const auto found = LoadInstallation(dir, *layout, options.user, &machine->registry, error);
+bool OpenInstallationOn(std::unique_ptr<Drive> drive, const std::string& where,
+                        const MachineOptions& options, OfflineMachine* machine,
+                        std::string* error) {
+  const auto layout = FindInstallation(*drive);
+  if (!layout) {
+    *error = where + "no Windows installation found";
+    return false;
+  }
+  const auto found = LoadInstallation(*drive, *layout, options.user, where, &machine->registry, error);
   if (!found) return false;
-  machine->notes = found->notes;
+  machine->drive = std::move(drive);
+  machine->notes.insert(machine->notes.end(), found->notes.begin(), found->notes.end());
+  machine->timeZoneBias = found->timeZoneBias;
   // Only where the Windows directory lies is the disk's to say; the rest comes from the
   // registry and the files, as for a described machine without machine.ini.
   MachineIni ini;
@@ -27,6 +38,12 @@ bool OpenInstallation(const std::string& dir, const MachineOptions& options,
   ini.systemDirectory = found->systemDirectory;
   DeriveMachineFacts(ini, machine);
   return true;
+}
+
+bool OpenInstallation(const std::string& dir, const MachineOptions& options,
+                      OfflineMachine* machine, std::string* error) {
+  return OpenInstallationOn(std::make_unique<HostDrive>(std::map<char, std::string>{{'C', dir}}),
+                            std::string(), options, machine, error);
 }
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 // partition or a copy of drive C:), read through its own registry files.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/offline/machines/machine.h"
@@ -15,5 +16,11 @@ bool IsInstallation(const std::string& dir);
 // naming the file when one of its registry files cannot be read.
 bool OpenInstallation(const std::string& dir, const MachineOptions& options,
                       OfflineMachine* machine, std::string* error);
+
+// Reads the installation on drive C: of drive (a host folder, a file system in an image)
+// into *machine; where ("IMAGE, partition 2: ") starts every error message.
+bool OpenInstallationOn(std::unique_ptr<Drive> drive, const std::string& where,
+                        const MachineOptions& options, OfflineMachine* machine,
+                        std::string* error);
 
 }  // namespace korvane

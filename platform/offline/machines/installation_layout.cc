@@ -1,73 +1,75 @@
-// Windows installations on disk: finding their parts and loading their registry files.
+// Windows installations on a drive: finding their parts and loading their registry files.
 #include "platform/offline/machines/installation_layout.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
-#include "platform/offline/host_drive.h"
 #include "platform/offline/formats/ini_section.h"
+#include "platform/offline/machines/machine.h"
 #include "platform/offline/registry_files.h"
-#include "platform/read_stream.h"
-
-namespace fs = std::filesystem;
 
 namespace korvane {
 namespace {
 
 constexpr size_t kMsdosSysLimit = 1 << 20;
+constexpr size_t kRegistryFileLimit = size_t{1} << 30;  // hives of 1 GiB are refused
 // Profile folders that are templates or shared, not a person's.
 const char* const kNotAUser[] = {"All Users", "Default", "Default User", "Public",
                                  "LocalService", "NetworkService"};
 
-// The entry of folder named name without regard to case, as its host path.
-std::optional<std::string> Child(const std::string& folder, const std::string& name) {
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string entry = it->path().filename().string();
-    if (EqualsIgnoringCase(entry, name)) return it->path().string();
+// A file or folder on the drive: its Windows path and its location on the drive.
+struct Entry {
+  std::string path;
+  std::string location;
+  FindData data;
+};
+
+std::optional<Entry> Look(Drive& drive, const std::string& path) {
+  std::string why;
+  const auto location = drive.Resolve(path, &why);
+  if (!location) return std::nullopt;
+  // The name as the disk spells it: the last part of its location.
+  const size_t slash = location->find_last_of("/\\");
+  const auto data = drive.Describe(*location, location->substr(slash + 1));
+  if (!data) return std::nullopt;
+  return Entry{path, *location, *data};
+}
+
+bool IsFile(const std::optional<Entry>& entry) {
+  return entry && (entry->data.attributes & kFileAttributeDirectory) == 0;
+}
+bool IsFolder(const std::optional<Entry>& entry) {
+  return entry && (entry->data.attributes & kFileAttributeDirectory) != 0;
+}
+
+// The folders of a folder (its Windows path), "." and ".." left out.
+std::vector<FindData> Folders(Drive& drive, const std::string& folder) {
+  std::string why;
+  std::vector<FindData> folders;
+  for (const FindData& data : drive.Find(JoinWindowsPath(folder, "*"), &why)) {
+    if ((data.attributes & kFileAttributeDirectory) != 0 && data.name != "." && data.name != "..") {
+      folders.push_back(data);
+    }
   }
-  return std::nullopt;
+  return folders;
 }
-
-std::optional<std::string> ChildPath(std::string folder, const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
-    const auto next = Child(folder, name);
-    if (!next) return std::nullopt;
-    folder = *next;
-  }
-  return folder;
-}
-
-bool IsFile(const std::optional<std::string>& path) {
-  std::error_code error;
-  return path && fs::is_regular_file(*path, error);
-}
-
-std::string NameOf(const std::string& path) { return fs::path(path).filename().string(); }
 
 // MSDOS.SYS [Paths] WinDir= names the Windows directory of a 9x installation.
-std::optional<std::string> WindowsFolderFromMsdosSys(const std::string& root) {
-  const auto msdos = Child(root, "MSDOS.SYS");
+std::optional<std::string> WindowsFolderFromMsdosSys(Drive& drive) {
+  const auto msdos = Look(drive, "C:\\MSDOS.SYS");
   std::string text;
-  if (!IsFile(msdos) || !ReadHostFile(*msdos, kMsdosSysLimit, &text)) return std::nullopt;
+  if (!IsFile(msdos) || !drive.Read(msdos->location, kMsdosSysLimit, &text)) return std::nullopt;
   for (const IniEntry& entry : ReadIniSection(text, "Paths")) {
     if (!EqualsIgnoringCase(entry.key, "WinDir")) continue;
     std::string dir = entry.value;
     if (dir.size() >= 3 && dir[1] == ':' && (dir[2] == '\\' || dir[2] == '/')) dir.erase(0, 3);
     if (dir.empty() || dir.find_first_of("\\/") != std::string::npos) return std::nullopt;
-    const auto folder = Child(root, dir);
-    if (folder && IsFile(Child(*folder, "SYSTEM.DAT"))) return folder;
+    const auto folder = Look(drive, "C:\\" + dir);
+    if (IsFolder(folder) && IsFile(Look(drive, folder->path + "\\SYSTEM.DAT"))) {
+      return folder->data.name;
+    }
   }
   return std::nullopt;
-}
-
-// The text of a string value, up to its first zero byte.
-std::string Text(const MemoryRegistry::Key* key, const std::string& name) {
-  const auto* value = key == nullptr ? nullptr : MemoryRegistry::FindValue(key, name);
-  if (value == nullptr) return std::string();
-  std::string text(value->data.begin(), value->data.end());
-  return text.substr(0, text.find('\0'));
 }
 
 uint32_t Dword(const MemoryRegistry::Key* key, const std::string& name) {
@@ -77,11 +79,36 @@ uint32_t Dword(const MemoryRegistry::Key* key, const std::string& name) {
          static_cast<uint32_t>(value->data[3]) << 24;
 }
 
-// A user's registry file: the named user's, the only one, or the last written.
+// The machine's offset from UTC, as its time zone information in the registry says:
+// the active bias (daylight saving time included) where it is given.
+int32_t TimeZoneBias(const MemoryRegistry& registry, const std::string& controlSet) {
+  const auto* key = registry.FindKey(RootKey::kLocalMachine,
+                                     controlSet + "\\Control\\TimeZoneInformation");
+  if (key == nullptr) return 0;
+  for (const char* name : {"ActiveTimeBias", "Bias"}) {
+    const auto* value = MemoryRegistry::FindValue(key, name);
+    if (value != nullptr && value->data.size() >= 4) return static_cast<int32_t>(Dword(key, name));
+  }
+  return 0;
+}
+
 struct UserFile {
   std::string name;
-  std::string path;
+  Entry file;
 };
+
+std::vector<UserFile> Profiles(Drive& drive, const std::string& folder, const std::string& fileName) {
+  std::vector<UserFile> users;
+  for (const FindData& profile : Folders(drive, folder)) {
+    bool skip = false;
+    for (const char* shared : kNotAUser) skip = skip || EqualsIgnoringCase(profile.name, shared);
+    const auto file = Look(drive, folder + "\\" + profile.name + "\\" + fileName);
+    if (!skip && IsFile(file)) users.push_back({profile.name, *file});
+  }
+  return users;
+}
+
+// The named user's registry file, the only one, or the last written.
 std::optional<UserFile> PickUser(const std::vector<UserFile>& users, const std::string& wanted,
                                  std::vector<std::string>* notes, std::string* error) {
   if (!wanted.empty()) {
@@ -91,16 +118,13 @@ std::optional<UserFile> PickUser(const std::vector<UserFile>& users, const std::
     std::string names;
     for (const UserFile& user : users) names += (names.empty() ? "" : ", ") + user.name;
     *error = "no user " + wanted + " on this machine (" +
-             (names.empty() ? std::string("it has no user profiles") : "users: " + names) + ")";
+             (names.empty() ? std::string("it has no user profiles") : "its users: " + names) + ")";
     return std::nullopt;
   }
   if (users.empty()) return std::nullopt;
   const UserFile* newest = &users[0];
-  std::error_code ignored;
   for (const UserFile& user : users) {
-    if (fs::last_write_time(user.path, ignored) > fs::last_write_time(newest->path, ignored)) {
-      newest = &user;
-    }
+    if (user.file.data.lastWriteTime > newest->file.data.lastWriteTime) newest = &user;
   }
   notes->push_back(users.size() == 1 ? "the registry of user " + newest->name
                                      : "the registry of user " + newest->name +
@@ -109,28 +133,28 @@ std::optional<UserFile> PickUser(const std::vector<UserFile>& users, const std::
   return *newest;
 }
 
-std::vector<UserFile> Profiles(const std::string& folder, const std::string& fileName) {
-  std::vector<UserFile> users;
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = NameOf(it->path().string());
-    bool skip = false;
-    for (const char* template_ : kNotAUser) skip = skip || EqualsIgnoringCase(name, template_);
-    const auto file = Child(it->path().string(), fileName);
-    if (!skip && IsFile(file)) users.push_back({name, *file});
-  }
-  std::sort(users.begin(), users.end(), [](const UserFile& a, const UserFile& b) {
-    return AsciiLower(a.name) < AsciiLower(b.name);
-  });
-  return users;
-}
+class Loader {
+ public:
+  Loader(Drive& drive, const std::string& where, std::string* error)
+      : drive_(drive), where_(where), error_(error) {}
 
-bool Load(const std::string& path, MemoryRegistry::Key* into, bool nt, std::string* error,
-          const std::string& subkey = std::string()) {
-  const auto failure = nt ? LoadNtHive(path, into, subkey) : LoadCregFile(path, into);
-  if (failure) *error = path + ": " + *failure;
-  return !failure;
-}
+  bool Load(const Entry& file, MemoryRegistry::Key* into, bool nt,
+            const std::string& subkey = std::string()) {
+    std::string bytes;
+    if (!drive_.Read(file.location, kRegistryFileLimit, &bytes)) {
+      *error_ = where_ + file.location + ": cannot be read";
+      return false;
+    }
+    const auto failure = nt ? LoadNtHiveBytes(bytes, into, subkey) : LoadCregBytes(bytes, into);
+    if (failure) *error_ = where_ + file.location + ": " + *failure;
+    return !failure;
+  }
+
+ private:
+  Drive& drive_;
+  std::string where_;
+  std::string* error_;
+};
 
 // Moves the contents of from into the (empty) key into.
 void Adopt(MemoryRegistry::Key* from, MemoryRegistry::Key* into) {
@@ -144,124 +168,121 @@ void Adopt(MemoryRegistry::Key* from, MemoryRegistry::Key* into) {
   from->values.clear();
 }
 
-std::optional<InstallationFacts> Load9x(const std::string& root, const InstallationLayout& layout,
-                                        const std::string& user, MemoryRegistry* registry,
-                                        std::string* error) {
+std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& layout,
+                                        const std::string& user, Loader& loader,
+                                        MemoryRegistry* registry, std::string* error) {
   InstallationFacts facts;
-  MemoryRegistry::Key* machine = registry->FindKey(RootKey::kLocalMachine, "");
-  if (!Load(*Child(layout.windowsFolder, "SYSTEM.DAT"), machine, false, error)) return std::nullopt;
-  std::vector<UserFile> users;
-  if (const auto profiles = Child(layout.windowsFolder, "Profiles")) {
-    users = Profiles(*profiles, "USER.DAT");
+  facts.windowsDirectory = "C:\\" + layout.windowsName;
+  facts.systemDirectory = facts.windowsDirectory + "\\SYSTEM";
+  const auto system = Look(drive, facts.windowsDirectory + "\\SYSTEM.DAT");
+  if (!IsFile(system) || !loader.Load(*system, registry->FindKey(RootKey::kLocalMachine, ""), false)) {
+    if (!IsFile(system)) *error = facts.windowsDirectory + "\\SYSTEM.DAT: not found";
+    return std::nullopt;
   }
+  const std::vector<UserFile> users =
+      Profiles(drive, facts.windowsDirectory + "\\Profiles", "USER.DAT");
   MemoryRegistry::Key* currentUser = registry->FindKey(RootKey::kCurrentUser, "");
   const auto picked = PickUser(users, user, &facts.notes, error);
   if (!picked && !error->empty()) return std::nullopt;
   if (picked) {
-    if (!Load(picked->path, currentUser, false, error)) return std::nullopt;
-  } else if (const auto shared = Child(layout.windowsFolder, "USER.DAT"); IsFile(shared)) {
-    MemoryRegistry::Key users9x;
-    if (!Load(*shared, &users9x, false, error)) return std::nullopt;
-    for (auto& sub : users9x.subkeys) {
+    if (!loader.Load(picked->file, currentUser, false)) return std::nullopt;
+  } else if (const auto shared = Look(drive, facts.windowsDirectory + "\\USER.DAT"); IsFile(shared)) {
+    MemoryRegistry::Key allUsers;
+    if (!loader.Load(*shared, &allUsers, false)) return std::nullopt;
+    for (auto& sub : allUsers.subkeys) {
       if (EqualsIgnoringCase(sub->name, ".DEFAULT")) Adopt(sub.get(), currentUser);
     }
   }
-  facts.windowsDirectory = "C:\\" + layout.windowsName;
-  facts.systemDirectory = facts.windowsDirectory + "\\SYSTEM";
-  (void)root;
+  facts.timeZoneBias = TimeZoneBias(*registry, "System\\CurrentControlSet");
   return facts;
 }
 
-std::optional<InstallationFacts> LoadNt(const std::string& root, const InstallationLayout& layout,
-                                        const std::string& user, MemoryRegistry* registry,
-                                        std::string* error) {
+std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& layout,
+                                        const std::string& user, Loader& loader,
+                                        MemoryRegistry* registry, std::string* error) {
   InstallationFacts facts;
-  const std::string config = *ChildPath(layout.windowsFolder, {layout.systemName, "config"});
-  if (!Load(*Child(config, "SOFTWARE"), registry->CreateKey(RootKey::kLocalMachine, "SOFTWARE"),
-            true, error)) {
+  const std::string windows = "C:\\" + layout.windowsName;
+  const std::string config = windows + "\\" + layout.systemName + "\\config";
+  const auto software = Look(drive, config + "\\SOFTWARE");
+  if (!IsFile(software) ||
+      !loader.Load(*software, registry->CreateKey(RootKey::kLocalMachine, "SOFTWARE"), true)) {
+    if (!IsFile(software)) *error = config + "\\SOFTWARE: not found";
     return std::nullopt;
   }
-  if (const auto system = Child(config, "SYSTEM"); IsFile(system)) {
-    if (!Load(*system, registry->CreateKey(RootKey::kLocalMachine, "SYSTEM"), true, error)) {
+  std::string controlSet = "SYSTEM\\CurrentControlSet";
+  if (const auto system = Look(drive, config + "\\SYSTEM"); IsFile(system)) {
+    if (!loader.Load(*system, registry->CreateKey(RootKey::kLocalMachine, "SYSTEM"), true)) {
       return std::nullopt;
     }
     const uint32_t current =
         Dword(registry->FindKey(RootKey::kLocalMachine, "SYSTEM\\Select"), "Current");
-    char name[16];
+    char name[24];
     std::snprintf(name, sizeof name, "ControlSet%03u", current % 1000);
     if (current != 0 && registry->FindKey(RootKey::kLocalMachine, std::string("SYSTEM\\") + name)) {
-      if (!Load(*system, registry->CreateKey(RootKey::kLocalMachine, "SYSTEM\\CurrentControlSet"),
-                true, error, name)) {
+      if (!loader.Load(*system, registry->CreateKey(RootKey::kLocalMachine, controlSet), true,
+                       name)) {
         return std::nullopt;
       }
     }
   }
   std::vector<UserFile> users;
-  for (const char* folder : {"Documents and Settings", "Users"}) {
-    if (const auto profiles = Child(root, folder)) {
-      for (UserFile& found : Profiles(*profiles, "NTUSER.DAT")) users.push_back(std::move(found));
-    }
+  for (const char* folder : {"C:\\Documents and Settings", "C:\\Users"}) {
+    for (UserFile& found : Profiles(drive, folder, "NTUSER.DAT")) users.push_back(std::move(found));
   }
   const auto picked = PickUser(users, user, &facts.notes, error);
   if (!picked && !error->empty()) return std::nullopt;
-  if (picked && !Load(picked->path, registry->FindKey(RootKey::kCurrentUser, ""), true, error)) {
+  if (picked && !loader.Load(picked->file, registry->FindKey(RootKey::kCurrentUser, ""), true)) {
     return std::nullopt;
   }
-  // The Windows directory as the registry names it, when that folder is this one.
-  std::string windows = "C:\\" + layout.windowsName;
-  const std::string systemRoot = Text(
+  // The Windows directory as the registry names it, when that is this folder.
+  facts.windowsDirectory = windows;
+  const std::string systemRoot = RegistryText(
       registry->FindKey(RootKey::kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"),
       "SystemRoot");
-  if (systemRoot.size() > 3 && EqualsIgnoringCase(systemRoot.substr(0, 3), "C:\\") &&
-      EqualsIgnoringCase(systemRoot.substr(3), layout.windowsName)) {
-    windows = systemRoot;
-  }
-  facts.windowsDirectory = windows;
-  facts.systemDirectory = windows + "\\" + layout.systemName;
+  if (EqualsIgnoringCase(systemRoot, windows)) facts.windowsDirectory = systemRoot;
+  facts.systemDirectory = facts.windowsDirectory + "\\" + layout.systemName;
+  facts.timeZoneBias = TimeZoneBias(*registry, controlSet);
   return facts;
 }
 
 }  // namespace
 
-std::optional<InstallationLayout> FindInstallation(const std::string& root) {
+std::optional<InstallationLayout> FindInstallation(Drive& drive) {
   InstallationLayout layout;
-  std::optional<std::string> windows = WindowsFolderFromMsdosSys(root);
-  std::error_code error;
-  for (fs::directory_iterator it(root, error), end; !windows && !error && it != end;
-       it.increment(error)) {
-    const std::string folder = it->path().string();
-    if (!it->is_directory(error)) continue;
-    if (IsFile(Child(folder, "SYSTEM.DAT")) && IsFile(Child(folder, "WIN.COM"))) windows = folder;
+  std::optional<std::string> windows = WindowsFolderFromMsdosSys(drive);
+  const std::vector<FindData> top = Folders(drive, "C:");
+  for (const FindData& folder : top) {
+    if (windows) break;
+    const std::string path = "C:\\" + folder.name;
+    if (IsFile(Look(drive, path + "\\SYSTEM.DAT")) && IsFile(Look(drive, path + "\\WIN.COM"))) {
+      windows = folder.name;
+    }
   }
   if (windows) {
-    layout.windowsFolder = *windows;
-    layout.windowsName = NameOf(*windows);
+    layout.windowsName = *windows;
     layout.systemName = "SYSTEM";
     return layout;
   }
-  error.clear();
-  for (fs::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
-    const std::string folder = it->path().string();
-    const auto system32 = Child(folder, "System32");
-    if (system32 && IsFile(ChildPath(*system32, {"config", "SOFTWARE"}))) {
+  for (const FindData& folder : top) {
+    const auto system32 = Look(drive, "C:\\" + folder.name + "\\System32");
+    if (IsFolder(system32) && IsFile(Look(drive, system32->path + "\\config\\SOFTWARE"))) {
       layout.nt = true;
-      layout.windowsFolder = folder;
-      layout.windowsName = NameOf(folder);
-      layout.systemName = NameOf(*system32);
+      layout.windowsName = folder.name;
+      layout.systemName = system32->data.name;
       return layout;
     }
   }
   return std::nullopt;
 }
 
-std::optional<InstallationFacts> LoadInstallation(const std::string& root,
-                                                  const InstallationLayout& layout,
-                                                  const std::string& user,
+std::optional<InstallationFacts> LoadInstallation(Drive& drive, const InstallationLayout& layout,
+                                                  const std::string& user, const std::string& where,
                                                   MemoryRegistry* registry, std::string* error) {
   error->clear();
   registry->ShareClassesRoot();
-  return layout.nt ? LoadNt(root, layout, user, registry, error)
-                   : Load9x(root, layout, user, registry, error);
+  Loader loader(drive, where, error);
+  return layout.nt ? LoadNt(drive, layout, user, loader, registry, error)
+                   : Load9x(drive, layout, user, loader, registry, error);
 }
 
 }  // namespace korvane

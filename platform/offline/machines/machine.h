@@ -68,6 +68,9 @@ struct OfflineMachine {
   // What opening the machine chose on its own (which user), for the user's eyes on
   // standard error; never part of the report.
   std::vector<std::string> notes;
+  // Minutes between the machine's local time and UTC (UTC = local + bias), from its
+  // registry: FAT stores local times, which a disk image's drive converts with it.
+  int32_t timeZoneBias = 0;
 };
 
 // The text of a string value up to its first zero byte; empty when there is none.
