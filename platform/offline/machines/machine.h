@@ -34,6 +34,7 @@ struct MachineOptions {
       : view(v), user(std::move(u)) {}
   WineView view = WineView::k32;
   std::string user;  // whose registry a Windows installation is read with; empty: chosen
+  int partition = 0;  // which partition of a disk image (1-based); 0: the first with Windows
 };
 
 // The facts of a machine after its own statements and the derivations from its files.

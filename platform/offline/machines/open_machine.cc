@@ -5,6 +5,7 @@
 
 #include "platform/offline/machines/described_machine.h"
 #ifdef KORVANE_INSTALLATIONS
+#include "platform/offline/machines/disk_image.h"
 #include "platform/offline/machines/installation.h"
 #endif
 #include "platform/offline/machines/wine_prefix.h"
@@ -31,6 +32,7 @@ constexpr MachineKind kKinds[] = {
     {IsInstallation, OpenInstallation,
      "a Windows installation (no folder with SYSTEM.DAT and WIN.COM, nor one with "
      "System32\\config\\SOFTWARE)"},
+    {IsDiskImage, OpenDiskImage, "a disk image (it is a folder)"},
 #endif
 };
 

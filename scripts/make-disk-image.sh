@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Puts a Windows installation folder (the root of its system drive) onto a disk image the
+# way a virtual machine's disk holds it: an MBR partition table (sfdisk) with one FAT32
+# partition (mtools: mformat, mcopy), as a raw image, a VHD or a VMDK (qemu-img convert).
+# Nothing is mounted. File times are kept (FAT holds local time: written here as UTC).
+# Usage: make-disk-image.sh INSTALLATION_DIR OUT [raw|vhd|vhd-fixed|vmdk|vmdk-flat] [SIZE_MIB]
+set -euo pipefail
+src=$1 out=$2 form=${3:-raw} size=${4:-64}
+export TZ=UTC MTOOLS_NO_VFAT=0 MTOOLS_SKIP_CHECK=1
+raw=$out
+[ "$form" = raw ] || raw=$(mktemp --suffix=.img)
+rm -f "$raw"
+truncate -s "${size}M" "$raw"
+echo 'label: dos
+start=2048, type=c, bootable' | sfdisk -q "$raw"
+part="$raw@@1M"
+mformat -i "$part" -F -v KORVANE -T $(( (size - 1) * 2048 )) -h 64 -s 32 ::
+# Folders first, then every file with its time (mcopy -m), so names keep their case.
+(cd "$src" && find . -mindepth 1 -type d -printf '%P\n') | while read -r dir; do
+  mmd -i "$part" "::/$dir"
+done
+(cd "$src" && find . -type f -printf '%P\n') | while read -r file; do
+  mcopy -m -i "$part" "$src/$file" "::/$file"
+done
+case $form in
+  raw) ;;
+  vhd) qemu-img convert -q -f raw -O vpc "$raw" "$out"; rm -f "$raw" ;;
+  vhd-fixed) qemu-img convert -q -f raw -O vpc -o subformat=fixed "$raw" "$out"; rm -f "$raw" ;;
+  vmdk) qemu-img convert -q -f raw -O vmdk "$raw" "$out"; rm -f "$raw" ;;
+  vmdk-flat) qemu-img convert -q -f raw -O vmdk -o subformat=monolithicFlat "$raw" "$out"; rm -f "$raw" ;;
+  *) echo "unknown form $form" >&2; rm -f "$raw"; exit 2 ;;
+esac
