@@ -44,13 +44,13 @@ log=$out/log.txt
 say() { printf '%s\n' "$*" | tee -a "$log" >&2; }
 
 # ---- set-up ---------------------------------------------------------------------------
-packages=(cmake ninja-build g++ ffmpeg mediainfo time)
+packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev ffmpeg mediainfo time)
 wants 2 && packages+=(python3)
 wants 3 && packages+=(g++-mingw-w64-x86-64 wine64 xvfb xdotool)
 scripts/install-deps.sh --only "${packages[@]}"
 
 say "building the release preset"
-cmake --preset release >>"$log" 2>&1
+cmake --preset release -DKORVANE_BENCH=ON >>"$log" 2>&1
 cmake --build --preset release -j2 >>"$log" 2>&1
 korvane=$root/build/release/korvane
 floor=$root/build/release/bench-floor
@@ -267,7 +267,7 @@ part_machine() {
 part_startup() {
   local win=$root/build/win64
   say "measurement 3: building the win64 preset"
-  cmake --preset win64 >>"$log" 2>&1
+  cmake --preset win64 -DKORVANE_BENCH=ON >>"$log" 2>&1
   cmake --build --preset win64 -j2 >>"$log" 2>&1
   if [ ! -f "$win/korvane.exe" ]; then
     say "measurement 3: skipped: the win64 build has no korvane.exe"

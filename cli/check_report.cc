@@ -70,7 +70,12 @@ std::string StreamLine(size_t index, const AviStream& stream, const DecoderCheck
                                   : " (extensible format, sub-format " + stream.subFormatGuid + ")";
   }
   if (!decoder.needsDecoder) return line + ", built in";
-  if (decoder.entryNames.empty()) return line + ", needs an ACM driver (no usual one known)";
+  if (decoder.entryNames.empty()) {
+    // No entry name to look for: an unknown format tag, or a FourCC that is not text.
+    return line +
+           (stream.isAudio() ? ", needs an ACM driver" : ", needs a Video for Windows decoder") +
+           " (no usual one known)";
+  }
   line += ", needs " + decoder.entryNames.front();
   const std::string files = decoder.usualFiles;
   if (!files.empty()) line += " (usually " + files.substr(0, files.find(' ')) + ")";
@@ -94,13 +99,10 @@ void AppendDecoderLines(const DecoderCheck& decoder, std::string* out) {
   }
 }
 
-void WriteDecoderJson(const DecoderCheck& decoder, JsonWriter* json) {
-  json->BeginObject();
-  json->Key("needed");
-  json->Bool(decoder.needsDecoder);
-  json->Key("entries");
-  json->StringArray(decoder.entryNames);
-  json->Key("usualFiles");
+Json DecoderJson(const DecoderCheck& decoder) {
+  Json json;
+  json["needed"] = decoder.needsDecoder;
+  json["entries"] = JsonTextList(decoder.entryNames);
   std::vector<std::string> files;
   for (size_t start = 0; start < decoder.usualFiles.size();) {
     size_t end = decoder.usualFiles.find(' ', start);
@@ -108,114 +110,70 @@ void WriteDecoderJson(const DecoderCheck& decoder, JsonWriter* json) {
     if (end > start) files.push_back(decoder.usualFiles.substr(start, end - start));
     start = end + 1;
   }
-  json->StringArray(files);
-  json->Key("registered");
-  json->Bool(decoder.registered);
+  json["usualFiles"] = JsonTextList(files);
+  json["registered"] = decoder.registered;
   if (decoder.registered) {
-    json->Key("where");
-    json->String(decoder.registration.where);
-    json->Key("entry");
-    json->String(decoder.registration.name);
-    json->Key("value");
-    json->String(decoder.registration.value);
-    json->Key("path");
-    json->String(decoder.libraryPath);
-    json->Key("found");
-    json->Bool(decoder.libraryFound);
-    json->Key("loads");
-    json->Bool(decoder.loads);
-    json->Key("whyNot");
-    if (decoder.loads) {
-      json->Null();
-    } else {
-      json->String(decoder.whyNot);
-    }
+    json["where"] = JsonText(decoder.registration.where);
+    json["entry"] = JsonText(decoder.registration.name);
+    json["value"] = JsonText(decoder.registration.value);
+    json["path"] = JsonText(decoder.libraryPath);
+    json["found"] = decoder.libraryFound;
+    json["loads"] = decoder.loads;
+    json["whyNot"] = decoder.loads ? Json(nullptr) : JsonText(decoder.whyNot);
   }
-  json->Key("ready");
-  json->Bool(decoder.ready());
-  json->EndObject();
+  json["ready"] = decoder.ready();
+  return json;
 }
 
-void WriteStreamJson(size_t index, const AviStream& stream, const DecoderCheck& decoder,
-                     JsonWriter* json) {
-  json->BeginObject();
-  json->Key("index");
-  json->Number(static_cast<int64_t>(index));
-  json->Key("kind");
-  json->String(StreamKindText(stream));
-  json->Key("type");
-  json->String(FourCCText(stream.type));
-  json->Key("handler");
-  json->String(FourCCText(stream.handler));
+Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decoder) {
+  Json json;
+  json["index"] = index;
+  json["kind"] = JsonText(StreamKindText(stream));
+  json["type"] = JsonText(FourCCText(stream.type));
+  json["handler"] = JsonText(FourCCText(stream.handler));
   if (stream.isVideo() && stream.hasFormat) {
-    json->Key("fourcc");
-    json->String(decoder.code);
-    json->Key("width");
-    json->Number(stream.width);
-    json->Key("height");
-    json->Number(stream.height);
+    json["fourcc"] = JsonText(decoder.code);
+    json["width"] = stream.width;
+    json["height"] = stream.height;
   }
   if (stream.isAudio() && stream.hasFormat) {
-    json->Key("formatTag");
-    json->Number(stream.formatTag);
-    if (stream.formatTag == kWaveFormatExtensible) {
-      json->Key("subFormat");
-      json->String(stream.subFormatGuid);
-    }
-    json->Key("channels");
-    json->Number(stream.channels);
-    json->Key("samplesPerSec");
-    json->Number(stream.samplesPerSec);
+    json["formatTag"] = stream.formatTag;
+    if (stream.formatTag == kWaveFormatExtensible) json["subFormat"] = stream.subFormatGuid;
+    json["channels"] = stream.channels;
+    json["samplesPerSec"] = stream.samplesPerSec;
   }
   if (stream.isVideo() || stream.isAudio()) {
-    json->Key("codec");
-    json->String(decoder.codecName);
-    json->Key("decoder");
-    WriteDecoderJson(decoder, json);
+    json["codec"] = JsonText(decoder.codecName);
+    json["decoder"] = DecoderJson(decoder);
   }
-  json->EndObject();
+  return json;
 }
 
-void WriteFileJson(const FileCheck& file, JsonWriter* json) {
-  json->BeginObject();
-  json->Key("file");
-  json->String(file.path);
+Json FileJson(const FileCheck& file) {
+  Json json;
+  json["file"] = JsonText(file.path);
   if (!file.error.empty()) {
-    json->Key("error");
-    json->String("can't open " + file.path + ": " + file.error);
-    json->EndObject();
-    return;
+    json["error"] = JsonText("can't open " + file.path + ": " + file.error);
+    return json;
   }
   const AviWalk& walk = file.walk;
-  json->Key("size");
-  json->Number(static_cast<int64_t>(walk.fileSize));
-  json->Key("avi");
-  json->Bool(walk.isAvi);
-  json->Key("truncated");
-  json->Bool(walk.truncated);
-  json->Key("openDml");
-  json->Bool(walk.hasOpenDml);
-  json->Key("extendedRiffs");
-  json->Number(walk.extendedRiffs);
-  json->Key("movi");
-  json->Bool(walk.hasMovi);
-  json->Key("idx1");
-  json->Bool(walk.hasIdx1);
-  json->Key("streams");
-  json->BeginArray();
+  json["size"] = walk.fileSize;
+  json["avi"] = walk.isAvi;
+  json["truncated"] = walk.truncated;
+  json["openDml"] = walk.hasOpenDml;
+  json["extendedRiffs"] = walk.extendedRiffs;
+  json["movi"] = walk.hasMovi;
+  json["idx1"] = walk.hasIdx1;
+  Json streams = Json::array();
   for (size_t i = 0; i < walk.streams.size(); ++i) {
-    WriteStreamJson(i, walk.streams[i], file.decoders[i], json);
+    streams.push_back(StreamJson(i, walk.streams[i], file.decoders[i]));
   }
-  json->EndArray();
-  json->Key("problems");
-  json->StringArray(walk.problems);
-  json->Key("install");
-  json->StringArray(file.install);
-  json->Key("playable");
-  json->Bool(file.playable);
-  json->Key("verdict");
-  json->String(file.verdict);
-  json->EndObject();
+  json["streams"] = std::move(streams);
+  json["problems"] = JsonTextList(walk.problems);
+  json["install"] = JsonTextList(file.install);
+  json["playable"] = file.playable;
+  json["verdict"] = JsonText(file.verdict);
+  return json;
 }
 
 }  // namespace
@@ -270,23 +228,14 @@ std::string CheckLines(const CheckedMachine& machine, const std::vector<FileChec
 }
 
 std::string CheckJson(const CheckedMachine& machine, const std::vector<FileCheck>& files) {
-  JsonWriter json;
-  json.BeginObject();
-  json.Key("machine");
-  json.BeginObject();
-  json.Key("name");
-  json.String(machine.label);
-  json.Key("version");
-  json.String(machine.version);
-  json.Key("notes");
-  json.StringArray(machine.drivers.notes);
-  json.EndObject();
-  json.Key("files");
-  json.BeginArray();
-  for (const FileCheck& file : files) WriteFileJson(file, &json);
-  json.EndArray();
-  json.EndObject();
-  return json.text();
+  Json json;
+  json["machine"]["name"] = JsonText(machine.label);
+  json["machine"]["version"] = JsonText(machine.version);
+  json["machine"]["notes"] = JsonTextList(machine.drivers.notes);
+  Json list = Json::array();
+  for (const FileCheck& file : files) list.push_back(FileJson(file));
+  json["files"] = std::move(list);
+  return JsonDocument(json);
 }
 
 }  // namespace korvane

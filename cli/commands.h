@@ -1,6 +1,10 @@
-// The subcommands of the korvane command line. Each takes the arguments after its name
-// and returns the process exit status.
+// The korvane command line: its subcommands, each declared on one CLI11 app, and the entry
+// that reads the whole command line and runs the subcommand it names.
 #pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <string>
 
 namespace korvane {
 
@@ -8,9 +12,27 @@ constexpr int kExitOk = 0;
 constexpr int kExitFindings = 1;  // some input could not be read
 constexpr int kExitUsage = 2;
 
-int DumpCommand(int argc, char** argv);
-int RunCommand(int argc, char** argv);
-int CheckCommand(int argc, char** argv);
+// A subcommand declared on the top-level app, and what runs it once the command line has
+// been read into the values its options were bound to.
+struct Command {
+  CLI::App* app;
+  std::function<int()> run;
+};
+
+Command AddDumpCommand(CLI::App& korvane);
+Command AddRunCommand(CLI::App& korvane);
+Command AddCheckCommand(CLI::App& korvane);
+
+// The whole command line, argv[0] being the program; returns the process exit status.
+int KorvaneMain(int argc, const char* const* argv);
+
+// A usage error found after the command line was read: one line on standard error, naming
+// the command ("korvane run") and where its options are told. Returns kExitUsage.
+int UsageError(const std::string& command, const std::string& message);
+
+// An option that takes a value: shown in help and usage as "NAME TYPE"; an empty value
+// ("--machine ''") is a usage error, since it names nothing.
+CLI::Option* TakesValue(CLI::Option* option, const std::string& type);
 
 const char* ProgramVersion();
 

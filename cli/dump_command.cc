@@ -1,6 +1,6 @@
 // korvane dump: the file dump of each named file, as the Open AVI command shows it.
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,21 +11,20 @@
 namespace korvane {
 namespace {
 
-const char kDumpUsage[] =
-    "usage: korvane dump [-o REPORT] FILE...\n\n"
+const char kDumpDescription[] =
+    "Shows the head of AVI files: hex dump, RIFF checks, codec by FourCC.\n\n"
     "For each FILE in order: a hex dump of its first 384 bytes, whether it starts\n"
     "with RIFF, whether the size its header declares fits the file, and the codec\n"
-    "named by the FourCC at offset 188.\n\n"
-    "  -o REPORT   write the lines to REPORT (CR LF after each line) instead of\n"
-    "              standard output\n"
-    "  --help      show this text\n\n"
+    "named by the FourCC at offset 188.\n";
+
+const char kDumpExitStatus[] =
     "Exit status: 0 when every file was dumped, 1 when a file could not be opened or\n"
     "the report could not be written in full, 2 for a usage error.\n";
 
-int UsageError(const char* message) {
-  std::fprintf(stderr, "korvane dump: %s\n\n%s", message, kDumpUsage);
-  return kExitUsage;
-}
+struct DumpArgs {
+  std::vector<std::string> files;
+  std::string reportPath;
+};
 
 int DumpToReportFile(const std::vector<std::string>& files, const std::string& reportPath) {
   CollectingWindow window;
@@ -51,32 +50,23 @@ int DumpToStdout(const std::vector<std::string>& files) {
   return window.errors() == 0 && flushed ? kExitOk : kExitFindings;
 }
 
+int RunDump(const DumpArgs& args) {
+  return args.reportPath.empty() ? DumpToStdout(args.files)
+                                 : DumpToReportFile(args.files, args.reportPath);
+}
+
 }  // namespace
 
-int DumpCommand(int argc, char** argv) {
-  std::vector<std::string> files;
-  std::string reportPath;
-  bool optionsDone = false;
-  for (int i = 0; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (!optionsDone && std::strcmp(arg, "--") == 0) {
-      optionsDone = true;
-    } else if (!optionsDone && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
-      std::fputs(kDumpUsage, stdout);
-      return kExitOk;
-    } else if (!optionsDone && std::strcmp(arg, "-o") == 0) {
-      if (i + 1 >= argc) return UsageError("-o needs a file name");
-      if (!reportPath.empty()) return UsageError("-o given twice");
-      reportPath = argv[++i];
-      if (reportPath.empty()) return UsageError("-o needs a file name");
-    } else if (!optionsDone && arg[0] == '-' && arg[1] != '\0') {
-      return UsageError((std::string("unknown option ") + arg).c_str());
-    } else {
-      files.push_back(arg);
-    }
-  }
-  if (files.empty()) return UsageError("no FILE given");
-  return reportPath.empty() ? DumpToStdout(files) : DumpToReportFile(files, reportPath);
+Command AddDumpCommand(CLI::App& korvane) {
+  auto args = std::make_shared<DumpArgs>();
+  CLI::App* app = korvane.add_subcommand("dump", kDumpDescription);
+  app->footer(kDumpExitStatus);
+  TakesValue(app->add_option("-o", args->reportPath,
+                             "write the lines to REPORT (CR LF after each line) instead of "
+                             "standard output"),
+             "REPORT");
+  app->add_option("FILE", args->files)->required();
+  return {app, [args] { return RunDump(*args); }};
 }
 
 }  // namespace korvane

@@ -1,7 +1,7 @@
-// JSON text with two-space indentation and escaped strings.
+// Outside text made valid UTF-8 for nlohmann/json, and the document as korvane prints it.
 #include "cli/json_writer.h"
 
-#include <cstdio>
+#include <cstdint>
 
 namespace korvane {
 namespace {
@@ -11,7 +11,9 @@ size_t Utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
   const unsigned char c = p[0];
   size_t length;
   uint32_t min;
-  if (c >= 0xC2 && c <= 0xDF) {
+  if (c < 0x80) {
+    return 1;
+  } else if (c >= 0xC2 && c <= 0xDF) {
     length = 2, min = 0x80;
   } else if (c >= 0xE0 && c <= 0xEF) {
     length = 3, min = 0x800;
@@ -30,91 +32,34 @@ size_t Utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
   return code < min || code > 0x10FFFF || surrogate ? 0 : length;
 }
 
-void AppendEscape(std::string* out, unsigned value) {
-  char escape[8];
-  std::snprintf(escape, sizeof escape, "\\u%04x", value);
-  *out += escape;
-}
-
 }  // namespace
 
-std::string JsonQuote(const std::string& bytes) {
-  std::string out = "\"";
+std::string TextAsUtf8(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const unsigned char* end = p + bytes.size();
   while (p < end) {
-    const unsigned char c = *p;
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c == 0x7F) {
-      AppendEscape(&out, c);
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (const size_t n = Utf8SequenceLength(p, end)) {
+    if (const size_t n = Utf8SequenceLength(p, end)) {
       out.append(reinterpret_cast<const char*>(p), n);
       p += n;
-      continue;
-    } else {
-      AppendEscape(&out, c);
+    } else {  // a Latin-1 character, U+0080 to U+00FF, in two bytes
+      out += static_cast<char>(0xC0 | *p >> 6);
+      out += static_cast<char>(0x80 | (*p & 0x3F));
+      ++p;
     }
-    ++p;
   }
-  return out + "\"";
+  return out;
 }
 
-void JsonWriter::NewLine() {
-  text_ += '\n';
-  text_.append(hasItems_.size() * 2, ' ');
+Json JsonText(const std::string& bytes) { return TextAsUtf8(bytes); }
+
+Json JsonTextList(const std::vector<std::string>& items) {
+  Json list = Json::array();
+  for (const std::string& item : items) list.push_back(TextAsUtf8(item));
+  return list;
 }
 
-void JsonWriter::BeforeValue() {
-  if (afterKey_) {
-    afterKey_ = false;
-    return;
-  }
-  if (hasItems_.empty()) return;
-  if (hasItems_.back()) text_ += ',';
-  hasItems_.back() = true;
-  NewLine();
-}
-
-void JsonWriter::Key(const std::string& name) {
-  BeforeValue();
-  text_ += JsonQuote(name) + ": ";
-  afterKey_ = true;
-}
-
-void JsonWriter::Value(const std::string& literal) {
-  BeforeValue();
-  text_ += literal;
-  if (hasItems_.empty()) text_ += '\n';
-}
-
-void JsonWriter::Open(char bracket) {
-  BeforeValue();
-  text_ += bracket;
-  hasItems_.push_back(false);
-}
-
-void JsonWriter::Close(char bracket) {
-  const bool hadItems = hasItems_.back();
-  hasItems_.pop_back();
-  if (hadItems) NewLine();
-  text_ += bracket;
-  if (hasItems_.empty()) text_ += '\n';
-}
-
-void JsonWriter::StringArray(const std::vector<std::string>& items) {
-  BeginArray();
-  for (const std::string& item : items) String(item);
-  EndArray();
-}
+std::string JsonDocument(const Json& document) { return document.dump(2) + "\n"; }
 
 }  // namespace korvane

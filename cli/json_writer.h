@@ -1,44 +1,25 @@
-// A small JSON writer for --json output: the structure is built in order, every string
-// escaped so that outside text (file names, registry data) can never break the document.
+// JSON output with nlohmann/json. Outside text (file names, registry data) may be 8-bit
+// ANSI rather than UTF-8, which JSON cannot carry, so it passes through TextAsUtf8 first.
 #pragma once
 
-#include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 namespace korvane {
 
-// A JSON string literal, quotes included. Bytes that are not valid UTF-8 (8-bit ANSI
-// text) are taken as Latin-1 and written as \u00XX, so the result is always valid.
-std::string JsonQuote(const std::string& bytes);
+// A JSON value whose object members keep the order in which they were set.
+using Json = nlohmann::ordered_json;
 
-class JsonWriter {
- public:
-  void BeginObject() { Open('{'); }
-  void EndObject() { Close('}'); }
-  void BeginArray() { Open('['); }
-  void EndArray() { Close(']'); }
-  // Inside an object: the name of the next member.
-  void Key(const std::string& name);
-  void String(const std::string& text) { Value(JsonQuote(text)); }
-  void Bool(bool value) { Value(value ? "true" : "false"); }
-  void Number(int64_t value) { Value(std::to_string(value)); }
-  void Null() { Value("null"); }
-  void StringArray(const std::vector<std::string>& items);
+// bytes as UTF-8: well-formed UTF-8 sequences are kept, and every other byte (8-bit ANSI
+// text) is taken as the Latin-1 character of that number.
+std::string TextAsUtf8(const std::string& bytes);
 
-  // The document, with a final line feed once the outermost value is closed.
-  const std::string& text() const { return text_; }
+// A JSON string, or array of strings, holding outside text.
+Json JsonText(const std::string& bytes);
+Json JsonTextList(const std::vector<std::string>& items);
 
- private:
-  void Open(char bracket);
-  void Close(char bracket);
-  void Value(const std::string& literal);
-  void BeforeValue();
-  void NewLine();
-
-  std::string text_;
-  std::vector<bool> hasItems_;  // per open bracket
-  bool afterKey_ = false;
-};
+// The document with two-space indentation and a final line feed.
+std::string JsonDocument(const Json& document);
 
 }  // namespace korvane

@@ -2,10 +2,10 @@
 // the live one.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/cli_window.h"
 #include "cli/commands.h"
@@ -17,27 +17,14 @@
 namespace korvane {
 namespace {
 
-const char kRunUsage[] =
-    "usage: korvane run [--machine DIR] [--view 32|64] [--tests NAME[,NAME...]] [-o REPORT]\n"
-    "                   [--explain]\n\n"
-    "Runs the diagnostics once, as the Go! button does with the switches a program start\n"
-    "sets, and prints the report, one line after another.\n\n"
-    "  --machine DIR  examine the Windows installation in folder DIR: a Wine prefix\n"
-    "                 (system.reg, drive_c/, dosdevices/), or a described machine (c/ is\n"
-    "                 drive C:, registry.reg its registry as regedit exports it,\n"
-    "                 machine.ini its other facts, optional); without it, the Windows\n"
-    "                 program examines the machine it runs on, and on Linux the Wine\n"
-    "                 prefix $WINEPREFIX, else ~/.wine\n"
-    "  --view 32|64   how a program sees a 64-bit Wine prefix: 32 (the default) as a\n"
-    "                 32-bit program does, through Wow6432Node and syswow64, where\n"
-    "                 32-bit codecs live; 64 as a 64-bit program does\n"
-    "  --tests LIST   run exactly these tests, comma-separated: systemIni, loadDll,\n"
-    "                 captureDrivers, registryAviFile, registryUninstall, ntTests,\n"
-    "                 msvcList, wellKnownDlls; 'none' runs none of them\n"
-    "  -o REPORT      write the report to REPORT (CR LF after each line) instead of\n"
-    "                 standard output\n"
-    "  --explain      after each probe line that fails, an indented line with the reason\n"
-    "  --help         show this text\n\n"
+const char kCommand[] = "korvane run";
+
+const char kRunDescription[] =
+    "Runs the diagnostics once on a Windows machine and prints the report.\n\n"
+    "The run is the one the Go! button makes with the switches a program start sets;\n"
+    "the report comes one line after another.\n";
+
+const char kRunExitStatus[] =
     "Exit status: 0 after a run (what it finds is not an error), 1 when the report could\n"
     "not be written in full, 2 for a usage error or a machine that cannot be read.\n";
 
@@ -65,11 +52,6 @@ struct RunArgs {
   bool explain = false;
 };
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "korvane run: %s\n\n%s", message.c_str(), kRunUsage);
-  return kExitUsage;
-}
-
 // Sets exactly the named switches; false with *error for a name that is not one.
 bool ApplyTests(const std::string& list, TestOptions* options, std::string* error) {
   for (const TestSwitch& s : kTestSwitches) options->*s.field = 0;
@@ -96,41 +78,17 @@ bool ApplyTests(const std::string& list, TestOptions* options, std::string* erro
   return true;
 }
 
-// Reads the arguments; returns an exit status when the command ends here.
-std::optional<int> ParseArgs(int argc, char** argv, RunArgs* args) {
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kRunUsage, stdout);
-      return kExitOk;
-    } else if (arg == "--explain") {
-      args->explain = true;
-    } else if (arg == "--view") {
-      if (!hasValue) return UsageError("--view needs 32 or 64");
-      if (args->view) return UsageError("--view given twice");
-      const std::string value = argv[++i];
-      if (value != "32" && value != "64")
-        return UsageError("--view takes 32 or 64, not '" + value + "'");
-      args->view = value == "64" ? WineView::k64 : WineView::k32;
-    } else if (arg == "--machine" || arg == "--tests" || arg == "-o") {
-      if (!hasValue || argv[i + 1][0] == '\0') return UsageError(arg + " needs a value");
-      const std::string value = argv[++i];
-      if (arg == "--machine") {
-        if (!args->machine.empty()) return UsageError("--machine given twice");
-        args->machine = value;
-      } else if (arg == "--tests") {
-        if (args->tests) return UsageError("--tests given twice");
-        args->tests = value;
-      } else {
-        if (!args->reportPath.empty()) return UsageError("-o given twice");
-        args->reportPath = value;
-      }
-    } else {
-      return UsageError("unexpected argument '" + arg + "'");
-    }
-  }
-  return std::nullopt;
+// Why a --view value is not one, or empty when it is.
+std::string ViewProblem(const std::string& value) {
+  return value == "32" || value == "64" ? std::string()
+                                        : "--view takes 32 or 64, not '" + value + "'";
+}
+
+// Why a --tests list names something that is not a test, or empty when it does not.
+std::string TestsProblem(const std::string& list) {
+  TestOptions scratch;
+  std::string error;
+  return ApplyTests(list, &scratch, &error) ? std::string() : error;
 }
 
 // Runs the diagnostics into window; the run's lines pass through the explaining
@@ -174,12 +132,7 @@ int RunToStdout(System& system, const RunArgs& args, const TestOptions& options,
   return flushed ? kExitOk : kExitFindings;
 }
 
-}  // namespace
-
-int RunCommand(int argc, char** argv) {
-  RunArgs args;
-  if (const auto status = ParseArgs(argc, argv, &args)) return *status;
-
+int RunOnce(const RunArgs& args) {
   std::string error;
   std::unique_ptr<System> system;
   ExplainingSystem::NotFoundReason whyNotFound;
@@ -188,7 +141,9 @@ int RunCommand(int argc, char** argv) {
     folder = args.machine;
   } else {
 #ifdef _WIN32
-    if (args.view) return UsageError("--view applies to a Wine prefix named with --machine");
+    if (args.view) {
+      return UsageError(kCommand, "--view applies to a Wine prefix named with --machine");
+    }
     system = OpenDefaultMachine(&error);
 #else
     folder = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), &error);
@@ -198,7 +153,7 @@ int RunCommand(int argc, char** argv) {
     std::unique_ptr<OfflineSystem> offline =
         OpenMachine(*folder, &error, MachineOptions{args.view.value_or(WineView::k32)});
     if (offline && args.view && !offline->IsWinePrefix()) {
-      return UsageError("--view applies to a Wine prefix; " + *folder + " is not one");
+      return UsageError(kCommand, "--view applies to a Wine prefix; " + *folder + " is not one");
     }
     if (offline) {
       for (const std::string& note : offline->notes()) {
@@ -215,9 +170,47 @@ int RunCommand(int argc, char** argv) {
   }
 
   TestOptions options = StartupTestOptions(*system);
-  if (args.tests && !ApplyTests(*args.tests, &options, &error)) return UsageError(error);
+  if (args.tests) ApplyTests(*args.tests, &options, &error);  // the list was checked when read
   return args.reportPath.empty() ? RunToStdout(*system, args, options, whyNotFound)
                                  : RunToReportFile(*system, args, options, whyNotFound);
+}
+
+}  // namespace
+
+Command AddRunCommand(CLI::App& korvane) {
+  auto args = std::make_shared<RunArgs>();
+  CLI::App* app = korvane.add_subcommand("run", kRunDescription);
+  app->footer(kRunExitStatus);
+  TakesValue(app->add_option("--machine", args->machine,
+                             "examine the Windows installation in folder DIR: a Wine prefix "
+                             "(system.reg, drive_c/, dosdevices/), or a described machine (c/ is "
+                             "drive C:, registry.reg its registry as regedit exports it, "
+                             "machine.ini its other facts, optional); without it, the Windows "
+                             "program examines the machine it runs on, and on Linux the Wine "
+                             "prefix $WINEPREFIX, else ~/.wine"),
+             "DIR");
+  app->add_option_function<std::string>(
+         "--view",
+         [args](const std::string& value) {
+           args->view = value == "64" ? WineView::k64 : WineView::k32;
+         },
+         "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit program does, "
+         "through Wow6432Node and syswow64, where 32-bit codecs live; 64 as a 64-bit program does")
+      ->type_name("32|64")
+      ->check(CLI::Validator([](std::string& value) { return ViewProblem(value); }, std::string()));
+  TakesValue(app->add_option_function<std::string>(
+                 "--tests", [args](const std::string& list) { args->tests = list; },
+                 "run exactly these tests: systemIni, loadDll, captureDrivers, registryAviFile, "
+                 "registryUninstall, ntTests, msvcList, wellKnownDlls; 'none' runs none of them"),
+             "NAME[,NAME...]")
+      ->check(CLI::Validator([](std::string& list) { return TestsProblem(list); }, std::string()));
+  TakesValue(app->add_option("-o", args->reportPath,
+                             "write the report to REPORT (CR LF after each line) instead of "
+                             "standard output"),
+             "REPORT");
+  app->add_flag("--explain", args->explain,
+                "after each probe line that fails, an indented line with the reason");
+  return {app, [args] { return RunOnce(*args); }};
 }
 
 }  // namespace korvane

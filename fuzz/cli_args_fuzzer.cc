@@ -21,15 +21,7 @@
 
 namespace {
 
-struct Subcommand {
-  int (*run)(int argc, char** argv);
-};
-
-const Subcommand kSubcommands[] = {
-    {korvane::DumpCommand},
-    {korvane::RunCommand},
-    {korvane::CheckCommand},
-};
+const char* const kSubcommands[] = {"dump", "run", "check"};
 constexpr size_t kSubcommandCount = sizeof kSubcommands / sizeof kSubcommands[0];
 constexpr size_t kMaxArguments = 16;
 
@@ -140,9 +132,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   ResetScratch();
-  std::vector<std::string> words = Arguments(data + 1, size - 1);
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(&word[0]);
+  const std::vector<std::string> words = Arguments(data + 1, size - 1);
+  std::vector<const char*> argv = {"korvane", kSubcommands[data[0] % kSubcommandCount]};
+  for (const std::string& word : words) argv.push_back(word.c_str());
   argv.push_back(nullptr);
 
   // The command's own output is not what is checked; the fuzzer's messages keep stderr.
@@ -150,8 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::FILE* const realErr = stderr;
   stdout = std::fopen("/dev/null", "w");
   stderr = std::fopen("/dev/null", "w");
-  const Subcommand& command = kSubcommands[data[0] % kSubcommandCount];
-  const int status = command.run(static_cast<int>(words.size()), argv.data());
+  const int status = korvane::KorvaneMain(static_cast<int>(argv.size() - 1), argv.data());
   std::fclose(stdout);
   std::fclose(stderr);
   stdout = realOut;

@@ -15,39 +15,37 @@ namespace {
 
 using test::FakeMachine;
 
-TEST(JsonQuoteTest, EscapesWhatJsonForbidsAndKeepsValidUtf8) {
-  EXPECT_EQ(JsonQuote("plain.avi"), "\"plain.avi\"");
-  EXPECT_EQ(JsonQuote("C:\\A \"B\""), "\"C:\\\\A \\\"B\\\"\"");
-  EXPECT_EQ(JsonQuote("a\nb\rc\td"), "\"a\\nb\\rc\\td\"");
-  EXPECT_EQ(JsonQuote(std::string("\x01\x1f\x7f\0z", 5)), "\"\\u0001\\u001f\\u007f\\u0000z\"");
-  EXPECT_EQ(JsonQuote("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5"),
-            "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5\"");
-  // 8-bit ANSI text: each byte that is not part of valid UTF-8 stands for itself.
-  EXPECT_EQ(JsonQuote("caf\xE9.avi"), "\"caf\\u00e9.avi\"");
-  EXPECT_EQ(JsonQuote("\xC3"), "\"\\u00c3\"");                                   // cut short
-  EXPECT_EQ(JsonQuote("\xC0\x80"), "\"\\u00c0\\u0080\"");                        // overlong
-  EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");             // surrogate
-  EXPECT_EQ(JsonQuote("\xF4\x90\x80\x80"), "\"\\u00f4\\u0090\\u0080\\u0080\"");  // too high
+TEST(TextAsUtf8Test, KeepsUtf8AndTakesEveryOtherByteAsLatin1) {
+  const struct {
+    std::string bytes;
+    std::string utf8;
+  } kCases[] = {
+      {"plain.avi", "plain.avi"},
+      {std::string("a\nb\0\x7f", 5), std::string("a\nb\0\x7f", 5)},  // JSON escapes these
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5"},
+      {"caf\xE9.avi", "caf\xC3\xA9.avi"},                        // 8-bit ANSI
+      {"\xC3", "\xC3\x83"},                                      // cut short
+      {"\xC3\xA9\xC3", "\xC3\xA9\xC3\x83"},                      // cut short after one
+      {"\xC0\x80", "\xC3\x80\xC2\x80"},                          // overlong
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},              // surrogate
+      {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // too high
+      {"\xFF\xFE", "\xC3\xBF\xC3\xBE"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(TextAsUtf8(c.bytes), c.utf8) << c.bytes;
+  }
 }
 
-TEST(JsonWriterTest, NestsWithCommasAndIndentation) {
-  JsonWriter json;
-  json.BeginObject();
-  json.Key("a");
-  json.Number(-1);
-  json.Key("list");
-  json.BeginArray();
-  json.Bool(true);
-  json.Null();
-  json.BeginObject();
-  json.EndObject();
-  json.EndArray();
-  json.Key("empty");
-  json.StringArray({});
-  json.EndObject();
-  EXPECT_EQ(json.text(),
-            "{\n  \"a\": -1,\n  \"list\": [\n    true,\n    null,\n    {}\n  ],\n"
-            "  \"empty\": []\n}\n");
+// Whatever bytes a name holds, the document is written, and reads back as the name.
+TEST(TextAsUtf8Test, EveryByteStringMakesAJsonString) {
+  for (int first = 0; first < 256; ++first) {
+    for (int second : {0x00, 0x41, 0x80, 0xA9, 0xBF, 0xC3, 0xFF}) {
+      const std::string bytes = {static_cast<char>(first), static_cast<char>(second)};
+      std::string text;
+      ASSERT_NO_THROW(text = JsonDocument(JsonText(bytes))) << first << " " << second;
+      EXPECT_EQ(Json::parse(text).get<std::string>(), TextAsUtf8(bytes));
+    }
+  }
 }
 
 class CheckReportTest : public ::testing::Test {
@@ -87,6 +85,36 @@ TEST_F(CheckReportTest, LinesTellEachStreamAndEndWithTheVerdict) {
                 "  verdict: install an ACM decoder for Microsoft ADPCM (0x0002): msacm.msadpcm, "
                 "usually msadp32.acm; reinstall the decoder for Intel Indeo 5.0 (IV50): vidc.IV50 "
                 "names C:\\WINDOWS\\SYSTEM\\ir50_32.dll, file not found\n");
+}
+
+// The line of each kind of stream says which kind of decoder it needs, and under which name.
+TEST_F(CheckReportTest, StreamLinesNameTheKindOfDecoderEachStreamNeeds) {
+  const struct {
+    std::string stream;
+    const char* line;
+  } kCases[] = {
+      {test::VideoStream("cvid"), "video, cvid (Cinepak), needs vidc.cvid (usually iccvid.dll)"},
+      {test::VideoStream("ABCD"), "video, ABCD (unknown codec), needs vidc.ABCD"},
+      // The FourCC is not text, so no vidc entry can name it (as a common encoder writes
+      // 24-bit RGB): still a Video for Windows decoder, never an ACM driver.
+      {test::List("strl", {test::StreamHeader("vids", std::string(4, '\0')),
+                           test::VideoFormatCode(0x42475218)}),
+       "video, 0x42475218 (unknown codec), needs a Video for Windows decoder (no usual one "
+       "known)"},
+      {test::VideoStream(std::string("\0\0\0\0", 4)), "video, BI_RGB (uncompressed RGB), built in"},
+      {test::AudioStream(0x0002),
+       "audio, format tag 0x0002 (Microsoft ADPCM), needs msacm.msadpcm (usually msadp32.acm)"},
+      {test::AudioStream(0x1234),
+       "audio, format tag 0x1234 (unknown codec), needs an ACM driver (no usual one known)"},
+      {test::AudioStream(0x0001), "audio, format tag 0x0001 (PCM), built in"},
+  };
+  for (const auto& c : kCases) {
+    const FileCheck file = CheckFile("s.avi", test::Avi({c.stream}));
+    ASSERT_EQ(file.walk.streams.size(), 1u) << c.line;
+    const std::vector<std::string> lines = test::SplitLines(CheckLines(Facts(), {file}));
+    ASSERT_GE(lines.size(), 3u) << c.line;
+    EXPECT_EQ(lines[2], std::string("  stream 0: ") + c.line);
+  }
 }
 
 TEST_F(CheckReportTest, VerdictsForPlayableOddAndUnreadableFiles) {

@@ -192,14 +192,40 @@ TEST(CliCheckTest, MachinesThatCannotBeReadExitWithTwo) {
 #endif
 }
 
-TEST(CliCheckTest, UsageErrorsExitWithTwo) {
-  for (const char* args : {"check", "check --json", "check --machine", "check --machine '' a.avi",
-                           "check --machine a --machine b x.avi", "check --bogus x.avi"}) {
-    const auto r = RunCommand(Cli() + " " + args);
-    EXPECT_EQ(r.exitCode, 2) << args;
-    EXPECT_NE(r.err.find("usage: korvane check"), std::string::npos) << args;
-    EXPECT_EQ(r.out, "") << args;
+// Each usage error is one line on standard error that names the fault, and nothing is
+// checked: the machine is never opened and standard output stays empty.
+TEST(CliCheckTest, UsageErrorsAreOneLineAndExitWithTwo) {
+  const struct {
+    const char* args;
+    const char* message;
+  } kCases[] = {
+      {"check", "no FILE given"},
+      {"check --json", "no FILE given"},
+      {"check --machine", "--machine needs DIR"},
+      {"check a.avi --machine", "--machine needs DIR"},
+      {"check --machine '' a.avi", "--machine needs DIR, not an empty name"},
+      {"check --machine a --machine b x.avi", "--machine given twice"},
+      {"check --bogus x.avi", "unknown option --bogus"},
+      {"check x.avi -j", "unknown option -j"},
+  };
+  for (const auto& c : kCases) {
+    const auto r = RunCommand(Cli() + " " + c.args);
+    EXPECT_EQ(r.exitCode, 2) << c.args;
+    EXPECT_EQ(r.err, std::string("korvane check: ") + c.message + " (see 'korvane check --help')\n")
+        << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
   }
+}
+
+// "--" ends the options: a file may then be named like one.
+TEST(CliCheckTest, DoubleDashEndsTheOptions) {
+  test::ScratchDir scratch;
+  scratch.Write("--json", "RIFF");
+  const auto r = RunCommand("cd " + ShellQuote(scratch.path()) + " && " + Cli() +
+                            " check --machine " + ShellQuote(kExample) + " -- --json");
+  EXPECT_EQ(r.exitCode, 1) << r.err;  // read, and not playable
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("\n--json\n"), std::string::npos) << r.out;
 }
 
 TEST(CliCheckTest, HelpTellsTheOptionsAndTheExitStatus) {

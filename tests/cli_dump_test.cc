@@ -19,7 +19,8 @@ class CliDumpTest : public ::testing::Test {
 TEST_F(CliDumpTest, DumpsEachFileInOrderWithThePathAsGiven) {
   scratch.Write("a.avi", std::string("RIFF\x04\0\0\0AVI ", 12) + std::string(20, 'x'));
   scratch.Write("b.avi", std::string(16, 'b'));
-  const auto r = RunCommand("cd " + ShellQuote(scratch.path()) + " && " + Cli() + " dump a.avi ./b.avi");
+  const auto r =
+      RunCommand("cd " + ShellQuote(scratch.path()) + " && " + Cli() + " dump a.avi ./b.avi");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const auto lines = test::SplitLines(r.out);
@@ -53,19 +54,40 @@ TEST_F(CliDumpTest, ReportFileHasTheSameLinesWithCrLf) {
 
 TEST_F(CliDumpTest, ReportThatCannotBeWrittenFails) {
   const std::string file = scratch.Write("d.avi", std::string(48, 'd'));
-  const auto r = RunCommand(Cli() + " dump -o " + ShellQuote(scratch.path() + "/no/such/dir/r.txt") +
-                     " " + ShellQuote(file));
+  const auto r =
+      RunCommand(Cli() + " dump -o " + ShellQuote(scratch.path() + "/no/such/dir/r.txt") + " " +
+                 ShellQuote(file));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("can't save"), std::string::npos);
 }
 
-TEST_F(CliDumpTest, UsageErrors) {
-  for (const char* args : {"dump", "dump -o", "dump --bogus x.avi", "frobnicate", ""}) {
-    const auto r = RunCommand(Cli() + " " + args);
-    EXPECT_EQ(r.exitCode, 2) << args;
-    EXPECT_NE(r.err.find("usage:"), std::string::npos) << args;
-    EXPECT_EQ(r.out, "") << args;
+// Each usage error is one line on standard error that names the fault; nothing is dumped.
+TEST_F(CliDumpTest, UsageErrorsAreOneLineAndExitWithTwo) {
+  const struct {
+    const char* args;
+    const char* error;
+  } kCases[] = {
+      {"dump", "korvane dump: no FILE given (see 'korvane dump --help')"},
+      {"dump -o", "korvane dump: -o needs REPORT (see 'korvane dump --help')"},
+      {"dump -o '' x.avi",
+       "korvane dump: -o needs REPORT, not an empty name (see 'korvane dump --help')"},
+      {"dump -o a -o b x.avi", "korvane dump: -o given twice (see 'korvane dump --help')"},
+      {"dump --bogus x.avi", "korvane dump: unknown option --bogus (see 'korvane dump --help')"},
+      {"frobnicate", "korvane: unknown command 'frobnicate' (see 'korvane --help')"},
+      {"--frobnicate", "korvane: unknown option --frobnicate (see 'korvane --help')"},
+      {"''", "korvane: unknown command '' (see 'korvane --help')"},
+  };
+  for (const auto& c : kCases) {
+    const auto r = RunCommand(Cli() + " " + c.args);
+    EXPECT_EQ(r.exitCode, 2) << c.args;
+    EXPECT_EQ(r.err, std::string(c.error) + "\n") << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
   }
+  // With no arguments at all, the overview goes to standard error.
+  const auto bare = RunCommand(Cli());
+  EXPECT_EQ(bare.exitCode, 2);
+  EXPECT_EQ(bare.err.rfind("usage: korvane COMMAND", 0), 0u) << bare.err;
+  EXPECT_EQ(bare.out, "");
 }
 
 TEST_F(CliDumpTest, HelpAndVersion) {

@@ -59,6 +59,9 @@ TEST_F(MemoryRegistryTest, NamesCompareWithoutCaseAndEnumerateInOrder) {
   EXPECT_EQ(reg.RegEnumValueA(h, 2, 512, 512, &v), kErrorNoMoreItems);
   EXPECT_EQ(reg.RegCloseKey(h), 0);
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  // A closed handle is no longer one: using or closing it again fails, as on Windows.
+  EXPECT_NE(reg.RegCloseKey(h), kErrorSuccess);
+  EXPECT_NE(reg.RegEnumValueA(h, 0, 512, 512, &v), kErrorSuccess);
 }
 
 TEST_F(MemoryRegistryTest, CapacitiesAreEnforced) {
@@ -89,22 +92,6 @@ TEST_F(MemoryRegistryTest, ClassesRootShowsMachineClasses) {
   ASSERT_EQ(reg.RegQueryValueExA(h, "", 512, &v), 0);
   EXPECT_EQ(v.type, kRegSz);
   reg.RegCloseKey(h);
-}
-
-TEST_F(MemoryRegistryTest, FaultsForTests) {
-  reg.CreateKey(RootKey::kLocalMachine, "Software\\Uninstall");
-  reg.DenyAccess(RootKey::kLocalMachine, "software\\uninstall", kKeyAllAccess);
-  RegKey h = 0;
-  EXPECT_EQ(reg.RegOpenKeyExA(RootKey::kLocalMachine, "Software\\Uninstall", kKeyAllAccess, &h),
-            kErrorAccessDenied);
-  EXPECT_EQ(h, 0u);
-  EXPECT_EQ(reg.RegOpenKeyExA(RootKey::kLocalMachine, "Software\\Uninstall", kKeyRead, &h), 0);
-  reg.RegCloseKey(h);
-  reg.RefuseCreate(RootKey::kCurrentUser);
-  EXPECT_EQ(reg.RegCreateKeyExA(RootKey::kCurrentUser, "Software\\X", kKeyAllAccess, &h),
-            kErrorAccessDenied);
-  EXPECT_EQ(reg.FindKey(RootKey::kCurrentUser, "Software\\X"), nullptr);
-  EXPECT_EQ(reg.RegCloseKey(0x12345), 6);
 }
 
 }  // namespace

@@ -12,6 +12,13 @@ root=$(cd "$(dirname "$0")/../../.." && pwd)
 native=$(cd "${1:-$root/build/native}" && pwd)
 win64=$(cd "${2:-$root/build/win64}" && pwd)
 here=$root/tests/wine/differential
+for built in "$native/format-differential" "$win64/wsprintf-probe.exe" "$win64/korvane-probe.dll"; do
+  if [ ! -f "$built" ]; then
+    echo "run-differentials.sh: $built is missing: configure that build with" \
+      "-DKORVANE_DIFFERENTIALS=ON and build it" >&2
+    exit 1
+  fi
+done
 
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 work=$(mktemp -d /tmp/korvane-differential.XXXXXX)
