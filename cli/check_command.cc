@@ -29,19 +29,30 @@ const char kCheckExitStatus[] =
 struct CheckArgs {
   std::vector<std::string> files;
   std::string machineDir;
+  std::string user;
+  int partition = 0;
   bool json = false;
 };
 
 // The machine in dir (a Wine prefix or a described machine), or the default machine
 // when no folder is given.
-std::unique_ptr<System> OpenNamedOrDefaultMachine(const std::string& dir, std::string* error) {
-  if (dir.empty()) return OpenDefaultMachine(error);
-  return OpenMachine(dir, error);
+std::unique_ptr<System> OpenNamedOrDefaultMachine(const CheckArgs& args, std::string* error) {
+  if (args.machineDir.empty()) return OpenDefaultMachine(error);
+  MachineOptions options;
+  options.user = args.user;
+  options.partition = args.partition;
+  std::unique_ptr<OfflineSystem> machine = OpenMachine(args.machineDir, error, options);
+  if (machine) {
+    for (const std::string& note : machine->notes()) {
+      std::fprintf(stderr, "korvane check: %s\n", note.c_str());
+    }
+  }
+  return machine;
 }
 
 int RunCheck(const CheckArgs& args) {
   std::string error;
-  std::unique_ptr<System> system = OpenNamedOrDefaultMachine(args.machineDir, &error);
+  std::unique_ptr<System> system = OpenNamedOrDefaultMachine(args, &error);
   if (system == nullptr) {
     std::fprintf(stderr, "korvane check: %s\n", error.c_str());
     return kExitUsage;
@@ -72,12 +83,28 @@ Command AddCheckCommand(CLI::App& korvane) {
   CLI::App* app = korvane.add_subcommand("check", kCheckDescription);
   app->footer(kCheckExitStatus);
   TakesValue(app->add_option("--machine", args->machineDir,
-                             "check against the Windows installation in folder DIR: a Wine "
-                             "prefix (seen as a 32-bit program sees it), or a described machine "
-                             "(c/ is drive C:, registry.reg its registry, machine.ini its other "
-                             "facts, optional); without it, the machine the program runs on, and "
-                             "on Linux the Wine prefix $WINEPREFIX, else ~/.wine"),
-             "DIR");
+                             "check against the Windows machine at PATH: a Wine prefix (seen as a "
+                             "32-bit program sees it), a described machine (c/ is drive C:, "
+                             "registry.reg its registry, machine.ini its other facts, optional), "
+                             "the root folder of a Windows installation, or a disk image (raw, "
+                             "VHD, VMDK); without it, the machine the program runs on, and on "
+                             "Linux the Wine prefix $WINEPREFIX, else ~/.wine"),
+             "PATH");
+  TakesValue(app->add_option("--user", args->user,
+                             "a Windows installation or disk image: the registry of this user"),
+             "NAME");
+  TakesValue(app->add_option("--partition", args->partition,
+                             "a disk image: the Windows installation on partition N (1 is the "
+                             "first)"),
+             "N")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return !value.empty() && value.find_first_not_of("0123456789") == std::string::npos &&
+                           value.size() < 6 && std::stoi(value) > 0
+                       ? std::string()
+                       : "--partition takes a partition number from 1 on, not '" + value + "'";
+          },
+          std::string()));
   app->add_flag("--json", args->json, "print one JSON document instead of lines");
   app->add_option("FILE", args->files)->required();
   return {app, [args] { return RunCheck(*args); }};
