@@ -3,18 +3,28 @@
 # way a virtual machine's disk holds it: an MBR partition table (sfdisk) with one FAT32
 # partition (mtools: mformat, mcopy), as a raw image, a VHD or a VMDK (qemu-img convert).
 # Nothing is mounted. File times are kept (FAT holds local time: written here as UTC).
-# Usage: make-disk-image.sh INSTALLATION_DIR OUT [raw|vhd|vhd-fixed|vmdk|vmdk-flat] [SIZE_MIB]
+# With SECOND, an empty FAT16 data partition comes first and Windows is on partition 2.
+# Usage: make-disk-image.sh INSTALLATION_DIR OUT [raw|vhd|vhd-fixed|vmdk|vmdk-flat] [SIZE_MIB] [SECOND]
 set -euo pipefail
-src=$1 out=$2 form=${3:-raw} size=${4:-64}
+src=$1 out=$2 form=${3:-raw} size=${4:-64} second=${5:-}
 export TZ=UTC MTOOLS_NO_VFAT=0 MTOOLS_SKIP_CHECK=1
 raw=$out
 [ "$form" = raw ] || raw=$(mktemp --suffix=.img)
 rm -f "$raw"
 truncate -s "${size}M" "$raw"
-echo 'label: dos
-start=2048, type=c, bootable' | sfdisk -q "$raw"
-part="$raw@@1M"
-mformat -i "$part" -F -v KORVANE -T $(( (size - 1) * 2048 )) -h 64 -s 32 ::
+if [ -n "$second" ]; then
+  size=$((size + 16))
+  truncate -s "${size}M" "$raw"
+  printf 'label: dos\nstart=2048, size=30720, type=6\nstart=32768, type=c, bootable\n' | sfdisk -q "$raw"
+  mformat -i "$raw@@1M" -v DATA -T 30720 -h 64 -s 32 ::
+  part="$raw@@16M"
+  sectors=$(( (size - 16) * 2048 ))
+else
+  printf 'label: dos\nstart=2048, type=c, bootable\n' | sfdisk -q "$raw"
+  part="$raw@@1M"
+  sectors=$(( (size - 1) * 2048 ))
+fi
+mformat -i "$part" -F -v KORVANE -T "$sectors" -h 64 -s 32 ::
 # Folders first, then every file with its time (mcopy -m), so names keep their case.
 (cd "$src" && find . -mindepth 1 -type d -printf '%P\n') | while read -r dir; do
   mmd -i "$part" "::/$dir"

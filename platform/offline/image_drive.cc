@@ -66,6 +66,11 @@ std::optional<std::vector<ImagePartition>> OpenImagePartitions(const std::string
     *error = path + ": not a disk image that can be read (" + TskError() + ")";
     return std::nullopt;
   }
+  if (image->size < 512) {
+    *error = path + ": not a disk image (" + std::to_string(image->size) +
+             " bytes, less than one sector)";
+    return std::nullopt;
+  }
   std::vector<ImagePartition> partitions;
   auto openAt = [&image](TSK_OFF_T offset, ImagePartition* partition) {
     tsk_error_reset();
