@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Puts a Windows installation folder (the root of its system drive) onto a disk image the
 # way a virtual machine's disk holds it: an MBR partition table (sfdisk) with one FAT32
-# partition (mtools: mformat, mcopy), as a raw image, a VHD or a VMDK (qemu-img convert).
+# partition (mtools: mformat, mcopy; FAT12/16 below 33 MiB), as a raw image, a VHD or a VMDK (qemu-img convert).
 # Nothing is mounted. File times are kept (FAT holds local time: written here as UTC).
 # With SECOND, an empty FAT16 data partition comes first and Windows is on partition 2.
 # Usage: make-disk-image.sh INSTALLATION_DIR OUT [raw|vhd|vhd-fixed|vmdk|vmdk-flat] [SIZE_MIB] [SECOND]
@@ -24,7 +24,9 @@ else
   part="$raw@@1M"
   sectors=$(( (size - 1) * 2048 ))
 fi
-mformat -i "$part" -F -v KORVANE -T "$sectors" -h 64 -s 32 ::
+fat=-F  # FAT32; a partition too small for it gets FAT12 or FAT16, as mformat picks
+[ "$sectors" -lt $((64 * 2048)) ] && [ -z "$second" ] && [ "$size" -lt 33 ] && fat=
+mformat -i "$part" $fat -v KORVANE -T "$sectors" -h 64 -s 32 ::
 # Folders first, then every file with its time (mcopy -m), so names keep their case.
 (cd "$src" && find . -mindepth 1 -type d -printf '%P\n') | while read -r dir; do
   mmd -i "$part" "::/$dir"

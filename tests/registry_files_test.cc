@@ -226,6 +226,20 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
   ASSERT_GT(count, 1u);
   const size_t last = entries + (count - 1) * 28;
   cregLoop.replace(last + 16, 4, std::string("\x20\0\0\0", 4));
+  // Two sibling keys that name each other as the next one: libcreg alone would list
+  // subkeys until memory runs out.
+  std::string cregSiblingLoop = creg;
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t entry = entries + i * 28;
+    const auto next = static_cast<uint8_t>(creg[entry + 20]) | static_cast<uint8_t>(creg[entry + 21]) << 8;
+    if (static_cast<uint8_t>(creg[entry + 23]) == 0xFF) continue;  // no next sibling
+    const size_t sibling = rgkn + next;
+    const uint32_t self = static_cast<uint32_t>(entry - rgkn);
+    const char back[4] = {static_cast<char>(self), static_cast<char>(self >> 8), 0, 0};
+    cregSiblingLoop.replace(sibling + 20, 4, std::string(back, 4));
+    break;
+  }
+  ASSERT_NE(cregSiblingLoop, creg);
   const std::string hiveCut = hive.substr(0, 0x1000 + 0x100);
   const std::string cregCut = creg.substr(0, creg.size() / 2);
   const std::string empty;
@@ -243,6 +257,7 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
       {"a hive whose root is outside it", &hiveBadRoot, true},
       {"a 9x file cut short", &cregCut, false},
       {"a 9x file whose key is its own ancestor", &cregLoop, false},
+      {"a 9x file whose keys are each other's next sibling", &cregSiblingLoop, false},
       {"an empty file as a hive", &empty, true},
       {"a hive as a 9x file", &hive, false},
       {"a 9x file as a hive", &creg, true},

@@ -1,10 +1,12 @@
 // Windows 9x registry files through libcreg, into a MemoryRegistry.
 #include <libcreg.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "platform/offline/host_drive.h"
 #include "platform/offline/registry_files.h"
 
 namespace korvane {
@@ -129,9 +131,55 @@ class CregWalk {
   std::set<off64_t> visited_;
 };
 
+uint32_t Le32(const std::string& bytes, size_t at) {
+  return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+         static_cast<uint8_t>(bytes[at + 2]) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+// libcreg follows a key's subkey and sibling links without noticing when they lead back
+// to a key already met, and then lists subkeys until memory runs out. The links are
+// checked here first, before libcreg sees the file: every key entry of the navigation
+// block is to be reached once at most. Everything else about the file is libcreg's to
+// judge; links that lead outside the block are left for it to refuse.
+bool KeyLinksLoop(const std::string& bytes) {
+  constexpr size_t kNavigation = 0x20, kEntrySize = 28, kNone = 0xFFFFFFFF;
+  if (bytes.size() < kNavigation + 0x20 || bytes.compare(kNavigation, 4, "RGKN") != 0) return false;
+  // Offsets count from the navigation block's start; libcreg reads an entry wherever one
+  // fits in the file, the block's header included.
+  const size_t size = bytes.size() - kNavigation;
+  std::set<uint32_t> met;
+  std::vector<uint32_t> pending{Le32(bytes, kNavigation + 8)};
+  while (!pending.empty()) {
+    const uint32_t offset = pending.back();
+    pending.pop_back();
+    if (offset == kNone || offset > size || size - offset < kEntrySize) continue;
+    if (!met.insert(offset).second) return true;
+    const size_t at = kNavigation + offset;
+    pending.push_back(Le32(bytes, at + 16));  // first subkey
+    pending.push_back(Le32(bytes, at + 20));  // next sibling
+  }
+  return false;
+}
+
+std::optional<std::string> LoadCregPath(const std::string& path, MemoryRegistry::Key* into);
+
 }  // namespace
 
 std::optional<std::string> LoadCregFile(const std::string& path, MemoryRegistry::Key* into) {
+  std::string bytes;
+  if (!ReadHostFile(path, kRegistryFileLimit, &bytes)) return std::string("cannot be read");
+  return LoadCregBytes(bytes, into);
+}
+
+std::optional<std::string> LoadCregBytes(const std::string& bytes, MemoryRegistry::Key* into) {
+  if (KeyLinksLoop(bytes)) return std::string("a key is its own ancestor or sibling (a loop)");
+  return ThroughMemoryFile(bytes, [into](const std::string& path) { return LoadCregPath(path, into); });
+}
+
+namespace {
+
+std::optional<std::string> LoadCregPath(const std::string& path, MemoryRegistry::Key* into) {
   libcreg_error_t* failure = nullptr;
   libcreg_file_t* raw = nullptr;
   if (libcreg_file_initialize(&raw, &failure) != 1) return Describe(failure, "out of memory");
@@ -154,4 +202,5 @@ std::optional<std::string> LoadCregFile(const std::string& path, MemoryRegistry:
   return CregWalk().Copy(root.get(), into, 0);
 }
 
+}  // namespace
 }  // namespace korvane

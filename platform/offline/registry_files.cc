@@ -41,14 +41,14 @@ class MemoryFile {
   int fd_ = -1;
 };
 
+}  // namespace
+
 std::optional<std::string> ThroughMemoryFile(
     const std::string& bytes, const std::function<std::optional<std::string>(const std::string&)>& load) {
   MemoryFile file(bytes);
   if (!file.ok()) return std::string("cannot hold it in memory: ") + std::strerror(errno);
   return load(file.path());
 }
-
-}  // namespace
 
 std::string NarrowUtf8(const std::string& utf8) {
   std::string out;
@@ -97,8 +97,5 @@ std::optional<std::string> LoadNtHiveBytes(const std::string& bytes, MemoryRegis
   return ThroughMemoryFile(bytes, [&](const std::string& path) { return LoadNtHive(path, into, subkey); });
 }
 
-std::optional<std::string> LoadCregBytes(const std::string& bytes, MemoryRegistry::Key* into) {
-  return ThroughMemoryFile(bytes, [&](const std::string& path) { return LoadCregFile(path, into); });
-}
 
 }  // namespace korvane

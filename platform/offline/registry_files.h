@@ -3,6 +3,7 @@
 // (SYSTEM.DAT, USER.DAT) with libcreg. No library type leaves these files.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,13 @@ std::optional<std::string> LoadCregFile(const std::string& path, MemoryRegistry:
 std::optional<std::string> LoadNtHiveBytes(const std::string& bytes, MemoryRegistry::Key* into,
                                            const std::string& subkey = std::string());
 std::optional<std::string> LoadCregBytes(const std::string& bytes, MemoryRegistry::Key* into);
+
+// Hands bytes to load as the path of an anonymous in-memory file holding them.
+std::optional<std::string> ThroughMemoryFile(
+    const std::string& bytes, const std::function<std::optional<std::string>(const std::string&)>& load);
+
+// Registry files larger than this are refused.
+constexpr size_t kRegistryFileLimit = size_t{1} << 30;
 
 // UTF-8 text as the ANSI calls return it: code points below 256 as one byte, others as
 // '?' (UTF-16 text: NarrowUtf16 of text_lines.h).

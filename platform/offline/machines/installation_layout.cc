@@ -12,7 +12,6 @@ namespace korvane {
 namespace {
 
 constexpr size_t kMsdosSysLimit = 1 << 20;
-constexpr size_t kRegistryFileLimit = size_t{1} << 30;  // hives of 1 GiB are refused
 // Profile folders that are templates or shared, not a person's.
 const char* const kNotAUser[] = {"All Users", "Default", "Default User", "Public",
                                  "LocalService", "NetworkService"};
