@@ -27,12 +27,15 @@ fi
 fat=-F  # FAT32; a partition too small for it gets FAT12 or FAT16, as mformat picks
 [ "$sectors" -lt $((64 * 2048)) ] && [ -z "$second" ] && [ "$size" -lt 33 ] && fat=
 mformat -i "$part" $fat -v KORVANE -T "$sectors" -h 64 -s 32 ::
-# Folders first, then every file with its time (mcopy -m), so names keep their case.
+# Folders first, then each folder's files in one call with their times (mcopy -m).
 (cd "$src" && find . -mindepth 1 -type d -printf '%P\n') | while read -r dir; do
   mmd -i "$part" "::/$dir"
 done
-(cd "$src" && find . -type f -printf '%P\n') | while read -r file; do
-  mcopy -m -i "$part" "$src/$file" "::/$file"
+(cd "$src" && find . -type d -printf '%P\n') | while read -r dir; do
+  files=()
+  while IFS= read -r -d '' file; do files+=("$file"); done \
+    < <(find "$src/$dir" -mindepth 1 -maxdepth 1 -type f -print0)
+  [ ${#files[@]} -eq 0 ] || mcopy -m -i "$part" "${files[@]}" "::/$dir/"
 done
 case $form in
   raw) ;;

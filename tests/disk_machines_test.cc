@@ -123,13 +123,13 @@ TEST_F(DiskMachines, DamagedInputIsRefusedNamingFileAndPartition) {
       // The Sleuth Kit refuses such a table whole; the image is then tried as one file system.
       {"a partition table pointing past the end",
        Damaged("past.img", mbrEntry + 8, std::string("\x00\x00\x00\x70", 4)), "",
-       dir_->path() + "/past.img: no file system that can be read"},
+       dir_->path() + "/past.img: no FAT or NTFS file system that can be read"},
       // FAT32 keeps a copy of its boot sector: both go, and the start of the FAT.
       {"a file system that does not parse",
        Damaged("nofs.img", 1 << 20, std::string(64 << 10, '\0')), "",
-       dir_->path() + "/nofs.img, partition 1: no file system that can be read"},
+       dir_->path() + "/nofs.img, partition 1: no FAT or NTFS file system that can be read"},
       {"random bytes", badRegistry.Write("noise.img", noise), "",
-       badRegistry.path() + "/noise.img: no file system that can be read"},
+       badRegistry.path() + "/noise.img: no FAT or NTFS file system that can be read"},
       {"an empty file", badRegistry.Write("empty.vhd", ""), "",
        badRegistry.path() + "/empty.vhd: not a disk image (0 bytes, less than one sector)"},
       {"a partition that is not there", Image(), " --partition 3",

@@ -73,10 +73,19 @@ std::optional<std::vector<ImagePartition>> OpenImagePartitions(const std::string
   }
   std::vector<ImagePartition> partitions;
   auto openAt = [&image](TSK_OFF_T offset, ImagePartition* partition) {
+    // Only the file systems Windows installs on are tried: The Sleuth Kit's detection of
+    // every kind reads the whole image (its YAFFS2 probe scans it to the end).
+    TSK_FS_INFO* fs = nullptr;
+    std::string why;
+    for (const TSK_FS_TYPE_ENUM type : {TSK_FS_TYPE_FAT_DETECT, TSK_FS_TYPE_NTFS_DETECT}) {
+      tsk_error_reset();
+      fs = tsk_fs_open_img(image.get(), offset, type);
+      if (fs != nullptr) break;
+      if (why.empty()) why = TskError();
+    }
     tsk_error_reset();
-    TSK_FS_INFO* fs = tsk_fs_open_img(image.get(), offset, TSK_FS_TYPE_DETECT);
     if (fs == nullptr) {
-      partition->whyNoFileSystem = "no file system that can be read (" + TskError() + ")";
+      partition->whyNoFileSystem = "no FAT or NTFS file system that can be read (" + why + ")";
     } else {
       partition->fileSystem = std::make_shared<ImageFileSystem>(image, fs);
     }
