@@ -4,9 +4,13 @@
 # partition (mtools: mformat, mcopy; FAT12/16 below 33 MiB), as a raw image, a VHD or a VMDK (qemu-img convert).
 # Nothing is mounted. File times are kept (FAT holds local time: written here as UTC).
 # With SECOND, an empty FAT16 data partition comes first and Windows is on partition 2.
-# Usage: make-disk-image.sh INSTALLATION_DIR OUT [raw|vhd|vhd-fixed|vmdk|vmdk-flat] [SIZE_MIB] [SECOND]
+# Usage: make-disk-image.sh INSTALLATION_DIR OUT [raw|raw-gpt|vhd|vhd-fixed|vmdk|vmdk-flat] [SIZE_MIB] [SECOND]
 set -euo pipefail
 src=$1 out=$2 form=${3:-raw} size=${4:-64} second=${5:-}
+label=dos fat32=c
+if [ "$form" = raw-gpt ]; then  # a GPT partition table, Windows' basic data partition
+  form=raw label=gpt fat32=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7
+fi
 export TZ=UTC MTOOLS_NO_VFAT=0 MTOOLS_SKIP_CHECK=1
 raw=$out
 [ "$form" = raw ] || raw=$(mktemp --suffix=.img)
@@ -20,7 +24,7 @@ if [ -n "$second" ]; then
   part="$raw@@16M"
   sectors=$(( (size - 16) * 2048 ))
 else
-  printf 'label: dos\nstart=2048, type=c, bootable\n' | sfdisk -q "$raw"
+  printf 'label: %s\nstart=2048, type=%s\n' "$label" "$fat32" | sfdisk -q "$raw"
   part="$raw@@1M"
   sectors=$(( (size - 1) * 2048 ))
 fi

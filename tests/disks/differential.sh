@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The same Windows machine in every form korvane reads must give the same answers: the
 # example Windows 98 SE machine and an XP-like one, as a described machine and as the
-# installation it describes (an installation folder; a FAT32 partition in a raw image,
+# installation it describes (an installation folder; a FAT32 partition in a raw image
+# with an MBR or a GPT partition table,
 # a VHD, dynamic and fixed, and a VMDK, sparse and flat), each through `korvane run` (the whole report, line for line) and
 # `korvane check` (every file's findings and verdict).
 # Usage: differential.sh [BUILD_DIR]   (default build/native)
@@ -55,7 +56,7 @@ for machine in win98se:"$root/examples/win98se" winxp-like:"$xp"; do
   name=${machine%%:*} described=${machine#*:}
   "$root/scripts/make-installation.sh" "$described" "$scratch/$name-folder"
   compare "$name" "$described" "$scratch/$name-folder" folder
-  for form in raw vhd vhd-fixed vmdk vmdk-flat; do
+  for form in raw raw-gpt vhd vhd-fixed vmdk vmdk-flat; do
     "$root/scripts/make-disk-image.sh" "$scratch/$name-folder" "$scratch/$name.$form" "$form"
     compare "$name" "$described" "$scratch/$name.$form" "$form"
   done
