@@ -16,7 +16,7 @@ best=
 for run in 1 2 3 4 5; do
   start=$(date +%s.%N)
   "$build/korvane" run --machine "$scratch/w98.vhd" > /dev/null
-  t=$(echo "$(date +%s.%N) - $start" | bc)
-  if [ -z "$best" ] || [ "$(echo "$t < $best" | bc)" = 1 ]; then best=$t; fi
+  t=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
+  if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
 done
 printf 'korvane run --machine w98.vhd: best of 5: %.3f s\n' "$best"
