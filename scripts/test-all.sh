@@ -20,6 +20,9 @@ step "sanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
+step "the machine-kinds differential under the sanitizers"
+LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan-suppressions.txt:print_suppressions=0" \
+  tests/disks/differential.sh build/asan
 
 for preset in win32 win64; do
   step "$preset cross build"
