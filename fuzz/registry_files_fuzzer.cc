@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   for (const bool nt : {true, false}) {
     korvane::MemoryRegistry::Key root;
-    const auto error = nt ? korvane::LoadNtHiveBytes(bytes, &root) : korvane::LoadCregBytes(bytes, &root);
+    const auto error =
+        nt ? korvane::LoadNtHiveBytes(bytes, &root) : korvane::LoadCregBytes(bytes, &root);
     if (error && error->empty()) std::abort();
   }
   return 0;

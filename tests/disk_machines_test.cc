@@ -37,7 +37,7 @@ class DiskMachines : public ::testing::Test {
     Sh(kSource + "/scripts/make-installation.sh " + ShellQuote(kExample) + " " + Folder());
     Sh(kSource + "/scripts/make-disk-image.sh " + Folder() + " " + Image() + " raw 40");
     Sh(kSource + "/scripts/make-disk-image.sh " + Folder() + " " + TwoPartitions() +
-        " raw 40 second");
+       " raw 40 second");
     expected_ = Korvane("run --machine " + ShellQuote(kExample)).out;
   }
   static void TearDownTestSuite() { delete dir_; }
@@ -72,7 +72,8 @@ TEST_F(DiskMachines, PartitionChoiceIsSaidAndCanBeMade) {
   EXPECT_EQ(chosen.err, "korvane run: Windows on partition 2 (Win95 FAT32 (0x0c)) of " +
                             TwoPartitions() + " (--partition N to choose)\n");
 
-  const RunResult named = Korvane("run --machine " + ShellQuote(TwoPartitions()) + " --partition 2");
+  const RunResult named =
+      Korvane("run --machine " + ShellQuote(TwoPartitions()) + " --partition 2");
   EXPECT_EQ(named.exitCode, 0) << named.err;
   EXPECT_EQ(named.out, expected_);
   EXPECT_EQ(named.err, "");
@@ -88,8 +89,8 @@ TEST_F(DiskMachines, UserChoiceIsSaid) {
   test::ScratchDir copy;
   Sh("cp -a " + ShellQuote(Folder()) + "/. " + ShellQuote(copy.path()));
   Sh("mkdir -p " + ShellQuote(copy.path() + "/WINDOWS/Profiles/Ann") + " && cp " +
-      ShellQuote(copy.path() + "/WINDOWS/USER.DAT") + " " +
-      ShellQuote(copy.path() + "/WINDOWS/Profiles/Ann/USER.DAT"));
+     ShellQuote(copy.path() + "/WINDOWS/USER.DAT") + " " +
+     ShellQuote(copy.path() + "/WINDOWS/Profiles/Ann/USER.DAT"));
   const RunResult ann = Korvane("run --machine " + ShellQuote(copy.path()));
   EXPECT_EQ(ann.exitCode, 0);
   EXPECT_EQ(ann.err, "korvane run: the registry of user Ann\n");

@@ -3,13 +3,14 @@
 // Each case writes a .reg text, turns it into a hive (empty hive + hivexregedit --merge)
 // or a 9x registry file (scripts/registry-files.py) and compares what the loader reads
 // with what the .reg reader reads from the text itself.
+#include "platform/offline/registry_files.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
 #include "platform/offline/formats/reg_file.h"
-#include "platform/offline/registry_files.h"
 #include "tests/test_support.h"
 
 namespace korvane {
@@ -57,8 +58,10 @@ void ExpectSameTree(const MemoryRegistry::Key& expected, const MemoryRegistry::K
   ASSERT_EQ(expected.values.size(), actual.values.size()) << path;
   for (size_t i = 0; i < expected.values.size(); ++i) {
     EXPECT_EQ(expected.values[i].name, actual.values[i].name) << path;
-    EXPECT_EQ(expected.values[i].type, actual.values[i].type) << path << "\\" << expected.values[i].name;
-    EXPECT_EQ(expected.values[i].data, actual.values[i].data) << path << "\\" << expected.values[i].name;
+    EXPECT_EQ(expected.values[i].type, actual.values[i].type)
+        << path << "\\" << expected.values[i].name;
+    EXPECT_EQ(expected.values[i].data, actual.values[i].data)
+        << path << "\\" << expected.values[i].name;
   }
   std::vector<const MemoryRegistry::Key*> subkeys;
   for (const auto& sub : expected.subkeys) subkeys.push_back(sub.get());
@@ -143,8 +146,8 @@ TEST(NtHive, TextIsNarrowedAsTheAnsiCallsReturnIt) {
   } const cases[] = {
       {"Latin", kRegSz, {0xE9, 'A', 0}},
       {"Euro", kRegExpandSz, {'?', '%', 0}},
-      {"Odd", kRegSz, {'A'}},        // the odd byte is no character
-      {"Pair", kRegSz, {'?', 0}},    // a surrogate pair is one character
+      {"Odd", kRegSz, {'A'}},      // the odd byte is no character
+      {"Pair", kRegSz, {'?', 0}},  // a surrogate pair is one character
   };
   for (const Case& c : cases) {
     const auto* value = MemoryRegistry::FindValue(&loaded, c.name);
@@ -231,7 +234,8 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
   std::string cregSiblingLoop = creg;
   for (uint32_t i = 0; i < count; ++i) {
     const size_t entry = entries + i * 28;
-    const auto next = static_cast<uint8_t>(creg[entry + 20]) | static_cast<uint8_t>(creg[entry + 21]) << 8;
+    const auto next =
+        static_cast<uint8_t>(creg[entry + 20]) | static_cast<uint8_t>(creg[entry + 21]) << 8;
     if (static_cast<uint8_t>(creg[entry + 23]) == 0xFF) continue;  // no next sibling
     const size_t sibling = rgkn + next;
     const uint32_t self = static_cast<uint32_t>(entry - rgkn);

@@ -174,7 +174,8 @@ std::optional<std::string> LoadCregFile(const std::string& path, MemoryRegistry:
 
 std::optional<std::string> LoadCregBytes(const std::string& bytes, MemoryRegistry::Key* into) {
   if (KeyLinksLoop(bytes)) return std::string("a key is its own ancestor or sibling (a loop)");
-  return ThroughMemoryFile(bytes, [into](const std::string& path) { return LoadCregPath(path, into); });
+  return ThroughMemoryFile(bytes,
+                           [into](const std::string& path) { return LoadCregPath(path, into); });
 }
 
 namespace {
@@ -195,8 +196,8 @@ std::optional<std::string> LoadCregPath(const std::string& path, MemoryRegistry:
   if (found != 1) {
     // libcreg answers "no root key" for a file whose data blocks are missing (one cut
     // short, say); Windows always writes a root key, so such a file is refused.
-    return Describe(failure, found == 0 ? "it has no root key (cut short?)"
-                                        : "its root key cannot be read");
+    return Describe(failure,
+                    found == 0 ? "it has no root key (cut short?)" : "its root key cannot be read");
   }
   Key root(rootRaw);
   return CregWalk().Copy(root.get(), into, 0);

@@ -60,8 +60,8 @@ class ImageFileSystem {
 std::optional<std::vector<ImagePartition>> OpenImagePartitions(const std::string& path,
                                                                std::string* error) {
   tsk_error_reset();
-  std::shared_ptr<TSK_IMG_INFO> image(
-      tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0), ImageCloser());
+  std::shared_ptr<TSK_IMG_INFO> image(tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0),
+                                      ImageCloser());
   if (!image) {
     *error = path + ": not a disk image that can be read (" + TskError() + ")";
     return std::nullopt;
@@ -90,7 +90,8 @@ std::optional<std::vector<ImagePartition>> OpenImagePartitions(const std::string
       partition->fileSystem = std::make_shared<ImageFileSystem>(image, fs);
     }
   };
-  std::unique_ptr<TSK_VS_INFO, VolumeCloser> volumes(tsk_vs_open(image.get(), 0, TSK_VS_TYPE_DETECT));
+  std::unique_ptr<TSK_VS_INFO, VolumeCloser> volumes(
+      tsk_vs_open(image.get(), 0, TSK_VS_TYPE_DETECT));
   tsk_error_reset();
   if (!volumes) {
     ImagePartition whole;
@@ -134,13 +135,15 @@ const std::vector<ImageDrive::Entry>* ImageDrive::Listing(const std::string& fol
   const bool root = folder == "/";
   for (size_t i = 0; i < tsk_fs_dir_getsize(dir.get()); ++i) {
     const TSK_FS_NAME* name = tsk_fs_dir_get_name(dir.get(), i);
-    if (name == nullptr || name->name == nullptr || (name->flags & TSK_FS_NAME_FLAG_ALLOC) == 0) continue;
+    if (name == nullptr || name->name == nullptr || (name->flags & TSK_FS_NAME_FLAG_ALLOC) == 0)
+      continue;
     const std::string text = name->name;
     if (text.empty() || text == "." || text == "..") continue;
     if (name->type != TSK_FS_NAME_TYPE_DIR && name->type != TSK_FS_NAME_TYPE_REG) continue;
     // The file systems' own files ($MFT, $OrphanFiles, ...) are not listed by Windows.
     if (root && text[0] == '$') continue;
-    entries.push_back({text, AsciiLower(text), name->meta_addr, name->type == TSK_FS_NAME_TYPE_DIR});
+    entries.push_back(
+        {text, AsciiLower(text), name->meta_addr, name->type == TSK_FS_NAME_TYPE_DIR});
     metaAddresses_[(root ? "/" : folder + "/") + text] = name->meta_addr;
   }
   std::sort(entries.begin(), entries.end(),
@@ -152,8 +155,9 @@ const ImageDrive::Entry* ImageDrive::Lookup(const std::string& folder, const std
   const auto* entries = Listing(folder);
   if (entries == nullptr) return nullptr;
   const std::string lower = AsciiLower(name);
-  const auto it = std::lower_bound(entries->begin(), entries->end(), lower,
-                                   [](const Entry& e, const std::string& l) { return e.lower < l; });
+  const auto it =
+      std::lower_bound(entries->begin(), entries->end(), lower,
+                       [](const Entry& e, const std::string& l) { return e.lower < l; });
   return it != entries->end() && it->lower == lower ? &*it : nullptr;
 }
 
@@ -177,7 +181,8 @@ std::optional<std::string> ImageDrive::ResolveFolder(const WindowsPath& path, si
   return location;
 }
 
-std::optional<std::string> ImageDrive::Resolve(const std::string& windowsPath, std::string* whyNot) {
+std::optional<std::string> ImageDrive::Resolve(const std::string& windowsPath,
+                                               std::string* whyNot) {
   const auto split = SplitWindowsPath(windowsPath, whyNot);
   if (!split) return std::nullopt;
   const auto folder = ResolveFolder(*split, split->folders.size(), whyNot);
@@ -217,17 +222,17 @@ std::vector<FindData> ImageDrive::Find(const std::string& pattern, std::string* 
     if (!MatchesWildcard(split->name, entry.name)) continue;
     if (auto data = Describe(prefix + entry.name, entry.name)) matches.push_back(*data);
   }
-  if (matches.empty()) *whyNot = "nothing in " + pattern.substr(0, pattern.find_last_of("\\/")) +
-                                 " matches " + split->name;
+  if (matches.empty())
+    *whyNot =
+        "nothing in " + pattern.substr(0, pattern.find_last_of("\\/")) + " matches " + split->name;
   return matches;
 }
 
 std::optional<FindData> ImageDrive::Describe(const std::string& location, const std::string& name) {
   tsk_error_reset();
   const auto known = metaAddresses_.find(location);
-  File file(known != metaAddresses_.end()
-                ? tsk_fs_file_open_meta(fs_->fs(), nullptr, known->second)
-                : tsk_fs_file_open(fs_->fs(), nullptr, location.c_str()));
+  File file(known != metaAddresses_.end() ? tsk_fs_file_open_meta(fs_->fs(), nullptr, known->second)
+                                          : tsk_fs_file_open(fs_->fs(), nullptr, location.c_str()));
   if (!file || file->meta == nullptr) {
     tsk_error_reset();
     return std::nullopt;
@@ -261,9 +266,8 @@ std::optional<FindData> ImageDrive::Describe(const std::string& location, const 
 bool ImageDrive::Read(const std::string& location, size_t limit, std::string* bytes) {
   tsk_error_reset();
   const auto known = metaAddresses_.find(location);
-  File file(known != metaAddresses_.end()
-                ? tsk_fs_file_open_meta(fs_->fs(), nullptr, known->second)
-                : tsk_fs_file_open(fs_->fs(), nullptr, location.c_str()));
+  File file(known != metaAddresses_.end() ? tsk_fs_file_open_meta(fs_->fs(), nullptr, known->second)
+                                          : tsk_fs_file_open(fs_->fs(), nullptr, location.c_str()));
   if (!file || file->meta == nullptr || file->meta->size < 0 ||
       static_cast<uint64_t>(file->meta->size) > limit) {
     tsk_error_reset();

@@ -18,8 +18,8 @@ class ImageFileSystem;
 
 // The partitions of a disk image that hold a file system The Sleuth Kit reads.
 struct ImagePartition {
-  int number = 0;             // 1-based among the allocated partitions; 0: the image is one
-  std::string description;    // "DOS FAT32 (0x0c)", "NTFS / exFAT (0x07)", ...
+  int number = 0;           // 1-based among the allocated partitions; 0: the image is one
+  std::string description;  // "DOS FAT32 (0x0c)", "NTFS / exFAT (0x07)", ...
   std::shared_ptr<ImageFileSystem> fileSystem;  // null when none could be opened
   std::string whyNoFileSystem;
 };

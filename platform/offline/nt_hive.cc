@@ -7,8 +7,8 @@
 #include <memory>
 #include <set>
 
-#include "platform/offline/registry_files.h"
 #include "platform/offline/formats/text_lines.h"
+#include "platform/offline/registry_files.h"
 
 namespace korvane {
 namespace {

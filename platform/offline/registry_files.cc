@@ -44,7 +44,8 @@ class MemoryFile {
 }  // namespace
 
 std::optional<std::string> ThroughMemoryFile(
-    const std::string& bytes, const std::function<std::optional<std::string>(const std::string&)>& load) {
+    const std::string& bytes,
+    const std::function<std::optional<std::string>(const std::string&)>& load) {
   MemoryFile file(bytes);
   if (!file.ok()) return std::string("cannot hold it in memory: ") + std::strerror(errno);
   return load(file.path());
@@ -57,9 +58,12 @@ std::string NarrowUtf8(const std::string& utf8) {
     const auto c = static_cast<unsigned char>(utf8[i]);
     uint32_t code = c;
     size_t length = 1;
-    if (c >= 0xC0 && c < 0xE0) length = 2, code = c & 0x1F;
-    else if (c >= 0xE0 && c < 0xF0) length = 3, code = c & 0x0F;
-    else if (c >= 0xF0) length = 4, code = c & 0x07;
+    if (c >= 0xC0 && c < 0xE0)
+      length = 2, code = c & 0x1F;
+    else if (c >= 0xE0 && c < 0xF0)
+      length = 3, code = c & 0x0F;
+    else if (c >= 0xF0)
+      length = 4, code = c & 0x07;
     if (length > 1) {
       if (i + length > utf8.size()) {
         out += '?';
@@ -88,14 +92,15 @@ MemoryRegistry::Key* AddSubkey(MemoryRegistry::Key* parent, const std::string& n
   parent->subkeys.push_back(std::make_unique<MemoryRegistry::Key>());
   MemoryRegistry::Key* key = parent->subkeys.back().get();
   key->name = name;
-  if (parent->subkeyIndex.size() + 1 == parent->subkeys.size()) parent->subkeyIndex.emplace(lower, key);
+  if (parent->subkeyIndex.size() + 1 == parent->subkeys.size())
+    parent->subkeyIndex.emplace(lower, key);
   return key;
 }
 
 std::optional<std::string> LoadNtHiveBytes(const std::string& bytes, MemoryRegistry::Key* into,
                                            const std::string& subkey) {
-  return ThroughMemoryFile(bytes, [&](const std::string& path) { return LoadNtHive(path, into, subkey); });
+  return ThroughMemoryFile(bytes,
+                           [&](const std::string& path) { return LoadNtHive(path, into, subkey); });
 }
-
 
 }  // namespace korvane

@@ -39,7 +39,8 @@ std::optional<std::string> LoadCregBytes(const std::string& bytes, MemoryRegistr
 
 // Hands bytes to load as the path of an anonymous in-memory file holding them.
 std::optional<std::string> ThroughMemoryFile(
-    const std::string& bytes, const std::function<std::optional<std::string>(const std::string&)>& load);
+    const std::string& bytes,
+    const std::function<std::optional<std::string>(const std::string&)>& load);
 
 // Registry files larger than this are refused.
 constexpr size_t kRegistryFileLimit = size_t{1} << 30;

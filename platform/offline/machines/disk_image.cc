@@ -23,8 +23,8 @@ std::string Where(const std::string& path, const ImagePartition& partition) {
 
 }  // namespace
 
-bool OpenDiskImage(const std::string& path, const MachineOptions& options,
-                   OfflineMachine* machine, std::string* error) {
+bool OpenDiskImage(const std::string& path, const MachineOptions& options, OfflineMachine* machine,
+                   std::string* error) {
   auto partitions = OpenImagePartitions(path, error);
   if (!partitions) return false;
   if (partitions->empty()) {
@@ -54,8 +54,8 @@ bool OpenDiskImage(const std::string& path, const MachineOptions& options,
     }
     ImageDrive* image = drive.get();
     if (partitions->size() > 1 && options.partition == 0) {
-      machine->notes.push_back("Windows on partition " + std::to_string(partition.number) +
-                               " (" + partition.description + ") of " + path +
+      machine->notes.push_back("Windows on partition " + std::to_string(partition.number) + " (" +
+                               partition.description + ") of " + path +
                                " (--partition N to choose)");
     }
     if (!OpenInstallationOn(std::move(drive), where, options, machine, error)) return false;

@@ -25,7 +25,8 @@ bool OpenInstallationOn(std::unique_ptr<Drive> drive, const std::string& where,
     *error = where + "no Windows installation found";
     return false;
   }
-  const auto found = LoadInstallation(*drive, *layout, options.user, where, &machine->registry, error);
+  const auto found =
+      LoadInstallation(*drive, *layout, options.user, where, &machine->registry, error);
   if (!found) return false;
   machine->drive = std::move(drive);
   machine->notes.insert(machine->notes.end(), found->notes.begin(), found->notes.end());

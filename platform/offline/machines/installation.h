@@ -20,7 +20,6 @@ bool OpenInstallation(const std::string& dir, const MachineOptions& options,
 // Reads the installation on drive C: of drive (a host folder, a file system in an image)
 // into *machine; where ("IMAGE, partition 2: ") starts every error message.
 bool OpenInstallationOn(std::unique_ptr<Drive> drive, const std::string& where,
-                        const MachineOptions& options, OfflineMachine* machine,
-                        std::string* error);
+                        const MachineOptions& options, OfflineMachine* machine, std::string* error);
 
 }  // namespace korvane

@@ -13,8 +13,8 @@ namespace {
 
 constexpr size_t kMsdosSysLimit = 1 << 20;
 // Profile folders that are templates or shared, not a person's.
-const char* const kNotAUser[] = {"All Users", "Default", "Default User", "Public",
-                                 "LocalService", "NetworkService"};
+const char* const kNotAUser[] = {"All Users", "Default",      "Default User",
+                                 "Public",    "LocalService", "NetworkService"};
 
 // A file or folder on the drive: its Windows path and its location on the drive.
 struct Entry {
@@ -81,8 +81,8 @@ uint32_t Dword(const MemoryRegistry::Key* key, const std::string& name) {
 // The machine's offset from UTC, as its time zone information in the registry says:
 // the active bias (daylight saving time included) where it is given.
 int32_t TimeZoneBias(const MemoryRegistry& registry, const std::string& controlSet) {
-  const auto* key = registry.FindKey(RootKey::kLocalMachine,
-                                     controlSet + "\\Control\\TimeZoneInformation");
+  const auto* key =
+      registry.FindKey(RootKey::kLocalMachine, controlSet + "\\Control\\TimeZoneInformation");
   if (key == nullptr) return 0;
   for (const char* name : {"ActiveTimeBias", "Bias"}) {
     const auto* value = MemoryRegistry::FindValue(key, name);
@@ -96,7 +96,8 @@ struct UserFile {
   Entry file;
 };
 
-std::vector<UserFile> Profiles(Drive& drive, const std::string& folder, const std::string& fileName) {
+std::vector<UserFile> Profiles(Drive& drive, const std::string& folder,
+                               const std::string& fileName) {
   std::vector<UserFile> users;
   for (const FindData& profile : Folders(drive, folder)) {
     bool skip = false;
@@ -125,10 +126,10 @@ std::optional<UserFile> PickUser(const std::vector<UserFile>& users, const std::
   for (const UserFile& user : users) {
     if (user.file.data.lastWriteTime > newest->file.data.lastWriteTime) newest = &user;
   }
-  notes->push_back(users.size() == 1 ? "the registry of user " + newest->name
-                                     : "the registry of user " + newest->name +
-                                           ", written last of " + std::to_string(users.size()) +
-                                           " users (--user NAME to choose)");
+  notes->push_back(users.size() == 1
+                       ? "the registry of user " + newest->name
+                       : "the registry of user " + newest->name + ", written last of " +
+                             std::to_string(users.size()) + " users (--user NAME to choose)");
   return *newest;
 }
 
@@ -174,7 +175,8 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
   facts.windowsDirectory = "C:\\" + layout.windowsName;
   facts.systemDirectory = facts.windowsDirectory + "\\SYSTEM";
   const auto system = Look(drive, facts.windowsDirectory + "\\SYSTEM.DAT");
-  if (!IsFile(system) || !loader.Load(*system, registry->FindKey(RootKey::kLocalMachine, ""), false)) {
+  if (!IsFile(system) ||
+      !loader.Load(*system, registry->FindKey(RootKey::kLocalMachine, ""), false)) {
     if (!IsFile(system)) *error = facts.windowsDirectory + "\\SYSTEM.DAT: not found";
     return std::nullopt;
   }
@@ -185,7 +187,8 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
   if (!picked && !error->empty()) return std::nullopt;
   if (picked) {
     if (!loader.Load(picked->file, currentUser, false)) return std::nullopt;
-  } else if (const auto shared = Look(drive, facts.windowsDirectory + "\\USER.DAT"); IsFile(shared)) {
+  } else if (const auto shared = Look(drive, facts.windowsDirectory + "\\USER.DAT");
+             IsFile(shared)) {
     MemoryRegistry::Key allUsers;
     if (!loader.Load(*shared, &allUsers, false)) return std::nullopt;
     for (auto& sub : allUsers.subkeys) {
