@@ -39,6 +39,8 @@ struct CheckArgs {
   std::string machineDir;
   std::string viewText;  // "32" or "64", empty when not given
   std::optional<WineView> view;
+  std::string user;
+  int partition = 0;
   bool json = false;
   bool tryDecoders = false;
   std::string timeoutText;  // seconds, empty when not given
@@ -58,8 +60,9 @@ std::optional<int> ParseSeconds(const std::string& text) {
   return ms > 0 ? std::optional<int>(ms) : std::nullopt;
 }
 
-// The machine to check against: the folder named (a Wine prefix seen through the view,
-// or a described machine), else the machine at hand. *prefix is the Wine prefix's folder
+// The machine to check against: the one at the path named (a Wine prefix seen through
+// the view, a described machine, an installation or a disk image), else the machine at
+// hand; what was chosen on it (user, partition) is said on standard error. *prefix is the Wine prefix's folder
 // when the machine is one, for --try to run in.
 std::unique_ptr<System> OpenCheckedMachine(const CheckArgs& args, std::string* prefix,
                                            std::string* error) {
@@ -78,13 +81,19 @@ std::unique_ptr<System> OpenCheckedMachine(const CheckArgs& args, std::string* p
     if (!folder) return nullptr;
 #endif
   }
-  std::unique_ptr<OfflineSystem> offline =
-      OpenMachine(*folder, error, MachineOptions{args.view.value_or(WineView::k32)});
+  MachineOptions options(args.view.value_or(WineView::k32), args.user);
+  options.partition = args.partition;
+  std::unique_ptr<OfflineSystem> offline = OpenMachine(*folder, error, options);
   if (offline && args.view && !offline->IsWinePrefix()) {
     *error = "--view applies to a Wine prefix; " + *folder + " is not one";
     return nullptr;
   }
   if (offline && offline->IsWinePrefix()) *prefix = *folder;
+  if (offline) {
+    for (const std::string& note : offline->notes()) {
+      std::fprintf(stderr, "korvane check: %s\n", note.c_str());
+    }
+  }
   return offline;
 }
 
@@ -175,12 +184,13 @@ Command AddCheckCommand(CLI::App& korvane) {
   CLI::App* app = korvane.add_subcommand("check", kCheckDescription);
   app->footer(kCheckExitStatus);
   TakesValue(app->add_option("--machine", args->machineDir,
-                             "check against the Windows installation in folder DIR: a Wine "
-                             "prefix (seen as a 32-bit program sees it), or a described machine "
-                             "(c/ is drive C:, registry.reg its registry, machine.ini its other "
-                             "facts, optional); without it, the machine the program runs on, and "
-                             "on Linux the Wine prefix $WINEPREFIX, else ~/.wine"),
-             "DIR");
+                             "check against the Windows machine at PATH: a Wine prefix (seen as a "
+                             "32-bit program sees it), a described machine (c/ is drive C:, "
+                             "registry.reg its registry, machine.ini its other facts, optional), "
+                             "the root folder of a Windows installation, or a disk image (raw, "
+                             "VHD, VMDK); without it, the machine the program runs on, and on "
+                             "Linux the Wine prefix $WINEPREFIX, else ~/.wine"),
+             "PATH");
   app->add_option("--view", args->viewText,
                   "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit "
                   "program, or 64")
@@ -189,6 +199,21 @@ Command AddCheckCommand(CLI::App& korvane) {
           [](std::string& value) {
             return value == "32" || value == "64" ? std::string()
                                                   : "--view takes 32 or 64, not '" + value + "'";
+          },
+          std::string()));
+  TakesValue(app->add_option("--user", args->user,
+                             "a Windows installation or disk image: the registry of this user"),
+             "NAME");
+  TakesValue(app->add_option("--partition", args->partition,
+                             "a disk image: the Windows installation on partition N (1 is the "
+                             "first)"),
+             "N")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return !value.empty() && value.find_first_not_of("0123456789") == std::string::npos &&
+                           value.size() < 6 && std::stoi(value) > 0
+                       ? std::string()
+                       : "--partition takes a partition number from 1 on, not '" + value + "'";
           },
           std::string()));
   app->add_flag("--json", args->json, "print one JSON document instead of lines");

@@ -9,7 +9,8 @@ namespace korvane {
 namespace {
 
 constexpr char kHowToName[] =
-    "name one with --machine DIR (a Wine prefix, or a described machine folder)";
+    "name one with --machine PATH (a Wine prefix, a described machine folder, a Windows "
+    "installation folder or a disk image)";
 
 }  // namespace
 

@@ -31,6 +31,8 @@ const char kRunExitStatus[] =
 struct RunArgs {
   std::string machine;
   std::optional<WineView> view;
+  std::string user;
+  int partition = 0;
   std::optional<std::string> tests;
   std::string reportPath;
   bool explain = false;
@@ -134,12 +136,16 @@ int RunOnce(const RunArgs& args) {
 #endif
   }
   if (folder) {
-    std::unique_ptr<OfflineSystem> offline =
-        OpenMachine(*folder, &error, MachineOptions{args.view.value_or(WineView::k32)});
+    MachineOptions options(args.view.value_or(WineView::k32), args.user);
+    options.partition = args.partition;
+    std::unique_ptr<OfflineSystem> offline = OpenMachine(*folder, &error, options);
     if (offline && args.view && !offline->IsWinePrefix()) {
       return UsageError(kCommand, "--view applies to a Wine prefix; " + *folder + " is not one");
     }
     if (offline) {
+      for (const std::string& note : offline->notes()) {
+        std::fprintf(stderr, "korvane run: %s\n", note.c_str());
+      }
       OfflineSystem* machine = offline.get();
       whyNotFound = [machine](const std::string& pattern) { return machine->WhyNotFound(pattern); };
     }
@@ -163,13 +169,15 @@ Command AddRunCommand(CLI::App& korvane) {
   CLI::App* app = korvane.add_subcommand("run", kRunDescription);
   app->footer(kRunExitStatus);
   TakesValue(app->add_option("--machine", args->machine,
-                             "examine the Windows installation in folder DIR: a Wine prefix "
-                             "(system.reg, drive_c/, dosdevices/), or a described machine (c/ is "
-                             "drive C:, registry.reg its registry as regedit exports it, "
-                             "machine.ini its other facts, optional); without it, the Windows "
+                             "examine the Windows machine at PATH: a Wine prefix (system.reg, "
+                             "drive_c/, dosdevices/), a described machine (c/ is drive C:, "
+                             "registry.reg its registry as regedit exports it, machine.ini its "
+                             "other facts, optional), the root folder of a Windows installation "
+                             "(a mounted partition, a copy of drive C:), or a disk image (raw, "
+                             "VHD, VMDK; read-only, nothing mounted); without it, the Windows "
                              "program examines the machine it runs on, and on Linux the Wine "
                              "prefix $WINEPREFIX, else ~/.wine"),
-             "DIR");
+             "PATH");
   app->add_option_function<std::string>(
          "--view",
          [args](const std::string& value) {
@@ -179,6 +187,23 @@ Command AddRunCommand(CLI::App& korvane) {
          "through Wow6432Node and syswow64, where 32-bit codecs live; 64 as a 64-bit program does")
       ->type_name("32|64")
       ->check(CLI::Validator([](std::string& value) { return ViewProblem(value); }, std::string()));
+  TakesValue(app->add_option("--user", args->user,
+                             "a Windows installation or disk image: read the registry of this "
+                             "user (without it: the only user, or the one whose registry was "
+                             "written last; standard error says which)"),
+             "NAME");
+  TakesValue(app->add_option("--partition", args->partition,
+                             "a disk image: read the Windows installation on partition N "
+                             "(1 is the first; without it: the first partition holding Windows)"),
+             "N")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            return !value.empty() && value.find_first_not_of("0123456789") == std::string::npos &&
+                           value.size() < 6 && std::stoi(value) > 0
+                       ? std::string()
+                       : "--partition takes a partition number from 1 on, not '" + value + "'";
+          },
+          std::string()));
   TakesValue(app->add_option_function<std::string>(
                  "--tests", [args](const std::string& list) { args->tests = list; },
                  "run exactly these tests: systemIni, loadDll, captureDrivers, registryAviFile, "

@@ -9,8 +9,14 @@ if [ "$kind" = --only ]; then
   shift
   packages=("$@")
 else
-  packages=(cmake ninja-build g++ libgtest-dev ffmpeg libcli11-dev nlohmann-json3-dev python3
-            groff-base)
+  packages=(cmake ninja-build g++ libgtest-dev ffmpeg libcli11-dev nlohmann-json3-dev pkg-config
+            groff-base
+            # Windows installations and disk images: hivex (NT hives), libcreg (9x
+            # registry files; its header needs libbfio's), The Sleuth Kit (images,
+            # partitions, FAT, NTFS; VHD and VMDK through libvhdi and libvmdk)
+            libhivex-dev libcreg-dev libbfio-dev libtsk-dev
+            # and the tools that make and check the test machines
+            libwin-hivex-perl libregf-utils libcreg-utils mtools ntfs-3g qemu-utils fdisk python3)
   if [ "$kind" = test ]; then
     packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
                wine wine64 fonts-wine xvfb xdotool imagemagick mediainfo libbenchmark-dev

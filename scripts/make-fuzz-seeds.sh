@@ -108,3 +108,20 @@ rm -rf "$out/codec-avis"
 # korvane check (subcommand 2) on the scratch files and machine.
 args '\x02--machine\0m\0a.avi\0e\0d\0p' check-files
 args '\x02--json\0--machine\0m\0a.avi' check-json
+
+# Registry files of installations (an NT hive, 9x registry files) and small disk images
+# with Windows on FAT, all made by the repository's scripts.
+mkdir -p "$out/fuzz_registry_files" "$out/fuzz_disk_image"
+machine=$(mktemp -d)
+"$here/make-installation.sh" "$here/../examples/win98se" "$machine/w98" >/dev/null
+cp "$machine/w98/WINDOWS/SYSTEM.DAT" "$machine/w98/WINDOWS/USER.DAT" "$out/fuzz_registry_files/"
+python3 "$here/registry-files.py" empty-hive "$out/fuzz_registry_files/empty.hive"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n"v"=hex(1):41,00,00,00\r\n' \
+  > "$machine/a.reg"
+cp "$out/fuzz_registry_files/empty.hive" "$out/fuzz_registry_files/small.hive"
+hivexregedit --merge --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$out/fuzz_registry_files/small.hive" "$machine/a.reg"
+# A small image: only the installation's registry and system.ini, on FAT12.
+mkdir -p "$machine/small/WINDOWS"
+cp "$machine/w98/WINDOWS/"{SYSTEM.DAT,USER.DAT,WIN.COM,SYSTEM.INI} "$machine/small/WINDOWS/"
+"$here/make-disk-image.sh" "$machine/small" "$out/fuzz_disk_image/fat.img" raw 2 >/dev/null
+rm -rf "$machine"

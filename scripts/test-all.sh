@@ -21,10 +21,16 @@ ctest --preset native -j "$jobs"
 step "the Debian package: lintian, unpacked and run on the example machine"
 scripts/check-packages.sh deb build/native
 
+step "the same machines as described machines, installations and disk images"
+tests/disks/differential.sh build/native
+
 step "sanitizer build and tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
+step "the machine-kinds differential under the sanitizers"
+LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan-suppressions.txt:print_suppressions=0" \
+  tests/disks/differential.sh build/asan
 
 for preset in win32 win64; do
   step "$preset cross build"

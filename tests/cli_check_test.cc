@@ -204,9 +204,9 @@ TEST(CliCheckTest, UsageErrorsAreOneLineAndExitWithTwo) {
   } kCases[] = {
       {"check", "no FILE given"},
       {"check --json", "no FILE given"},
-      {"check --machine", "--machine needs DIR"},
-      {"check a.avi --machine", "--machine needs DIR"},
-      {"check --machine '' a.avi", "--machine needs DIR, not an empty name"},
+      {"check --machine", "--machine needs PATH"},
+      {"check a.avi --machine", "--machine needs PATH"},
+      {"check --machine '' a.avi", "--machine needs PATH, not an empty name"},
       {"check --machine a --machine b x.avi", "--machine given twice"},
       {"check --bogus x.avi", "unknown option --bogus"},
       {"check x.avi -j", "unknown option -j"},
@@ -372,7 +372,7 @@ TEST(CliCheckTest, TryIsRefusedWhereNothingCanRunWithWhatIsMissing) {
 TEST(CliCheckTest, HelpTellsTheOptionsAndTheExitStatus) {
   const auto help = RunCommand(Cli() + " check --help");
   EXPECT_EQ(help.exitCode, 0);
-  for (const char* part : {"--machine DIR", "--json", "--try", "--try-timeout S", "--view 32|64",
+  for (const char* part : {"--machine PATH", "--json", "--try", "--try-timeout S", "--view 32|64",
                            "vidc.XXXX", "\"playable here\"", "Exit status: 0"}) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   }

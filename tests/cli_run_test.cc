@@ -203,15 +203,15 @@ TEST(CliRun, RefusalsAndUsageErrorsExitWithTwo) {
                        ShellQuote(KORVANE_CLI) + " run");
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("no machine found"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("--machine DIR"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--machine PATH"), std::string::npos) << r.err;
 
   // Usage errors are told before any machine is looked at: one line, nothing run.
   const struct {
     const char* args;
     const char* message;
   } kUsageErrors[] = {
-      {"--machine", "--machine needs DIR"},
-      {"--machine ''", "--machine needs DIR, not an empty name"},
+      {"--machine", "--machine needs PATH"},
+      {"--machine ''", "--machine needs PATH, not an empty name"},
       {"--machine x --machine y", "--machine given twice"},
       {"-o", "-o needs REPORT"},
       {"-o a -o b", "-o given twice"},

@@ -147,8 +147,9 @@ TEST_F(CliWine, NoDefaultMachineSaysHowToNameOne) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "korvane run: no machine found: $WINEPREFIX is not set and " + home.path() +
-                       "/.wine is not a Wine prefix; name one with --machine DIR (a Wine "
-                       "prefix, or a described machine folder)\n");
+                       "/.wine is not a Wine prefix; name one with --machine PATH (a Wine "
+                       "prefix, a described machine folder, a Windows installation folder or "
+                       "a disk image)\n");
 
   // $WINEPREFIX is the one Wine would use, so a wrong one is not passed over.
   std::filesystem::create_directory_symlink(prefix_.path(), home.path() + "/.wine");
@@ -158,8 +159,8 @@ TEST_F(CliWine, NoDefaultMachineSaysHowToNameOne) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "korvane run: no machine found: $WINEPREFIX is " + home.path() +
                        "/none, which is not a Wine prefix (no system.reg with a drive_c folder); "
-                       "name one with --machine DIR (a Wine prefix, or a described machine "
-                       "folder)\n");
+                       "name one with --machine PATH (a Wine prefix, a described machine "
+                       "folder, a Windows installation folder or a disk image)\n");
 
   r = Korvane("-u HOME", "run");
   EXPECT_EQ(r.exitCode, 2);

@@ -24,6 +24,7 @@ class OfflineSystem : public RegistryBackedSystem {
   explicit OfflineSystem(std::unique_ptr<OfflineMachine> machine);
 
   bool IsWinePrefix() const { return machine_->winePrefix; }
+  const std::vector<std::string>& notes() const { return machine_->notes; }
 
   const MachineFacts& facts() const { return machine_->facts; }
   MemoryRegistry& registry() { return machine_->registry; }

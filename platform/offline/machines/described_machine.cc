@@ -156,7 +156,9 @@ void DeriveCaptureDrivers(OfflineMachine& machine) {
   }
 }
 
-void DeriveFacts(const MachineIni& ini, OfflineMachine* machine) {
+}  // namespace
+
+void DeriveMachineFacts(const MachineIni& ini, OfflineMachine* machine) {
   MachineFacts& facts = machine->facts;
   const bool nt = machine->registry.FindKey(RootKey::kLocalMachine, kNtCurrentVersion) != nullptr;
   facts.version.platformId = ini.platform.value_or(nt ? kPlatformWinNt : kPlatformWin9x);
@@ -172,8 +174,6 @@ void DeriveFacts(const MachineIni& ini, OfflineMachine* machine) {
     DeriveCaptureDrivers(*machine);
   }
 }
-
-}  // namespace
 
 bool IsDescribedMachine(const std::string& dir) {
   return FindFolderIgnoringCase(dir, "c").has_value();
@@ -202,7 +202,7 @@ bool OpenDescribedMachine(const std::string& dir, const MachineOptions& /*option
           [&ini](const std::string& bytes) { return ParseMachineIni(bytes, &ini); }, error)) {
     return false;
   }
-  DeriveFacts(ini, machine);
+  DeriveMachineFacts(ini, machine);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/memory_registry.h"
 #include "platform/offline/drive.h"
@@ -28,7 +29,12 @@ enum class WineView { k32, k64 };
 
 // How a machine is to be opened.
 struct MachineOptions {
+  MachineOptions() = default;
+  explicit MachineOptions(WineView v, std::string u = std::string())
+      : view(v), user(std::move(u)) {}
   WineView view = WineView::k32;
+  std::string user;  // whose registry a Windows installation is read with; empty: chosen
+  int partition = 0;  // which partition of a disk image (1-based); 0: the first with Windows
 };
 
 // The facts of a machine after its own statements and the derivations from its files.
@@ -60,6 +66,12 @@ struct OfflineMachine {
   std::unique_ptr<RegistryView> registryView;  // null: every key is where its path says
   MachineFacts facts;
   bool winePrefix = false;  // Wine's builtin and placeholder DLLs load
+  // What opening the machine chose on its own (which user), for the user's eyes on
+  // standard error; never part of the report.
+  std::vector<std::string> notes;
+  // Minutes between the machine's local time and UTC (UTC = local + bias), from its
+  // registry: FAT stores local times, which a disk image's drive converts with it.
+  int32_t timeZoneBias = 0;
 };
 
 // The text of a string value up to its first zero byte; empty when there is none.

@@ -4,6 +4,10 @@
 #include <filesystem>
 
 #include "platform/offline/machines/described_machine.h"
+#ifdef KORVANE_INSTALLATIONS
+#include "platform/offline/machines/disk_image.h"
+#include "platform/offline/machines/installation.h"
+#endif
 #include "platform/offline/machines/wine_prefix.h"
 
 namespace fs = std::filesystem;
@@ -24,6 +28,12 @@ constexpr MachineKind kKinds[] = {
     {IsWinePrefix, OpenWinePrefix, "a Wine prefix (it has no system.reg with a drive_c/ folder)"},
     {IsDescribedMachine, OpenDescribedMachine,
      "a described machine (it has no folder c/ for drive C:)"},
+#ifdef KORVANE_INSTALLATIONS
+    {IsInstallation, OpenInstallation,
+     "a Windows installation (no folder with SYSTEM.DAT and WIN.COM, nor one with "
+     "System32\\config\\SOFTWARE)"},
+    {IsDiskImage, OpenDiskImage, "a disk image (it is a folder)"},
+#endif
 };
 
 // "DIR: not a described machine (...) nor a Wine prefix (...)": the plainest kind first.

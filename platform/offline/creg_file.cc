@@ -1,0 +1,207 @@
+// Windows 9x registry files through libcreg, into a MemoryRegistry.
+#include <libcreg.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "platform/offline/host_drive.h"
+#include "platform/offline/registry_files.h"
+
+namespace korvane {
+namespace {
+
+constexpr int kWesternCodePage = 1252;  // the 8-bit code page of the files we are given
+
+// The first line of a libcreg error, which says what went wrong at the bottom.
+std::string Describe(libcreg_error_t* error, const char* what) {
+  std::string text = what;
+  if (error != nullptr) {
+    char buffer[512] = {};
+    if (libcreg_error_sprint(error, buffer, sizeof buffer) > 0) {
+      std::string detail(buffer);
+      detail = detail.substr(0, detail.find('\n'));
+      if (!detail.empty()) text += " (" + detail + ")";
+    }
+    libcreg_error_free(&error);
+  }
+  return text;
+}
+
+struct FileCloser {
+  void operator()(libcreg_file_t* file) const {
+    libcreg_file_close(file, nullptr);
+    libcreg_file_free(&file, nullptr);
+  }
+};
+struct KeyFreer {
+  void operator()(libcreg_key_t* key) const { libcreg_key_free(&key, nullptr); }
+};
+struct ValueFreer {
+  void operator()(libcreg_value_t* value) const { libcreg_value_free(&value, nullptr); }
+};
+using File = std::unique_ptr<libcreg_file_t, FileCloser>;
+using Key = std::unique_ptr<libcreg_key_t, KeyFreer>;
+using Value = std::unique_ptr<libcreg_value_t, ValueFreer>;
+
+// A name as the file stores it, without the terminating zero libcreg may count.
+template <typename Item, typename SizeFn, typename NameFn>
+std::optional<std::string> RawName(Item* item, SizeFn sizeFn, NameFn nameFn, std::string* error) {
+  libcreg_error_t* failure = nullptr;
+  size_t size = 0;
+  if (sizeFn(item, &size, &failure) != 1) {
+    *error = Describe(failure, "a name cannot be read");
+    return std::nullopt;
+  }
+  if (size == 0) return std::string();
+  std::vector<uint8_t> bytes(size);
+  if (nameFn(item, bytes.data(), bytes.size(), &failure) != 1) {
+    *error = Describe(failure, "a name cannot be read");
+    return std::nullopt;
+  }
+  std::string name(bytes.begin(), bytes.end());
+  return name.substr(0, name.find('\0'));
+}
+
+class CregWalk {
+ public:
+  std::optional<std::string> Copy(libcreg_key_t* key, MemoryRegistry::Key* into, int depth) {
+    if (depth > kRegistryDepthLimit) return std::string("keys nested deeper than Windows allows");
+    libcreg_error_t* failure = nullptr;
+    off64_t offset = 0;
+    if (libcreg_key_get_offset(key, &offset, &failure) != 1) {
+      return Describe(failure, "a key cannot be placed");
+    }
+    if (!visited_.insert(offset).second) return std::string("a key is its own ancestor (a loop)");
+    if (auto error = CopyValues(key, into)) return error;
+    int count = 0;
+    if (libcreg_key_get_number_of_sub_keys(key, &count, &failure) != 1) {
+      return Describe(failure, "a key's subkeys cannot be counted");
+    }
+    for (int i = 0; i < count; ++i) {
+      libcreg_key_t* raw = nullptr;
+      if (libcreg_key_get_sub_key_by_index(key, i, &raw, &failure) != 1) {
+        return Describe(failure, "a subkey cannot be read");
+      }
+      Key sub(raw);
+      std::string error;
+      const auto name = RawName(sub.get(), libcreg_key_get_name_size, libcreg_key_get_name, &error);
+      if (!name) return error;
+      if (auto failed = Copy(sub.get(), AddSubkey(into, *name), depth + 1)) return failed;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::optional<std::string> CopyValues(libcreg_key_t* key, MemoryRegistry::Key* into) {
+    libcreg_error_t* failure = nullptr;
+    int count = 0;
+    if (libcreg_key_get_number_of_values(key, &count, &failure) != 1) {
+      return Describe(failure, "a key's values cannot be counted");
+    }
+    for (int i = 0; i < count; ++i) {
+      libcreg_value_t* raw = nullptr;
+      if (libcreg_key_get_value_by_index(key, i, &raw, &failure) != 1) {
+        return Describe(failure, "a value cannot be read");
+      }
+      Value value(raw);
+      std::string error;
+      const auto name =
+          RawName(value.get(), libcreg_value_get_name_size, libcreg_value_get_name, &error);
+      if (!name) return error;
+      uint32_t type = 0;
+      size_t size = 0;
+      if (libcreg_value_get_value_type(value.get(), &type, &failure) != 1 ||
+          libcreg_value_get_value_data_size(value.get(), &size, &failure) != 1) {
+        return Describe(failure, "a value's data cannot be read");
+      }
+      std::vector<uint8_t> data(size);
+      if (size > 0 && libcreg_value_get_value_data(value.get(), data.data(), size, &failure) != 1) {
+        return Describe(failure, "a value's data cannot be read");
+      }
+      if ((type == kRegSz || type == kRegExpandSz) && (data.empty() || data.back() != 0)) {
+        data.push_back(0);
+      }
+      MemoryRegistry::SetValue(into, *name, type, std::move(data));
+    }
+    return std::nullopt;
+  }
+
+  std::set<off64_t> visited_;
+};
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+         static_cast<uint8_t>(bytes[at + 2]) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+// libcreg follows a key's subkey and sibling links without noticing when they lead back
+// to a key already met, and then lists subkeys until memory runs out. The links are
+// checked here first, before libcreg sees the file: every key entry of the navigation
+// block is to be reached once at most. Everything else about the file is libcreg's to
+// judge; links that lead outside the block are left for it to refuse.
+bool KeyLinksLoop(const std::string& bytes) {
+  constexpr size_t kNavigation = 0x20, kEntrySize = 28, kNone = 0xFFFFFFFF;
+  if (bytes.size() < kNavigation + 0x20 || bytes.compare(kNavigation, 4, "RGKN") != 0) return false;
+  // Offsets count from the navigation block's start; libcreg reads an entry wherever one
+  // fits in the file, the block's header included.
+  const size_t size = bytes.size() - kNavigation;
+  std::set<uint32_t> met;
+  std::vector<uint32_t> pending{Le32(bytes, kNavigation + 8)};
+  while (!pending.empty()) {
+    const uint32_t offset = pending.back();
+    pending.pop_back();
+    if (offset == kNone || offset > size || size - offset < kEntrySize) continue;
+    if (!met.insert(offset).second) return true;
+    const size_t at = kNavigation + offset;
+    pending.push_back(Le32(bytes, at + 16));  // first subkey
+    pending.push_back(Le32(bytes, at + 20));  // next sibling
+  }
+  return false;
+}
+
+std::optional<std::string> LoadCregPath(const std::string& path, MemoryRegistry::Key* into);
+
+}  // namespace
+
+std::optional<std::string> LoadCregFile(const std::string& path, MemoryRegistry::Key* into) {
+  std::string bytes;
+  if (!ReadHostFile(path, kRegistryFileLimit, &bytes)) return std::string("cannot be read");
+  return LoadCregBytes(bytes, into);
+}
+
+std::optional<std::string> LoadCregBytes(const std::string& bytes, MemoryRegistry::Key* into) {
+  if (KeyLinksLoop(bytes)) return std::string("a key is its own ancestor or sibling (a loop)");
+  return ThroughMemoryFile(bytes,
+                           [into](const std::string& path) { return LoadCregPath(path, into); });
+}
+
+namespace {
+
+std::optional<std::string> LoadCregPath(const std::string& path, MemoryRegistry::Key* into) {
+  libcreg_error_t* failure = nullptr;
+  libcreg_file_t* raw = nullptr;
+  if (libcreg_file_initialize(&raw, &failure) != 1) return Describe(failure, "out of memory");
+  File file(raw);
+  if (libcreg_file_set_ascii_codepage(file.get(), kWesternCodePage, &failure) != 1) {
+    return Describe(failure, "the code page cannot be set");
+  }
+  if (libcreg_file_open(file.get(), path.c_str(), LIBCREG_OPEN_READ, &failure) != 1) {
+    return Describe(failure, "not a Windows 9x registry file that can be read");
+  }
+  libcreg_key_t* rootRaw = nullptr;
+  const int found = libcreg_file_get_root_key(file.get(), &rootRaw, &failure);
+  if (found != 1) {
+    // libcreg answers "no root key" for a file whose data blocks are missing (one cut
+    // short, say); Windows always writes a root key, so such a file is refused.
+    return Describe(failure,
+                    found == 0 ? "it has no root key (cut short?)" : "its root key cannot be read");
+  }
+  Key root(rootRaw);
+  return CregWalk().Copy(root.get(), into, 0);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,291 @@
+// Windows installations on a drive: finding their parts and loading their registry files.
+#include "platform/offline/machines/installation_layout.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/ascii.h"
+#include "platform/offline/formats/ini_section.h"
+#include "platform/offline/machines/machine.h"
+#include "platform/offline/registry_files.h"
+
+namespace korvane {
+namespace {
+
+constexpr size_t kMsdosSysLimit = 1 << 20;
+// Profile folders that are templates or shared, not a person's.
+const char* const kNotAUser[] = {"All Users", "Default",      "Default User",
+                                 "Public",    "LocalService", "NetworkService"};
+
+// A file or folder on the drive: its Windows path and its location on the drive.
+struct Entry {
+  std::string path;
+  std::string location;
+  FindData data;
+};
+
+std::optional<Entry> Look(Drive& drive, const std::string& path) {
+  std::string why;
+  const auto location = drive.Resolve(path, &why);
+  if (!location) return std::nullopt;
+  // The name as the disk spells it: the last part of its location.
+  const size_t slash = location->find_last_of("/\\");
+  const auto data = drive.Describe(*location, location->substr(slash + 1));
+  if (!data) return std::nullopt;
+  return Entry{path, *location, *data};
+}
+
+bool IsFile(const std::optional<Entry>& entry) {
+  return entry && (entry->data.attributes & kFileAttributeDirectory) == 0;
+}
+bool IsFolder(const std::optional<Entry>& entry) {
+  return entry && (entry->data.attributes & kFileAttributeDirectory) != 0;
+}
+
+// The folders of a folder (its Windows path), "." and ".." left out.
+std::vector<FindData> Folders(Drive& drive, const std::string& folder) {
+  std::string why;
+  std::vector<FindData> folders;
+  for (const FindData& data : drive.Find(JoinWindowsPath(folder, "*"), &why)) {
+    if ((data.attributes & kFileAttributeDirectory) != 0 && data.name != "." && data.name != "..") {
+      folders.push_back(data);
+    }
+  }
+  return folders;
+}
+
+// MSDOS.SYS [Paths] WinDir= names the Windows directory of a 9x installation.
+std::optional<std::string> WindowsFolderFromMsdosSys(Drive& drive) {
+  const auto msdos = Look(drive, "C:\\MSDOS.SYS");
+  std::string text;
+  if (!IsFile(msdos) || !drive.Read(msdos->location, kMsdosSysLimit, &text)) return std::nullopt;
+  for (const IniEntry& entry : ReadIniSection(text, "Paths")) {
+    if (!EqualsIgnoringCase(entry.key, "WinDir")) continue;
+    std::string dir = entry.value;
+    if (dir.size() >= 3 && dir[1] == ':' && (dir[2] == '\\' || dir[2] == '/')) dir.erase(0, 3);
+    if (dir.empty() || dir.find_first_of("\\/") != std::string::npos) return std::nullopt;
+    const auto folder = Look(drive, "C:\\" + dir);
+    if (IsFolder(folder) && IsFile(Look(drive, folder->path + "\\SYSTEM.DAT"))) {
+      return folder->data.name;
+    }
+  }
+  return std::nullopt;
+}
+
+uint32_t Dword(const MemoryRegistry::Key* key, const std::string& name) {
+  const auto* value = key == nullptr ? nullptr : MemoryRegistry::FindValue(key, name);
+  if (value == nullptr || value->data.size() < 4) return 0;
+  return value->data[0] | value->data[1] << 8 | value->data[2] << 16 |
+         static_cast<uint32_t>(value->data[3]) << 24;
+}
+
+// The machine's offset from UTC, as its time zone information in the registry says:
+// the active bias (daylight saving time included) where it is given.
+int32_t TimeZoneBias(const MemoryRegistry& registry, const std::string& controlSet) {
+  const auto* key =
+      registry.FindKey(RootKey::kLocalMachine, controlSet + "\\Control\\TimeZoneInformation");
+  if (key == nullptr) return 0;
+  for (const char* name : {"ActiveTimeBias", "Bias"}) {
+    const auto* value = MemoryRegistry::FindValue(key, name);
+    if (value != nullptr && value->data.size() >= 4) return static_cast<int32_t>(Dword(key, name));
+  }
+  return 0;
+}
+
+struct UserFile {
+  std::string name;
+  Entry file;
+};
+
+std::vector<UserFile> Profiles(Drive& drive, const std::string& folder,
+                               const std::string& fileName) {
+  std::vector<UserFile> users;
+  for (const FindData& profile : Folders(drive, folder)) {
+    bool skip = false;
+    for (const char* shared : kNotAUser) skip = skip || EqualsIgnoringCase(profile.name, shared);
+    const auto file = Look(drive, folder + "\\" + profile.name + "\\" + fileName);
+    if (!skip && IsFile(file)) users.push_back({profile.name, *file});
+  }
+  return users;
+}
+
+// The named user's registry file, the only one, or the last written.
+std::optional<UserFile> PickUser(const std::vector<UserFile>& users, const std::string& wanted,
+                                 std::vector<std::string>* notes, std::string* error) {
+  if (!wanted.empty()) {
+    for (const UserFile& user : users) {
+      if (EqualsIgnoringCase(user.name, wanted)) return user;
+    }
+    std::string names;
+    for (const UserFile& user : users) names += (names.empty() ? "" : ", ") + user.name;
+    *error = "no user " + wanted + " on this machine (" +
+             (names.empty() ? std::string("it has no user profiles") : "its users: " + names) + ")";
+    return std::nullopt;
+  }
+  if (users.empty()) return std::nullopt;
+  const UserFile* newest = &users[0];
+  for (const UserFile& user : users) {
+    if (user.file.data.lastWriteTime > newest->file.data.lastWriteTime) newest = &user;
+  }
+  notes->push_back(users.size() == 1
+                       ? "the registry of user " + newest->name
+                       : "the registry of user " + newest->name + ", written last of " +
+                             std::to_string(users.size()) + " users (--user NAME to choose)");
+  return *newest;
+}
+
+class Loader {
+ public:
+  Loader(Drive& drive, const std::string& where, std::string* error)
+      : drive_(drive), where_(where), error_(error) {}
+
+  bool Load(const Entry& file, MemoryRegistry::Key* into, bool nt,
+            const std::string& subkey = std::string()) {
+    std::string bytes;
+    if (!drive_.Read(file.location, kRegistryFileLimit, &bytes)) {
+      *error_ = where_ + file.location + ": cannot be read";
+      return false;
+    }
+    const auto failure = nt ? LoadNtHiveBytes(bytes, into, subkey) : LoadCregBytes(bytes, into);
+    if (failure) *error_ = where_ + file.location + ": " + *failure;
+    return !failure;
+  }
+
+ private:
+  Drive& drive_;
+  std::string where_;
+  std::string* error_;
+};
+
+// Moves the contents of from into the (empty) key into.
+void Adopt(MemoryRegistry::Key* from, MemoryRegistry::Key* into) {
+  for (auto& sub : from->subkeys) {
+    MemoryRegistry::Key* raw = sub.get();
+    into->subkeys.push_back(std::move(sub));
+    into->subkeyIndex.emplace(AsciiLower(raw->name), raw);
+  }
+  for (auto& value : from->values) into->values.push_back(std::move(value));
+  from->subkeys.clear();
+  from->values.clear();
+}
+
+std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& layout,
+                                        const std::string& user, Loader& loader,
+                                        MemoryRegistry* registry, std::string* error) {
+  InstallationFacts facts;
+  facts.windowsDirectory = "C:\\" + layout.windowsName;
+  facts.systemDirectory = facts.windowsDirectory + "\\SYSTEM";
+  const auto system = Look(drive, facts.windowsDirectory + "\\SYSTEM.DAT");
+  if (!IsFile(system) ||
+      !loader.Load(*system, registry->FindKey(RootKey::kLocalMachine, ""), false)) {
+    if (!IsFile(system)) *error = facts.windowsDirectory + "\\SYSTEM.DAT: not found";
+    return std::nullopt;
+  }
+  const std::vector<UserFile> users =
+      Profiles(drive, facts.windowsDirectory + "\\Profiles", "USER.DAT");
+  MemoryRegistry::Key* currentUser = registry->FindKey(RootKey::kCurrentUser, "");
+  const auto picked = PickUser(users, user, &facts.notes, error);
+  if (!picked && !error->empty()) return std::nullopt;
+  if (picked) {
+    if (!loader.Load(picked->file, currentUser, false)) return std::nullopt;
+  } else if (const auto shared = Look(drive, facts.windowsDirectory + "\\USER.DAT");
+             IsFile(shared)) {
+    MemoryRegistry::Key allUsers;
+    if (!loader.Load(*shared, &allUsers, false)) return std::nullopt;
+    for (auto& sub : allUsers.subkeys) {
+      if (EqualsIgnoringCase(sub->name, ".DEFAULT")) Adopt(sub.get(), currentUser);
+    }
+  }
+  facts.timeZoneBias = TimeZoneBias(*registry, "System\\CurrentControlSet");
+  return facts;
+}
+
+std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& layout,
+                                        const std::string& user, Loader& loader,
+                                        MemoryRegistry* registry, std::string* error) {
+  InstallationFacts facts;
+  const std::string windows = "C:\\" + layout.windowsName;
+  const std::string config = windows + "\\" + layout.systemName + "\\config";
+  const auto software = Look(drive, config + "\\SOFTWARE");
+  if (!IsFile(software) ||
+      !loader.Load(*software, registry->CreateKey(RootKey::kLocalMachine, "SOFTWARE"), true)) {
+    if (!IsFile(software)) *error = config + "\\SOFTWARE: not found";
+    return std::nullopt;
+  }
+  std::string controlSet = "SYSTEM\\CurrentControlSet";
+  if (const auto system = Look(drive, config + "\\SYSTEM"); IsFile(system)) {
+    if (!loader.Load(*system, registry->CreateKey(RootKey::kLocalMachine, "SYSTEM"), true)) {
+      return std::nullopt;
+    }
+    const uint32_t current =
+        Dword(registry->FindKey(RootKey::kLocalMachine, "SYSTEM\\Select"), "Current");
+    char name[24];
+    std::snprintf(name, sizeof name, "ControlSet%03u", current % 1000);
+    if (current != 0 && registry->FindKey(RootKey::kLocalMachine, std::string("SYSTEM\\") + name)) {
+      if (!loader.Load(*system, registry->CreateKey(RootKey::kLocalMachine, controlSet), true,
+                       name)) {
+        return std::nullopt;
+      }
+    }
+  }
+  std::vector<UserFile> users;
+  for (const char* folder : {"C:\\Documents and Settings", "C:\\Users"}) {
+    for (UserFile& found : Profiles(drive, folder, "NTUSER.DAT")) users.push_back(std::move(found));
+  }
+  const auto picked = PickUser(users, user, &facts.notes, error);
+  if (!picked && !error->empty()) return std::nullopt;
+  if (picked && !loader.Load(picked->file, registry->FindKey(RootKey::kCurrentUser, ""), true)) {
+    return std::nullopt;
+  }
+  // The Windows directory as the registry names it, when that is this folder.
+  facts.windowsDirectory = windows;
+  const std::string systemRoot = RegistryText(
+      registry->FindKey(RootKey::kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"),
+      "SystemRoot");
+  if (EqualsIgnoringCase(systemRoot, windows)) facts.windowsDirectory = systemRoot;
+  facts.systemDirectory = facts.windowsDirectory + "\\" + layout.systemName;
+  facts.timeZoneBias = TimeZoneBias(*registry, controlSet);
+  return facts;
+}
+
+}  // namespace
+
+std::optional<InstallationLayout> FindInstallation(Drive& drive) {
+  InstallationLayout layout;
+  std::optional<std::string> windows = WindowsFolderFromMsdosSys(drive);
+  const std::vector<FindData> top = Folders(drive, "C:");
+  for (const FindData& folder : top) {
+    if (windows) break;
+    const std::string path = "C:\\" + folder.name;
+    if (IsFile(Look(drive, path + "\\SYSTEM.DAT")) && IsFile(Look(drive, path + "\\WIN.COM"))) {
+      windows = folder.name;
+    }
+  }
+  if (windows) {
+    layout.windowsName = *windows;
+    layout.systemName = "SYSTEM";
+    return layout;
+  }
+  for (const FindData& folder : top) {
+    const auto system32 = Look(drive, "C:\\" + folder.name + "\\System32");
+    if (IsFolder(system32) && IsFile(Look(drive, system32->path + "\\config\\SOFTWARE"))) {
+      layout.nt = true;
+      layout.windowsName = folder.name;
+      layout.systemName = system32->data.name;
+      return layout;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<InstallationFacts> LoadInstallation(Drive& drive, const InstallationLayout& layout,
+                                                  const std::string& user, const std::string& where,
+                                                  MemoryRegistry* registry, std::string* error) {
+  error->clear();
+  registry->ShareClassesRoot();
+  Loader loader(drive, where, error);
+  return layout.nt ? LoadNt(drive, layout, user, loader, registry, error)
+                   : Load9x(drive, layout, user, loader, registry, error);
+}
+
+}  // namespace korvane

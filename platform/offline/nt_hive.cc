@@ -1,0 +1,115 @@
+// NT registry hives through hivex, into a MemoryRegistry.
+#include <hivex.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <set>
+
+#include "platform/offline/formats/text_lines.h"
+#include "platform/offline/registry_files.h"
+
+namespace korvane {
+namespace {
+
+struct HiveCloser {
+  void operator()(hive_h* hive) const { hivex_close(hive); }
+};
+using Hive = std::unique_ptr<hive_h, HiveCloser>;
+
+// What hivex hands over with malloc.
+template <typename T>
+struct Freed {
+  void operator()(T* p) const { std::free(p); }
+};
+using CString = std::unique_ptr<char, Freed<char>>;
+template <typename T>
+using CArray = std::unique_ptr<T, Freed<T>>;
+
+bool IsText(hive_type type) {
+  return type == hive_t_REG_SZ || type == hive_t_REG_EXPAND_SZ || type == hive_t_REG_MULTI_SZ;
+}
+
+std::string Failure(const char* what) {
+  return std::string(what) + " (" + (errno != 0 ? std::strerror(errno) : "damaged hive") + ")";
+}
+
+class HiveWalk {
+ public:
+  explicit HiveWalk(hive_h* hive) : hive_(hive) {}
+
+  std::optional<std::string> Copy(hive_node_h node, MemoryRegistry::Key* into, int depth) {
+    if (depth > kRegistryDepthLimit) return std::string("keys nested deeper than Windows allows");
+    if (!visited_.insert(node).second) return std::string("a key is its own ancestor (a loop)");
+    if (auto error = CopyValues(node, into)) return error;
+    errno = 0;
+    CArray<hive_node_h> children(hivex_node_children(hive_, node));
+    if (!children) return Failure("a key's subkey list cannot be read");
+    for (const hive_node_h* child = children.get(); *child != 0; ++child) {
+      errno = 0;
+      CString name(hivex_node_name(hive_, *child));
+      if (!name) return Failure("a key name cannot be read");
+      MemoryRegistry::Key* key = AddSubkey(into, NarrowUtf8(name.get()));
+      if (auto error = Copy(*child, key, depth + 1)) return error;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::optional<std::string> CopyValues(hive_node_h node, MemoryRegistry::Key* into) {
+    errno = 0;
+    CArray<hive_value_h> values(hivex_node_values(hive_, node));
+    if (!values) return Failure("a key's value list cannot be read");
+    for (const hive_value_h* value = values.get(); *value != 0; ++value) {
+      errno = 0;
+      CString name(hivex_value_key(hive_, *value));
+      if (!name) return Failure("a value name cannot be read");
+      hive_type type = hive_t_REG_NONE;
+      size_t size = 0;
+      errno = 0;
+      CString data(hivex_value_value(hive_, *value, &type, &size));
+      if (!data) return Failure("a value's data cannot be read");
+      const auto* bytes = reinterpret_cast<const uint8_t*>(data.get());
+      std::vector<uint8_t> stored;
+      if (IsText(type)) {
+        const std::string text = NarrowUtf16(bytes, size / 2);
+        stored.assign(text.begin(), text.end());
+      } else {
+        stored.assign(bytes, bytes + size);
+      }
+      MemoryRegistry::SetValue(into, NarrowUtf8(name.get()), static_cast<uint32_t>(type),
+                               std::move(stored));
+    }
+    return std::nullopt;
+  }
+
+  hive_h* hive_;
+  std::set<hive_node_h> visited_;
+};
+
+}  // namespace
+
+std::optional<std::string> LoadNtHive(const std::string& path, MemoryRegistry::Key* into,
+                                      const std::string& subkey) {
+  errno = 0;
+  Hive hive(hivex_open(path.c_str(), 0));
+  if (!hive) return Failure("not a registry hive that can be read");
+  errno = 0;
+  hive_node_h node = hivex_root(hive.get());
+  if (node == 0) return Failure("the hive has no root key");
+  size_t start = 0;
+  while (start < subkey.size()) {
+    size_t end = subkey.find('\\', start);
+    if (end == std::string::npos) end = subkey.size();
+    const std::string part = subkey.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;
+    errno = 0;
+    node = hivex_node_get_child(hive.get(), node, part.c_str());
+    if (node == 0) return errno != 0 ? Failure("a key cannot be read") : "it has no key " + subkey;
+  }
+  return HiveWalk(hive.get()).Copy(node, into, 0);
+}
+
+}  // namespace korvane

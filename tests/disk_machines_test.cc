@@ -1,0 +1,162 @@
+// Windows installations and disk images as machines, through the command line: choices
+// said on standard error, and every damaged input refused with exit status 2, one
+// message naming the file (and partition), nothing on standard output, and no hang.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+
+#include "tests/test_support.h"
+
+namespace korvane {
+namespace {
+
+using test::RunCommand;
+using test::RunResult;
+using test::ShellQuote;
+
+const std::string kSource = KORVANE_SOURCE_DIR;
+const std::string kExample = kSource + "/examples/win98se";
+
+void Sh(const std::string& command) {
+  const RunResult result = RunCommand(command);
+  ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.err;
+}
+
+RunResult Korvane(const std::string& args) {
+  // A hang fails the test instead of stopping the suite.
+  return RunCommand("timeout 60 " + ShellQuote(KORVANE_CLI) + " " + args);
+}
+
+// The example machine as an installation folder and as raw images, made once.
+class DiskMachines : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new test::ScratchDir;
+    Sh(kSource + "/scripts/make-installation.sh " + ShellQuote(kExample) + " " + Folder());
+    Sh(kSource + "/scripts/make-disk-image.sh " + Folder() + " " + Image() + " raw 40");
+    Sh(kSource + "/scripts/make-disk-image.sh " + Folder() + " " + TwoPartitions() +
+       " raw 40 second");
+    expected_ = Korvane("run --machine " + ShellQuote(kExample)).out;
+  }
+  static void TearDownTestSuite() { delete dir_; }
+
+  static std::string Folder() { return dir_->path() + "/w98"; }
+  static std::string Image() { return dir_->path() + "/w98.img"; }
+  static std::string TwoPartitions() { return dir_->path() + "/two.img"; }
+
+  // A copy of the image with bytes replaced at offset (or cut to size when bytes is empty).
+  static std::string Damaged(const std::string& name, uint64_t offset, const std::string& bytes) {
+    const std::string path = dir_->path() + "/" + name;
+    std::string image = test::ReadFile(Image());
+    if (bytes.empty()) {
+      image.resize(offset);
+    } else {
+      image.replace(offset, bytes.size(), bytes);
+    }
+    std::ofstream(path, std::ios::binary) << image;
+    return path;
+  }
+
+  static test::ScratchDir* dir_;
+  static std::string expected_;
+};
+test::ScratchDir* DiskMachines::dir_ = nullptr;
+std::string DiskMachines::expected_;
+
+TEST_F(DiskMachines, PartitionChoiceIsSaidAndCanBeMade) {
+  const RunResult chosen = Korvane("run --machine " + ShellQuote(TwoPartitions()));
+  EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
+  EXPECT_EQ(chosen.out, expected_);
+  EXPECT_EQ(chosen.err, "korvane run: Windows on partition 2 (Win95 FAT32 (0x0c)) of " +
+                            TwoPartitions() + " (--partition N to choose)\n");
+
+  const RunResult named =
+      Korvane("run --machine " + ShellQuote(TwoPartitions()) + " --partition 2");
+  EXPECT_EQ(named.exitCode, 0) << named.err;
+  EXPECT_EQ(named.out, expected_);
+  EXPECT_EQ(named.err, "");
+}
+
+TEST_F(DiskMachines, UserChoiceIsSaid) {
+  // The example's 9x registry has no profiles: HKEY_CURRENT_USER is USER.DAT's .DEFAULT,
+  // and nobody is named.
+  const RunResult shared = Korvane("run --machine " + ShellQuote(Folder()));
+  EXPECT_EQ(shared.out, expected_);
+  EXPECT_EQ(shared.err, "");
+  // With a profile, its own USER.DAT is read and said.
+  test::ScratchDir copy;
+  Sh("cp -a " + ShellQuote(Folder()) + "/. " + ShellQuote(copy.path()));
+  Sh("mkdir -p " + ShellQuote(copy.path() + "/WINDOWS/Profiles/Ann") + " && cp " +
+     ShellQuote(copy.path() + "/WINDOWS/USER.DAT") + " " +
+     ShellQuote(copy.path() + "/WINDOWS/Profiles/Ann/USER.DAT"));
+  const RunResult ann = Korvane("run --machine " + ShellQuote(copy.path()));
+  EXPECT_EQ(ann.exitCode, 0);
+  EXPECT_EQ(ann.err, "korvane run: the registry of user Ann\n");
+  const RunResult nobody = Korvane("run --machine " + ShellQuote(copy.path()) + " --user Bob");
+  EXPECT_EQ(nobody.exitCode, 2);
+  EXPECT_EQ(nobody.out, "");
+  EXPECT_EQ(nobody.err, "korvane run: no user Bob on this machine (its users: Ann)\n");
+}
+
+TEST_F(DiskMachines, DamagedInputIsRefusedNamingFileAndPartition) {
+  std::mt19937 random(7);
+  std::string noise(1 << 16, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+
+  // A 9x installation whose SYSTEM.DAT is random bytes.
+  test::ScratchDir badRegistry;
+  Sh("cp -a " + ShellQuote(Folder()) + "/. " + ShellQuote(badRegistry.path()));
+  const std::string systemDat = badRegistry.Write("WINDOWS/SYSTEM.DAT", noise.substr(0, 4096));
+
+  const uint64_t mbrEntry = 0x1BE;
+  const struct {
+    const char* name;
+    std::string path;
+    std::string args;
+    std::string message;  // what the one line on standard error starts with
+  } cases[] = {
+      {"a SYSTEM.DAT of random bytes", badRegistry.path(), "",
+       systemDat + ": not a Windows 9x registry file"},
+      {"an image cut short", Damaged("cut.img", 3 << 20, ""), "",
+       dir_->path() + "/cut.img, partition 1: it reaches past the end of the image"},
+      // The Sleuth Kit refuses such a table whole; the image is then tried as one file system.
+      {"a partition table pointing past the end",
+       Damaged("past.img", mbrEntry + 8, std::string("\x00\x00\x00\x70", 4)), "",
+       dir_->path() + "/past.img: no FAT or NTFS file system that can be read"},
+      // FAT32 keeps a copy of its boot sector: both go, and the start of the FAT.
+      {"a file system that does not parse",
+       Damaged("nofs.img", 1 << 20, std::string(64 << 10, '\0')), "",
+       dir_->path() + "/nofs.img, partition 1: no FAT or NTFS file system that can be read"},
+      {"random bytes", badRegistry.Write("noise.img", noise), "",
+       badRegistry.path() + "/noise.img: no FAT or NTFS file system that can be read"},
+      {"an empty file", badRegistry.Write("empty.vhd", ""), "",
+       badRegistry.path() + "/empty.vhd: not a disk image (0 bytes, less than one sector)"},
+      {"a partition that is not there", Image(), " --partition 3",
+       Image() + ": no partition 3 (it has 1)"},
+      {"a partition without Windows", TwoPartitions(), " --partition 1",
+       TwoPartitions() + ", partition 1: no Windows installation on it"},
+  };
+  for (const auto& c : cases) {
+    for (const char* command : {"run", "check"}) {
+      const RunResult r = Korvane(std::string(command) + " --machine " + ShellQuote(c.path) +
+                                  c.args + (std::string(command) == "check" ? " x.avi" : ""));
+      EXPECT_EQ(r.exitCode, 2) << c.name << " (" << command << ")";
+      EXPECT_EQ(r.out, "") << c.name << " (" << command << ")";
+      const std::string prefix = std::string("korvane ") + command + ": " + c.message;
+      EXPECT_EQ(r.err.rfind(prefix, 0), 0u) << c.name << "\n" << r.err;
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.name << "\n" << r.err;
+    }
+  }
+}
+
+// The image is read, never written.
+TEST_F(DiskMachines, ImageIsLeftUnchanged) {
+  const std::string before = test::ReadFile(Image());
+  EXPECT_EQ(Korvane("run --machine " + ShellQuote(Image())).exitCode, 0);
+  EXPECT_EQ(test::ReadFile(Image()), before);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The same Windows machine in every form korvane reads must give the same answers: the
+# example Windows 98 SE machine and an XP-like one, as a described machine and as the
+# installation it describes (an installation folder; a FAT32 partition in a raw image
+# with an MBR or a GPT partition table,
+# a VHD, dynamic and fixed, and a VMDK, sparse and flat), each through `korvane run` (the whole report, line for line) and
+# `korvane check` (every file's findings and verdict).
+# Usage: differential.sh [BUILD_DIR]   (default build/native)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-$root/build/native}" && pwd)
+korvane=$build/korvane
+scratch=$(mktemp -d); trap 'rm -rf "$scratch"' EXIT
+passed=0 failed=0
+
+# The XP-like described machine: the example's libraries in an NT system directory.
+xp=$scratch/winxp-like
+mkdir -p "$xp/c/WINDOWS/system32"
+cp -a "$root/examples/win98se/c/WINDOWS/SYSTEM/." "$xp/c/WINDOWS/system32/"
+cp -a "$root/examples/win98se/c/WINDOWS/SYSTEM.INI" "$xp/c/WINDOWS/system.ini"
+cp "$root/tests/disks/winxp-like.reg" "$xp/registry.reg"
+cp "$root/tests/disks/winxp-like.ini" "$xp/machine.ini"
+
+"$root/scripts/make-codec-avis.sh" "$scratch/avis" >/dev/null
+avis=("$scratch"/avis/*.avi)
+
+# check's first line names the machine by its path; the rest must match exactly.
+answers() {  # answers MACHINE OUTPREFIX
+  "$korvane" run --machine "$1" >"$2.run" 2>"$2.run.err"; echo "exit $?" >>"$2.run"
+  "$korvane" check --machine "$1" "${avis[@]}" 2>"$2.check.err" |
+    sed '1s/^machine: [^,]*,/machine: M,/' >"$2.check"; echo "exit ${PIPESTATUS[0]}" >>"$2.check"
+}
+
+compare() {  # compare NAME DESCRIBED OTHER FORM
+  local name=$1 described=$2 other=$3 form=$4
+  answers "$described" "$scratch/$name.described"
+  answers "$other" "$scratch/$name.$form"
+  for what in run check; do
+    if diff -u "$scratch/$name.described.$what" "$scratch/$name.$form.$what" >"$scratch/diff"; then
+      passed=$((passed + 1))
+    else
+      echo "FAILED: $name as $form: korvane $what differs from the described machine"
+      head -40 "$scratch/diff"; cat "$scratch/$name.$form.$what.err"
+      failed=$((failed + 1))
+    fi
+  done
+  # A report that found nothing would match an empty one: each must hold the machine.
+  if grep -q '^GetVersionEx() reports: ver\.' "$scratch/$name.$form.run"; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: $name as $form: no version line in the report"; failed=$((failed + 1))
+  fi
+}
+
+for machine in win98se:"$root/examples/win98se" winxp-like:"$xp"; do
+  name=${machine%%:*} described=${machine#*:}
+  "$root/scripts/make-installation.sh" "$described" "$scratch/$name-folder"
+  compare "$name" "$described" "$scratch/$name-folder" folder
+  for form in raw raw-gpt vhd vhd-fixed vmdk vmdk-flat; do
+    "$root/scripts/make-disk-image.sh" "$scratch/$name-folder" "$scratch/$name.$form" "$form"
+    compare "$name" "$described" "$scratch/$name.$form" "$form"
+  done
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

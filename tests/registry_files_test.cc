@@ -1,0 +1,289 @@
+// The NT hive and 9x registry file loaders, against the .reg reader on the same keys.
+//
+// Each case writes a .reg text, turns it into a hive (empty hive + hivexregedit --merge)
+// or a 9x registry file (scripts/registry-files.py) and compares what the loader reads
+// with what the .reg reader reads from the text itself.
+#include "platform/offline/registry_files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "platform/offline/formats/reg_file.h"
+#include "tests/test_support.h"
+
+namespace korvane {
+namespace {
+
+const std::string kTool = std::string(KORVANE_SOURCE_DIR) + "/scripts/registry-files.py";
+
+void Run(const std::string& command) {
+  const test::RunResult result = test::RunCommand(command);
+  ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.err << result.out;
+}
+
+// The hive of the keys below root in regText, written with the repository's scripts.
+std::string MakeHive(const test::ScratchDir& dir, const std::string& regText,
+                     const std::string& root, bool sorted = true) {
+  const std::string reg = dir.Write("in.reg", regText);
+  const std::string hive = dir.path() + "/hive";
+  Run("python3 " + test::ShellQuote(kTool) + " empty-hive " + hive);
+  Run("python3 " + test::ShellQuote(kTool) + " hive-reg " + dir.path() + "/merge.reg " + reg +
+      " --root " + test::ShellQuote(root) + (sorted ? " --sorted" : ""));
+  Run("hivexregedit --merge --prefix " + test::ShellQuote(root) + " " + hive + " " + dir.path() +
+      "/merge.reg");
+  return hive;
+}
+
+std::string MakeCreg(const test::ScratchDir& dir, const std::string& regText,
+                     const std::string& root, const std::string& extra = std::string()) {
+  const std::string reg = dir.Write("in.reg", regText);
+  const std::string out = dir.path() + "/creg.dat";
+  Run("python3 " + test::ShellQuote(kTool) + " creg " + out + " " + reg + " --root " +
+      test::ShellQuote(root) + " " + extra);
+  return out;
+}
+
+std::vector<std::string> Names(const MemoryRegistry::Key& key) {
+  std::vector<std::string> names;
+  for (const auto& sub : key.subkeys) names.push_back(sub->name);
+  return names;
+}
+
+// Keys, values, types and data equal; subkeys in the same order, or with sortSubkeys the
+// expected side's sorted by upper-case name first, the order NT hives keep.
+void ExpectSameTree(const MemoryRegistry::Key& expected, const MemoryRegistry::Key& actual,
+                    const std::string& path, bool sortSubkeys) {
+  ASSERT_EQ(expected.values.size(), actual.values.size()) << path;
+  for (size_t i = 0; i < expected.values.size(); ++i) {
+    EXPECT_EQ(expected.values[i].name, actual.values[i].name) << path;
+    EXPECT_EQ(expected.values[i].type, actual.values[i].type)
+        << path << "\\" << expected.values[i].name;
+    EXPECT_EQ(expected.values[i].data, actual.values[i].data)
+        << path << "\\" << expected.values[i].name;
+  }
+  std::vector<const MemoryRegistry::Key*> subkeys;
+  for (const auto& sub : expected.subkeys) subkeys.push_back(sub.get());
+  if (sortSubkeys) {
+    std::stable_sort(subkeys.begin(), subkeys.end(), [](auto* a, auto* b) {
+      std::string x = a->name, y = b->name;
+      for (char& c : x) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      for (char& c : y) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      return x < y;
+    });
+  }
+  ASSERT_EQ(subkeys.size(), actual.subkeys.size()) << path;
+  for (size_t i = 0; i < subkeys.size(); ++i) {
+    ASSERT_EQ(subkeys[i]->name, actual.subkeys[i]->name) << path;
+    ExpectSameTree(*subkeys[i], *actual.subkeys[i], path + "\\" + subkeys[i]->name, sortSubkeys);
+  }
+}
+
+const char kSoftware[] =
+    "REGEDIT4\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
+    "\"CurrentVersion\"=\"5.1\"\r\n"
+    "\"CurrentBuildNumber\"=\"2600\"\r\n"
+    "\"CSDVersion\"=\"Service Pack 3\"\r\n"
+    "\"Caf\xe9\"=\"na\xefve\"\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32]\r\n"
+    "\"vidc.cvid\"=\"iccvid.dll\"\r\n"
+    "\"msacm.imaadpcm\"=\"imaadp32.acm\"\r\n"
+    "\"Empty\"=\"\"\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile]\r\n"
+    "@=\"Video Clip\"\r\n"
+    "\"EditFlags\"=hex:00,00,01,00\r\n"
+    "\"Flags\"=dword:00010002\r\n"
+    "\"Icon\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,00\r\n"
+    "\"List\"=hex(7):61,00,62,00,00\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\zeta]\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\_under]\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\Alpha]\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\beta]\r\n";
+
+TEST(NtHive, ReadsWhatTheRegTextSays) {
+  for (const bool sortedInput : {true, false}) {
+    SCOPED_TRACE(sortedInput ? "keys merged in sorted order" : "keys merged in file order");
+    test::ScratchDir dir;
+    const std::string hive = MakeHive(dir, kSoftware, "HKEY_LOCAL_MACHINE\\SOFTWARE", sortedInput);
+    MemoryRegistry expected;
+    ASSERT_FALSE(ParseRegFile(kSoftware, &expected));
+    MemoryRegistry::Key loaded;
+    const auto error = LoadNtHive(hive, &loaded);
+    ASSERT_FALSE(error) << *error;
+    ExpectSameTree(*expected.FindKey(RootKey::kLocalMachine, "SOFTWARE"), loaded, "SOFTWARE", true);
+  }
+}
+
+// RegEnumKeyEx on NT lists subkeys in the hive's order, by upper-case name: '_' (0x5F)
+// sorts after the letters, where a lower-case comparison would put it first.
+TEST(NtHive, SubkeysEnumerateByUpperCaseName) {
+  test::ScratchDir dir;
+  const std::string hive = MakeHive(dir, kSoftware, "HKEY_LOCAL_MACHINE\\SOFTWARE", false);
+  MemoryRegistry::Key loaded;
+  ASSERT_FALSE(LoadNtHive(hive, &loaded, "Classes\\AVIFile"));
+  EXPECT_EQ(Names(loaded), (std::vector<std::string>{"Alpha", "beta", "zeta", "_under"}));
+}
+
+// UTF-16 names and text reach the registry as the ANSI calls return them.
+TEST(NtHive, TextIsNarrowedAsTheAnsiCallsReturnIt) {
+  const std::string reg =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n"
+      "\"Latin\"=hex(1):e9,00,41,00,00,00\r\n"
+      "\"Euro\"=hex(2):ac,20,25,00,00,00\r\n"
+      "\"Odd\"=hex(1):41,00,42\r\n"
+      "\"Pair\"=hex(1):3d,d8,00,de,00,00\r\n";
+  test::ScratchDir dir;
+  const std::string hive = MakeHive(dir, reg, "HKEY_LOCAL_MACHINE\\SOFTWARE");
+  MemoryRegistry::Key loaded;
+  ASSERT_FALSE(LoadNtHive(hive, &loaded, "T"));
+  struct Case {
+    const char* name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+  } const cases[] = {
+      {"Latin", kRegSz, {0xE9, 'A', 0}},
+      {"Euro", kRegExpandSz, {'?', '%', 0}},
+      {"Odd", kRegSz, {'A'}},      // the odd byte is no character
+      {"Pair", kRegSz, {'?', 0}},  // a surrogate pair is one character
+  };
+  for (const Case& c : cases) {
+    const auto* value = MemoryRegistry::FindValue(&loaded, c.name);
+    ASSERT_NE(value, nullptr) << c.name;
+    EXPECT_EQ(value->type, c.type) << c.name;
+    EXPECT_EQ(value->data, c.data) << c.name;
+  }
+}
+
+TEST(NtHive, MissingSubkeyIsNamed) {
+  test::ScratchDir dir;
+  const std::string hive = MakeHive(dir, kSoftware, "HKEY_LOCAL_MACHINE\\SOFTWARE");
+  MemoryRegistry::Key loaded;
+  const auto error = LoadNtHive(hive, &loaded, "Classes\\Nothing");
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find("Classes\\Nothing"), std::string::npos) << *error;
+}
+
+const char k9x[] =
+    "REGEDIT4\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile]\r\n"
+    "@=\"Video Clip\"\r\n"
+    "\"EditFlags\"=hex:00,00,01,00\r\n"
+    "\"Flags\"=dword:00010002\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\zeta]\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\_under]\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\Alpha]\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"
+    "\"VersionNumber\"=\"4.10.2222\"\r\n"
+    "\"SubVersionNumber\"=\" A \"\r\n"
+    "\"Caf\xe9\"=\"na\xefve\"\r\n"
+    "\"Empty\"=\"\"\r\n"
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\MediaResources\\msvideo]\r\n";
+
+// Key records are found by their id (the writer stores them in reverse order), records
+// may be larger than what they use, and keys keep the file's order.
+TEST(CregFile, ReadsWhatTheRegTextSays) {
+  for (const char* spare : {"--spare 0", "--spare 24"}) {
+    SCOPED_TRACE(spare);
+    test::ScratchDir dir;
+    const std::string file = MakeCreg(dir, k9x, "HKEY_LOCAL_MACHINE", spare);
+    MemoryRegistry expected;
+    ASSERT_FALSE(ParseRegFile(k9x, &expected));
+    MemoryRegistry::Key loaded;
+    const auto error = LoadCregFile(file, &loaded);
+    ASSERT_FALSE(error) << *error;
+    ExpectSameTree(*expected.FindKey(RootKey::kLocalMachine, ""), loaded, "HKLM", false);
+  }
+}
+
+TEST(CregFile, UserDefaultKeyHoldsTheCurrentUser) {
+  const std::string reg =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ruv Korvane]\r\n\"OpenDir\"=\"c:\\\\\"\r\n";
+  test::ScratchDir dir;
+  const std::string file = MakeCreg(dir, reg, "HKEY_CURRENT_USER", "--under .DEFAULT");
+  MemoryRegistry::Key loaded;
+  ASSERT_FALSE(LoadCregFile(file, &loaded));
+  ASSERT_EQ(Names(loaded), std::vector<std::string>{".DEFAULT"});
+  const MemoryRegistry::Key* key = loaded.subkeys[0]->subkeys[0]->subkeys[0].get();
+  EXPECT_EQ(key->name, "Ruv Korvane");
+  const auto* value = MemoryRegistry::FindValue(key, "OpenDir");
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->data, (std::vector<uint8_t>{'c', ':', '\\', 0}));
+}
+
+// Damaged files: every one is refused with a reason, none crashes or hangs.
+TEST(RegistryFiles, DamagedFilesAreRefused) {
+  test::ScratchDir dir;
+  const std::string hive = test::ReadFile(MakeHive(dir, kSoftware, "HKEY_LOCAL_MACHINE\\SOFTWARE"));
+  const std::string creg = test::ReadFile(MakeCreg(dir, k9x, "HKEY_LOCAL_MACHINE"));
+  std::mt19937 random(12);
+  std::string noise(8192, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  std::string cregLoop = creg;
+  // The last key navigation entry (the msvideo key) names the root as its first subkey.
+  const size_t rgkn = 0x20, entries = rgkn + 0x20;
+  const uint32_t count =
+      (static_cast<uint8_t>(creg[rgkn + 12]) | static_cast<uint8_t>(creg[rgkn + 13]) << 8) / 28;
+  ASSERT_GT(count, 1u);
+  const size_t last = entries + (count - 1) * 28;
+  cregLoop.replace(last + 16, 4, std::string("\x20\0\0\0", 4));
+  // Two sibling keys that name each other as the next one: libcreg alone would list
+  // subkeys until memory runs out.
+  std::string cregSiblingLoop = creg;
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t entry = entries + i * 28;
+    const auto next =
+        static_cast<uint8_t>(creg[entry + 20]) | static_cast<uint8_t>(creg[entry + 21]) << 8;
+    if (static_cast<uint8_t>(creg[entry + 23]) == 0xFF) continue;  // no next sibling
+    const size_t sibling = rgkn + next;
+    const uint32_t self = static_cast<uint32_t>(entry - rgkn);
+    const char back[4] = {static_cast<char>(self), static_cast<char>(self >> 8), 0, 0};
+    cregSiblingLoop.replace(sibling + 20, 4, std::string(back, 4));
+    break;
+  }
+  ASSERT_NE(cregSiblingLoop, creg);
+  const std::string hiveCut = hive.substr(0, 0x1000 + 0x100);
+  const std::string cregCut = creg.substr(0, creg.size() / 2);
+  const std::string empty;
+  std::string hiveBadRoot = hive;
+  hiveBadRoot.replace(0x24, 4, std::string("\xF0\xFF\x0F\x00", 4));
+
+  struct Case {
+    const char* name;
+    const std::string* bytes;
+    bool nt;
+  } const cases[] = {
+      {"random bytes as a hive", &noise, true},
+      {"random bytes as a 9x file", &noise, false},
+      {"a hive cut short", &hiveCut, true},
+      {"a hive whose root is outside it", &hiveBadRoot, true},
+      {"a 9x file cut short", &cregCut, false},
+      {"a 9x file whose key is its own ancestor", &cregLoop, false},
+      {"a 9x file whose keys are each other's next sibling", &cregSiblingLoop, false},
+      {"an empty file as a hive", &empty, true},
+      {"a hive as a 9x file", &hive, false},
+      {"a 9x file as a hive", &creg, true},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry::Key loaded;
+    const auto error = c.nt ? LoadNtHiveBytes(*c.bytes, &loaded) : LoadCregBytes(*c.bytes, &loaded);
+    EXPECT_TRUE(error) << c.name;
+    if (error) {
+      EXPECT_FALSE(error->empty()) << c.name;
+    }
+  }
+}
+
+TEST(RegistryFiles, NarrowUtf8) {
+  EXPECT_EQ(NarrowUtf8("abc"), "abc");
+  EXPECT_EQ(NarrowUtf8("caf\xc3\xa9"), "caf\xe9");
+  EXPECT_EQ(NarrowUtf8("\xe2\x82\xac!"), "?!");
+  EXPECT_EQ(NarrowUtf8("\xf0\x9f\x98\x80x"), "?x");
+  EXPECT_EQ(NarrowUtf8("\x80x"), "?x");
+  EXPECT_EQ(NarrowUtf8("a\xc3"), "a?");
+}
+
+}  // namespace
+}  // namespace korvane
