@@ -62,8 +62,8 @@ std::optional<int> ParseSeconds(const std::string& text) {
 
 // The machine to check against: the one at the path named (a Wine prefix seen through
 // the view, a described machine, an installation or a disk image), else the machine at
-// hand; what was chosen on it (user, partition) is said on standard error. *prefix is the Wine prefix's folder
-// when the machine is one, for --try to run in.
+// hand; what was chosen on it (user, partition) is said on standard error. *prefix is the Wine
+// prefix's folder when the machine is one, for --try to run in.
 std::unique_ptr<System> OpenCheckedMachine(const CheckArgs& args, std::string* prefix,
                                            std::string* error) {
   std::optional<std::string> folder;

@@ -84,7 +84,8 @@ TEST(OfflineMachine, RefusedWholeWithFileAndLine) {
   test::ScratchDir neither;  // a folder of no known kind: each kind says what it lacks
   EXPECT_FALSE(OpenMachine(neither.path(), &error));
   EXPECT_EQ(error, neither.path() +
-                       ": not a disk image (it is a folder), a Windows installation (no folder with SYSTEM.DAT and WIN.COM, nor "
+                       ": not a disk image (it is a folder), a Windows installation (no folder "
+                       "with SYSTEM.DAT and WIN.COM, nor "
                        "one with System32\\config\\SOFTWARE), a described machine (it has no "
                        "folder c/ for drive C:) nor a Wine prefix (it has no system.reg with a "
                        "drive_c/ folder)");

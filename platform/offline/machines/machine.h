@@ -33,7 +33,7 @@ struct MachineOptions {
   explicit MachineOptions(WineView v, std::string u = std::string())
       : view(v), user(std::move(u)) {}
   WineView view = WineView::k32;
-  std::string user;  // whose registry a Windows installation is read with; empty: chosen
+  std::string user;   // whose registry a Windows installation is read with; empty: chosen
   int partition = 0;  // which partition of a disk image (1-based); 0: the first with Windows
 };
 
