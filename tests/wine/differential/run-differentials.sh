@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/../../.." && pwd)
 native=$(cd "${1:-$root/build/native}" && pwd)
 windows=$(cd "${2:-$root/build/win64}" && pwd)
 here=$root/tests/wine/differential
-for built in "$native/format-differential" "$win64/wsprintf-probe.exe" "$win64/korvane-probe.dll"; do
+for built in "$native/format-differential" "$windows/wsprintf-probe.exe" "$windows/korvane-probe.dll"; do
   if [ ! -f "$built" ]; then
     echo "run-differentials.sh: $built is missing: configure that build with" \
       "-DKORVANE_DIFFERENTIALS=ON and build it" >&2
