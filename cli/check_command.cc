@@ -195,12 +195,7 @@ Command AddCheckCommand(CLI::App& korvane) {
                   "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit "
                   "program, or 64")
       ->type_name("32|64")
-      ->check(CLI::Validator(
-          [](std::string& value) {
-            return value == "32" || value == "64" ? std::string()
-                                                  : "--view takes 32 or 64, not '" + value + "'";
-          },
-          std::string()));
+      ->check(ViewValidator());
   TakesValue(app->add_option("--user", args->user,
                              "a Windows installation or disk image: the registry of this user"),
              "NAME");
@@ -208,14 +203,7 @@ Command AddCheckCommand(CLI::App& korvane) {
                              "a disk image: the Windows installation on partition N (1 is the "
                              "first)"),
              "N")
-      ->check(CLI::Validator(
-          [](std::string& value) {
-            return !value.empty() && value.find_first_not_of("0123456789") == std::string::npos &&
-                           value.size() < 6 && std::stoi(value) > 0
-                       ? std::string()
-                       : "--partition takes a partition number from 1 on, not '" + value + "'";
-          },
-          std::string()));
+      ->check(PartitionValidator());
   app->add_flag("--json", args->json, "print one JSON document instead of lines");
   app->add_flag("--try", args->tryDecoders,
                 "decode the first frames of each video stream and the first blocks of each "

@@ -194,6 +194,26 @@ std::string CommandName(const CLI::App& app) {
 
 const char* ProgramVersion() { return KORVANE_VERSION; }
 
+CLI::Validator ViewValidator() {
+  return CLI::Validator(
+      [](std::string& value) {
+        return value == "32" || value == "64" ? std::string()
+                                              : "--view takes 32 or 64, not '" + value + "'";
+      },
+      std::string());
+}
+
+CLI::Validator PartitionValidator() {
+  return CLI::Validator(
+      [](std::string& value) {
+        return !value.empty() && value.find_first_not_of("0123456789") == std::string::npos &&
+                       value.size() < 6 && std::stoi(value) > 0
+                   ? std::string()
+                   : "--partition takes a partition number from 1 on, not '" + value + "'";
+      },
+      std::string());
+}
+
 int UsageError(const std::string& command, const std::string& message) {
   std::fprintf(stderr, "%s: %s (see '%s --help')\n", command.c_str(), message.c_str(),
                command.c_str());

@@ -34,6 +34,11 @@ int UsageError(const std::string& command, const std::string& message);
 // ("--machine ''") is a usage error, since it names nothing.
 CLI::Option* TakesValue(CLI::Option* option, const std::string& type);
 
+// The checks of --view (32 or 64) and --partition (a number from 1 on), which run and
+// check share.
+CLI::Validator ViewValidator();
+CLI::Validator PartitionValidator();
+
 const char* ProgramVersion();
 
 }  // namespace korvane

@@ -64,12 +64,6 @@ bool ApplyTests(const std::string& list, TestOptions* options, std::string* erro
   return true;
 }
 
-// Why a --view value is not one, or empty when it is.
-std::string ViewProblem(const std::string& value) {
-  return value == "32" || value == "64" ? std::string()
-                                        : "--view takes 32 or 64, not '" + value + "'";
-}
-
 // Why a --tests list names something that is not a test, or empty when it does not.
 std::string TestsProblem(const std::string& list) {
   TestOptions scratch;
@@ -186,7 +180,7 @@ Command AddRunCommand(CLI::App& korvane) {
          "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit program does, "
          "through Wow6432Node and syswow64, where 32-bit codecs live; 64 as a 64-bit program does")
       ->type_name("32|64")
-      ->check(CLI::Validator([](std::string& value) { return ViewProblem(value); }, std::string()));
+      ->check(ViewValidator());
   TakesValue(app->add_option("--user", args->user,
                              "a Windows installation or disk image: read the registry of this "
                              "user (without it: the only user, or the one whose registry was "
@@ -196,14 +190,7 @@ Command AddRunCommand(CLI::App& korvane) {
                              "a disk image: read the Windows installation on partition N "
                              "(1 is the first; without it: the first partition holding Windows)"),
              "N")
-      ->check(CLI::Validator(
-          [](std::string& value) {
-            return !value.empty() && value.find_first_not_of("0123456789") == std::string::npos &&
-                           value.size() < 6 && std::stoi(value) > 0
-                       ? std::string()
-                       : "--partition takes a partition number from 1 on, not '" + value + "'";
-          },
-          std::string()));
+      ->check(PartitionValidator());
   TakesValue(app->add_option_function<std::string>(
                  "--tests", [args](const std::string& list) { args->tests = list; },
                  "run exactly these tests: systemIni, loadDll, captureDrivers, registryAviFile, "
