@@ -60,6 +60,12 @@ ntfs() {  # ntfs PARTITION_FILE SECTORS: mkntfs, fill through a mount, unmount
   (cd "$src" && find . -mindepth 1 -type d -printf '%P\0') | (cd "$mnt" && xargs -0 -r mkdir -p)
   (cd "$src" && find . -type f -printf '%P\0') |
     while IFS= read -r -d '' f; do cp "$src/$f" "$mnt/$f"; done
+  # A file without write permission gets the read-only flag (with archive, as Windows
+  # sets it) in its $STANDARD_INFORMATION, through ntfs-3g's attribute extension.
+  (cd "$src" && find . -type f ! -perm /222 -printf '%P\0') | (cd "$mnt" && xargs -0 -r python3 -c '
+import os, sys
+for name in sys.argv[1:]:
+    os.setxattr(name, "system.ntfs_attrib_be", (0x21).to_bytes(4, "big"))')
   # Times last, deepest first, so that filling a folder does not change its time again.
   (cd "$src" && find . -mindepth 1 -depth -printf '%P\0') |
     while IFS= read -r -d '' f; do touch -h -d "@$(stat -c %Y "$src/$f")" "$mnt/$f"; done
@@ -87,6 +93,10 @@ else
     while IFS= read -r -d '' file; do files+=("$file"); done \
       < <(find "$src/$dir" -mindepth 1 -maxdepth 1 -type f -print0)
     [ ${#files[@]} -eq 0 ] || mcopy -m -i "$part" "${files[@]}" "::/$dir/"
+  done
+  # A file without write permission is read-only on the drive (mcopy does not carry it).
+  (cd "$src" && find . -type f ! -perm /222 -printf '%P\n') | while read -r file; do
+    mattrib -i "$part" +r "::/$file"
   done
 fi
 case $form in

@@ -20,6 +20,16 @@ mkdir -p "$xp/c/WINDOWS/system32"
 cp -a "$root/examples/win98se/c/WINDOWS/SYSTEM/." "$xp/c/WINDOWS/system32/"
 cp -a "$root/examples/win98se/c/WINDOWS/SYSTEM.INI" "$xp/c/WINDOWS/system.ini"
 cp "$root/tests/disks/winxp-like.reg" "$xp/registry.reg"
+# What a reader could get wrong and the report shows: each library's own time, years
+# before the image is made (on NTFS those of $STANDARD_INFORMATION, not the names' times,
+# which are those of the copy), a read-only file, names in upper and mixed case.
+i=0
+for file in "$xp"/c/WINDOWS/system32/*; do
+  touch -d "@$((998568000 + i * 1333338))" "$file"; i=$((i + 1))
+done
+mv "$xp/c/WINDOWS/system32/tvcap32.drv" "$xp/c/WINDOWS/system32/TVCAP32.DRV"
+mv "$xp/c/WINDOWS/system32/comctl32.dll" "$xp/c/WINDOWS/system32/ComCtl32.dll"
+chmod a-w "$xp/c/WINDOWS/system32/msvidc32.dll"
 cp "$root/tests/disks/winxp-like.ini" "$xp/machine.ini"
 
 "$root/scripts/make-codec-avis.sh" "$scratch/avis" >/dev/null
