@@ -158,5 +158,42 @@ TEST_F(DiskMachines, ImageIsLeftUnchanged) {
   EXPECT_EQ(test::ReadFile(Image()), before);
 }
 
+// Attributes and times as the live system reports them, on each file system an image can
+// hold: a read-only file shows 0x21 and the others 0x20, each file with its own time (on
+// NTFS that of $STANDARD_INFORMATION, set after the file was written; its names' times are
+// those of the copy). An NTFS image is filled through a FUSE mount: where the script
+// cannot mount (status 77), the NTFS case is skipped with its reason, after FAT ran.
+TEST_F(DiskMachines, ReadOnlyFlagAndTimesOnEachFileSystem) {
+  const std::string folder = dir_->path() + "/attributes";
+  const std::string system = folder + "/WINDOWS/SYSTEM";
+  Sh("cp -a " + Folder() + " " + folder);
+  Sh("chmod a-w " + system + "/msvidc32.dll && touch -d '2001-08-23 14:02:06 UTC' " + system +
+     "/msvidc32.dll && touch -d '1999-05-05 23:59:58 UTC' " + system + "/iccvid.dll");
+  const struct {
+    const char* form;
+    const char* file;
+    const char* expected;
+  } cases[] = {
+      {"raw", "msvidc32.dll", "C:\\WINDOWS\\SYSTEM\\msvidc32.dll 0x21 2001-08-23 1536 Loaded Ok\n"},
+      {"raw", "iccvid.dll", "C:\\WINDOWS\\SYSTEM\\iccvid.dll 0x20 1999-05-05 1536 Loaded Ok\n"},
+      {"raw-ntfs", "msvidc32.dll",
+       "C:\\WINDOWS\\SYSTEM\\msvidc32.dll 0x21 2001-08-23 1536 Loaded Ok\n"},
+      {"raw-ntfs", "iccvid.dll",
+       "C:\\WINDOWS\\SYSTEM\\iccvid.dll 0x20 1999-05-05 1536 Loaded Ok\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.form) + " " + c.file);
+    const std::string image = dir_->path() + "/attributes-" + c.form + ".img";
+    const RunResult made =
+        RunCommand("test -e " + image + " || " + kSource + "/scripts/make-disk-image.sh " + folder +
+                   " " + image + " " + c.form + " 40");
+    if (made.exitCode == 77) GTEST_SKIP() << made.err;
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const RunResult run = Korvane("run --machine " + ShellQuote(image));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(c.expected), std::string::npos) << run.out;
+  }
+}
+
 }  // namespace
 }  // namespace korvane

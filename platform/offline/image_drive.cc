@@ -255,7 +255,11 @@ std::optional<FindData> ImageDrive::Describe(const std::string& location, const 
   if (meta->type == TSK_FS_META_TYPE_DIR) {
     data.attributes = kFileAttributeDirectory;
   } else {
-    const bool readOnly = fs_->fat() && (meta->mode & TSK_FS_META_MODE_IWUSR) == 0;
+    // The Sleuth Kit turns the read-only flag (FAT's directory entry, NTFS's
+    // $STANDARD_INFORMATION) into a mode without the read bits, not without the write
+    // bits: a file with either missing is read-only.
+    constexpr int kReadWrite = TSK_FS_META_MODE_IRUSR | TSK_FS_META_MODE_IWUSR;
+    const bool readOnly = (meta->mode & kReadWrite) != kReadWrite;
     data.attributes = kFileAttributeArchive | (readOnly ? kFileAttributeReadOnly : 0);
     const uint64_t size = static_cast<uint64_t>(meta->size);
     data.sizeLow = static_cast<uint32_t>(size);
