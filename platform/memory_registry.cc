@@ -1,6 +1,8 @@
 // An in-memory registry with the API's rules for names, order and capacities.
 #include "platform/memory_registry.h"
 
+#include <algorithm>
+
 #include "platform/ascii.h"
 
 namespace korvane {
@@ -38,6 +40,51 @@ std::string DenyKey(RootKey root, const std::string& path) {
   return key;
 }
 
+std::unique_ptr<MemoryRegistry::Key> CopyKey(const MemoryRegistry::Key& from) {
+  auto copy = std::make_unique<MemoryRegistry::Key>();
+  copy->name = from.name;
+  copy->values = from.values;
+  for (const auto& sub : from.subkeys) {
+    copy->subkeys.push_back(CopyKey(*sub));
+    copy->subkeyIndex.emplace(AsciiLower(sub->name), copy->subkeys.back().get());
+  }
+  return copy;
+}
+
+std::string UpperName(const std::string& name) {
+  std::string upper = name;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
+// Lays user over into (a copy of the machine's key of the same name). Depth is bounded
+// by the loaders' depth limit on both sources.
+void Overlay(const MemoryRegistry::Key& user, MemoryRegistry::Key* into) {
+  into->values = user.values;
+  bool added = false;
+  for (const auto& sub : user.subkeys) {
+    MemoryRegistry::Key* same = FindSubkey(into, sub->name);
+    if (same != nullptr) {
+      Overlay(*sub, same);
+      continue;
+    }
+    into->subkeys.push_back(CopyKey(*sub));
+    if (into->subkeyIndex.size() + 1 == into->subkeys.size()) {
+      into->subkeyIndex.emplace(AsciiLower(sub->name), into->subkeys.back().get());
+    }
+    added = true;
+  }
+  if (added) {
+    std::stable_sort(into->subkeys.begin(), into->subkeys.end(),
+                     [](const std::unique_ptr<MemoryRegistry::Key>& a,
+                        const std::unique_ptr<MemoryRegistry::Key>& b) {
+                       return UpperName(a->name) < UpperName(b->name);
+                     });
+  }
+}
+
 }  // namespace
 
 MemoryRegistry::MemoryRegistry() {
@@ -49,6 +96,21 @@ MemoryRegistry::MemoryRegistry() {
 
 void MemoryRegistry::ShareClassesRoot() {
   roots_[RootKey::kClassesRoot] = CreateKey(RootKey::kLocalMachine, "Software\\Classes");
+}
+
+void MemoryRegistry::MergeClassesRoot() {
+  const Key* machine = FindKey(RootKey::kLocalMachine, "Software\\Classes");
+  const Key* user = FindKey(RootKey::kCurrentUser, "Software\\Classes");
+  auto merged = machine != nullptr ? CopyKey(*machine) : std::make_unique<Key>();
+  if (user != nullptr) {
+    // The root's own values stay the machine's: only its subkeys are classes.
+    std::vector<Value> rootValues = merged->values;
+    Overlay(*user, merged.get());
+    merged->values = std::move(rootValues);
+  }
+  merged->name.clear();
+  roots_[RootKey::kClassesRoot] = merged.get();
+  ownRoots_[RootKey::kClassesRoot] = std::move(merged);
 }
 
 MemoryRegistry::Key* MemoryRegistry::Root(RootKey root) const {

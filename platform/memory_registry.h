@@ -38,6 +38,14 @@ class MemoryRegistry : public RegistryCalls {
   // Makes HKEY_CLASSES_ROOT show HKEY_LOCAL_MACHINE\Software\Classes, as Windows does.
   void ShareClassesRoot();
 
+  // Makes HKEY_CLASSES_ROOT the merged view Windows 2000 and later build: the keys of
+  // HKEY_LOCAL_MACHINE\Software\Classes with those of HKEY_CURRENT_USER\Software\Classes
+  // laid over them. A key in the user's classes shows the user's values only (none of the
+  // machine's key of that name); subkeys are the union of both, in the order the hives
+  // enumerate them (sorted by upper-case name) where the user adds some. The merged view
+  // is a copy: neither source changes.
+  void MergeClassesRoot();
+
   // Building. Paths are backslash-separated below a root; missing keys are made.
   Key* CreateKey(RootKey root, const std::string& path);
   Key* FindKey(RootKey root, const std::string& path) const;

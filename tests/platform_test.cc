@@ -1,6 +1,7 @@
 // The portable platform pieces: dates, wildcards, byte fields and the in-memory registry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -141,6 +142,90 @@ TEST_F(MemoryRegistryTest, ClassesRootShowsMachineClasses) {
   ASSERT_EQ(reg.RegQueryValueExA(h, "", 512, &v), 0);
   EXPECT_EQ(v.type, kRegSz);
   reg.RegCloseKey(h);
+}
+
+// A key as the registry calls show it: "values: name=text,... | subkeys: A,B" or "absent".
+std::string Shown(MemoryRegistry& reg, RootKey root, const std::string& path) {
+  RegKey h = 0;
+  if (reg.RegOpenKeyExA(root, path, kKeyRead, &h) != 0) return "absent";
+  std::string shown = "values:";
+  RegValue v;
+  for (uint32_t i = 0; reg.RegEnumValueA(h, i, 512, 512, &v) == 0; ++i) {
+    shown += (i == 0 ? " " : ",") + v.name + "=" +
+             std::string(v.data.begin(), std::find(v.data.begin(), v.data.end(), 0));
+  }
+  shown += " | subkeys:";
+  std::string name;
+  for (uint32_t i = 0; reg.RegEnumKeyExA(h, i, 512, &name) == 0; ++i) {
+    shown += (i == 0 ? " " : ",") + name;
+  }
+  reg.RegCloseKey(h);
+  return shown;
+}
+
+// HKEY_CLASSES_ROOT of Windows 2000 and later: the user's classes over the machine's.
+TEST_F(MemoryRegistryTest, ClassesRootMergesTheUsersClassesOverTheMachines) {
+  const auto machine = [&](const std::string& path, const std::string& name,
+                           const std::string& text) {
+    MemoryRegistry::SetString(reg.CreateKey(RootKey::kLocalMachine, "Software\\Classes\\" + path),
+                              name, text);
+  };
+  const auto user = [&](const std::string& path, const std::string& name, const std::string& text) {
+    MemoryRegistry::SetString(reg.CreateKey(RootKey::kCurrentUser, "Software\\Classes\\" + path),
+                              name, text);
+  };
+  machine(".avi", "", "avifile");
+  machine(".avi", "Content Type", "video/avi");
+  machine("AVIFile\\Compressors\\vids", "", "machine codecs");
+  machine("CLSID\\{M}", "", "machine only");
+  machine("CLSID\\{B}", "", "machine's B");
+  machine("CLSID\\{B}\\InprocServer32", "", "m.dll");
+  user(".avi", "", "MyPlayer.avi");
+  user("CLSID\\{B}", "", "user's B");
+  user("CLSID\\{B}\\LocalServer32", "", "u.exe");
+  user("CLSID\\{A}", "", "user only");
+  user("MyPlayer.avi\\shell\\open", "", "Play");
+  reg.MergeClassesRoot();
+
+  const struct {
+    const char* what;
+    RootKey root;
+    const char* path;
+    const char* shown;
+  } cases[] = {
+      {"only the machine's", RootKey::kClassesRoot, "AVIFile\\Compressors\\vids",
+       "values: =machine codecs | subkeys:"},
+      {"only the user's", RootKey::kClassesRoot, "MyPlayer.avi\\shell\\open",
+       "values: =Play | subkeys:"},
+      {"only the user's, below a shared key", RootKey::kClassesRoot, "CLSID\\{A}",
+       "values: =user only | subkeys:"},
+      {"in both: the user's values only", RootKey::kClassesRoot, ".avi",
+       "values: =MyPlayer.avi | subkeys:"},
+      {"in both: values the user's, subkeys the union", RootKey::kClassesRoot, "CLSID\\{B}",
+       "values: =user's B | subkeys: InprocServer32,LocalServer32"},
+      {"subkey union in upper-case order", RootKey::kClassesRoot, "CLSID",
+       "values: | subkeys: {A},{B},{M}"},
+      {"top level union", RootKey::kClassesRoot, "",
+       "values: | subkeys: .avi,AVIFile,CLSID,MyPlayer.avi"},
+      {"in neither", RootKey::kClassesRoot, "CLSID\\{Z}", "absent"},
+      {"the machine's classes unchanged", RootKey::kLocalMachine, "Software\\Classes\\.avi",
+       "values: =avifile,Content Type=video/avi | subkeys:"},
+      {"the machine's classes get nothing of the user's", RootKey::kLocalMachine,
+       "Software\\Classes\\CLSID", "values: | subkeys: {M},{B}"},
+      {"the user's classes unchanged", RootKey::kCurrentUser, "Software\\Classes\\CLSID\\{B}",
+       "values: =user's B | subkeys: LocalServer32"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Shown(reg, c.root, c.path), c.shown) << c.what;
+  }
+}
+
+TEST_F(MemoryRegistryTest, ClassesRootWithoutUserClassesIsTheMachines) {
+  MemoryRegistry::SetString(reg.CreateKey(RootKey::kLocalMachine, "Software\\Classes\\.avi"), "",
+                            "avifile");
+  reg.MergeClassesRoot();
+  EXPECT_EQ(Shown(reg, RootKey::kClassesRoot, ".avi"), "values: =avifile | subkeys:");
+  EXPECT_EQ(Shown(reg, RootKey::kClassesRoot, ""), "values: | subkeys: .avi");
 }
 
 }  // namespace
