@@ -195,5 +195,110 @@ TEST_F(DiskMachines, ReadOnlyFlagAndTimesOnEachFileSystem) {
   }
 }
 
+// HKEY_CLASSES_ROOT of an NT installation: from Windows 2000 on, the user's UsrClass.dat
+// (in the profile, where 2000/XP and Vista and later keep it) laid over the machine's
+// classes, as the live system shows them; NT 4 has no user's classes. The XP-like
+// machine registers AVIFile for the machine; the user's own classes rename it and add
+// a WAV handler.
+TEST_F(DiskMachines, UsersClassesAreLaidOverTheMachinesOnWindows2000AndLater) {
+  const std::string overHere = dir_->path() + "/classes";
+  const std::string described = overHere + "/described";
+  Sh("mkdir -p " + described + "/c/WINDOWS/system32 && cp -a " + kExample + "/c/WINDOWS/SYSTEM/. " +
+     described + "/c/WINDOWS/system32/ && cp " + kSource + "/tests/disks/winxp-like.ini " +
+     described + "/machine.ini");
+  const std::string users =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Classes\\AVIFile]\r\n"
+      "@=\"My video clip\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Classes\\AVIFile\\Extensions\\WAV]\r\n"
+      "@=\"{00020003-0000-0000-C000-000000000046}\"\r\n";
+  std::ofstream(overHere + "/user.reg", std::ios::binary) << users;
+  const std::string tool = kSource + "/scripts/registry-files.py";
+  const std::string prefix = "'HKEY_CURRENT_USER\\Software\\Classes'";
+  const std::string userClasses = overHere + "/UsrClass.dat";
+  Sh("python3 " + tool + " empty-hive " + userClasses + " && python3 " + tool + " hive-reg " +
+     overHere + "/merge.reg " + overHere + "/user.reg --root " + prefix + " --sorted" +
+     " && hivexregedit --merge --prefix " + prefix + " " + userClasses + " " + overHere +
+     "/merge.reg && regfexport " + userClasses + " >/dev/null");
+
+  const std::string xpPlace = "Documents and Settings/Owner/Local Settings/Application Data";
+  const std::string vistaPlace = "Users/Owner/AppData/Local";
+  const std::string machineName = "HKCR\\AVIFile\\@ = \"Video Clip\"\n";
+  const std::string userName = "HKCR\\AVIFile\\@ = \"My video clip\"\n";
+  const std::string userWav = "HKCR\\AVIFile\\Extensions\\WAV\\@ = \"{00020003-";
+  const std::string noWav = "AVIFile\\Extensions\\WAV - can't open key\n";
+  const std::string machineVids =
+      "HKCR\\AVIFile\\Compressors\\vids\\@ = \"{00020001-0000-0000-C000-000000000046}\"\n";
+  const std::string machineFlags = "HKCR\\AVIFile\\EditFlags = 0x00010000\n";
+  const struct {
+    const char* what;
+    const char* version;
+    std::string place;  // where UsrClass.dat lies below the drive, or empty: none
+    std::vector<std::string> shown;
+    std::vector<std::string> notShown;
+  } cases[] = {
+      {"XP: the user's classes over the machine's",
+       "5.1",
+       xpPlace,
+       {userName, userWav, machineVids},
+       {machineName, noWav, machineFlags}},
+      {"2000, the same place", "5.0", xpPlace, {userName, userWav, machineVids}, {machineName}},
+      {"Vista and later: below Users",
+       "6.0",
+       vistaPlace,
+       {userName, userWav, machineVids},
+       {machineName, noWav}},
+      {"NT 4: no user's classes",
+       "4.0",
+       xpPlace,
+       {machineName, noWav, machineVids, machineFlags},
+       {userName, userWav}},
+      {"no UsrClass.dat: the machine's classes",
+       "5.1",
+       "",
+       {machineName, noWav, machineVids, machineFlags},
+       {userName, userWav}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string machine = overHere + "/machine" + std::to_string(n++);
+    std::string registry = test::ReadFile(kSource + "/tests/disks/winxp-like.reg");
+    const std::string version = "\"CurrentVersion\"=\"5.1\"";
+    const size_t at = registry.find(version);
+    ASSERT_NE(at, std::string::npos);
+    registry.replace(at, version.size(), "\"CurrentVersion\"=\"" + std::string(c.version) + "\"");
+    std::ofstream(described + "/registry.reg", std::ios::binary | std::ios::trunc) << registry;
+    Sh(kSource + "/scripts/make-installation.sh " + described + " " + machine);
+    if (c.place.rfind("Users/", 0) == 0) {
+      Sh("mkdir -p " + machine + "/Users && mv " +
+         ShellQuote(machine + "/Documents and Settings/Owner") + " " + machine + "/Users/Owner");
+    }
+    if (!c.place.empty()) {
+      const std::string folder = machine + "/" + c.place + "/Microsoft/Windows";
+      Sh("mkdir -p " + ShellQuote(folder) + " && cp " + userClasses + " " +
+         ShellQuote(folder + "/UsrClass.dat"));
+    }
+    const RunResult run = Korvane("run --machine " + machine);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const std::string& line : c.shown)
+      EXPECT_NE(run.out.find(line), std::string::npos) << line;
+    for (const std::string& line : c.notShown)
+      EXPECT_EQ(run.out.find(line), std::string::npos) << line;
+  }
+
+  // A damaged UsrClass.dat is refused like any hive: exit 2, one line naming it.
+  const std::string damaged = overHere + "/machine0/" + xpPlace + "/Microsoft/Windows/UsrClass.dat";
+  std::string bytes = test::ReadFile(userClasses);
+  bytes.replace(0, 4, "XXXX");
+  std::ofstream(damaged, std::ios::binary | std::ios::trunc) << bytes;
+  const RunResult bad = Korvane("run --machine " + overHere + "/machine0");
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_NE(bad.err.find("UsrClass.dat: "), std::string::npos) << bad.err;
+  EXPECT_EQ(bad.err.rfind("korvane run: " + overHere + "/machine0/", 0), 0u) << bad.err;
+  EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
+}
+
 }  // namespace
 }  // namespace korvane

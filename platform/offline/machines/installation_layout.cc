@@ -200,6 +200,39 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
   return facts;
 }
 
+// The major version the SOFTWARE hive gives (CurrentVersion "5.0" on Windows 2000), or 0.
+int MajorVersion(const MemoryRegistry& registry) {
+  const std::string version = RegistryText(
+      registry.FindKey(RootKey::kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"),
+      "CurrentVersion");
+  int major = 0;
+  for (size_t i = 0; i < version.size() && i < 4 && version[i] >= '0' && version[i] <= '9'; ++i) {
+    major = major * 10 + (version[i] - '0');
+  }
+  return major;
+}
+
+// Windows 2000 and later keep the user's classes in UsrClass.dat in the profile (where
+// 2000/XP and Vista and later put it) and show them as HKCU\Software\Classes, and laid
+// over the machine's in HKEY_CLASSES_ROOT. Without the file, nothing changes.
+bool LoadUserClasses(Drive& drive, const UserFile& user, Loader& loader, MemoryRegistry* registry) {
+  const std::string profile = user.file.path.substr(0, user.file.path.find_last_of('\\'));
+  for (const char* place : {"\\Local Settings\\Application Data\\Microsoft\\Windows",
+                            "\\AppData\\Local\\Microsoft\\Windows"}) {
+    const auto classes = Look(drive, profile + place + "\\UsrClass.dat");
+    if (!IsFile(classes)) continue;
+    // NTUSER.DAT holds only a link where the user's classes are shown.
+    MemoryRegistry::Key* into = registry->CreateKey(RootKey::kCurrentUser, "Software\\Classes");
+    into->subkeys.clear();
+    into->subkeyIndex.clear();
+    into->values.clear();
+    if (!loader.Load(*classes, into, true)) return false;
+    registry->MergeClassesRoot();
+    return true;
+  }
+  return true;
+}
+
 std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& layout,
                                         const std::string& user, Loader& loader,
                                         MemoryRegistry* registry, std::string* error) {
@@ -235,6 +268,10 @@ std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& 
   const auto picked = PickUser(users, user, &facts.notes, error);
   if (!picked && !error->empty()) return std::nullopt;
   if (picked && !loader.Load(picked->file, registry->FindKey(RootKey::kCurrentUser, ""), true)) {
+    return std::nullopt;
+  }
+  if (picked && MajorVersion(*registry) >= 5 &&
+      !LoadUserClasses(drive, *picked, loader, registry)) {
     return std::nullopt;
   }
   // The Windows directory as the registry names it, when that is this folder.

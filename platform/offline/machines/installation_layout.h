@@ -35,8 +35,10 @@ struct InstallationFacts {
 // HKEY_LOCAL_MACHINE and the user's USER.DAT (or the .DEFAULT key of the shared one) as
 // HKEY_CURRENT_USER; on NT the SOFTWARE and SYSTEM hives below HKEY_LOCAL_MACHINE,
 // CurrentControlSet as the control set that Select\Current names, and the user's
-// NTUSER.DAT as HKEY_CURRENT_USER. user picks the profile; empty: the only one, else
-// the one whose registry file was written last. On failure *error names the file by
+// NTUSER.DAT as HKEY_CURRENT_USER; on Windows 2000 and later the user's UsrClass.dat,
+// when the profile has one, as HKCU\Software\Classes, laid over the machine's classes
+// in HKEY_CLASSES_ROOT (else HKCR is HKLM\Software\Classes). user picks the profile; empty: the
+// only one, else the one whose registry file was written last. On failure *error names the file by
 // its location on the drive, after where (the image and partition, or nothing).
 std::optional<InstallationFacts> LoadInstallation(Drive& drive, const InstallationLayout& layout,
                                                   const std::string& user, const std::string& where,
