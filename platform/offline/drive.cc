@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/wildcard.h"
+
 namespace korvane {
 
 std::optional<WindowsPath> SplitWindowsPath(const std::string& path, std::string* whyNot) {
@@ -61,6 +63,22 @@ std::optional<WindowsPath> SplitWindowsPath(const std::string& path, std::string
 std::string JoinWindowsPath(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == '\\') return folder + name;
   return folder + "\\" + name;
+}
+
+std::optional<WindowsPath> SplitSearchPattern(const std::string& pattern, std::string* whyNot) {
+  auto split = SplitWindowsPath(pattern, whyNot);
+  if (!split) return std::nullopt;
+  for (const std::string& folder : split->folders) {
+    if (HasWildcard(folder)) {
+      *whyNot = "wildcards are allowed in the last name of a path only";
+      return std::nullopt;
+    }
+  }
+  if (split->name.empty()) {
+    *whyNot = "a search needs a file name or pattern after the last backslash";
+    return std::nullopt;
+  }
+  return split;
 }
 
 }  // namespace korvane

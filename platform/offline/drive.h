@@ -28,6 +28,10 @@ struct WindowsPath {
 // path.
 std::optional<WindowsPath> SplitWindowsPath(const std::string& path, std::string* whyNot);
 
+// Splits a search pattern as FindFirstFileA takes it: wildcards in the last name only,
+// and a last name there must be; nullopt with *whyNot otherwise.
+std::optional<WindowsPath> SplitSearchPattern(const std::string& pattern, std::string* whyNot);
+
 // Joins a folder path and a name with one backslash between them.
 std::string JoinWindowsPath(const std::string& folder, const std::string& name);
 

@@ -154,18 +154,8 @@ std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const s
 
 std::vector<FindData> HostDrive::Find(const std::string& pattern, std::string* whyNot) {
   std::vector<FindData> matches;
-  const auto split = SplitWindowsPath(pattern, whyNot);
+  const auto split = SplitSearchPattern(pattern, whyNot);
   if (!split) return matches;
-  for (const std::string& folder : split->folders) {
-    if (HasWildcard(folder)) {
-      *whyNot = "wildcards are allowed in the last name of a path only";
-      return matches;
-    }
-  }
-  if (split->name.empty()) {
-    *whyNot = "a search needs a file name or pattern after the last backslash";
-    return matches;
-  }
   const auto folder = ResolveFolder(*split, whyNot);
   if (!folder) return matches;
   const std::string shown = DisplayFolder(*split, split->folders.size());

@@ -198,18 +198,8 @@ std::optional<std::string> ImageDrive::Resolve(const std::string& windowsPath,
 
 std::vector<FindData> ImageDrive::Find(const std::string& pattern, std::string* whyNot) {
   std::vector<FindData> matches;
-  const auto split = SplitWindowsPath(pattern, whyNot);
+  const auto split = SplitSearchPattern(pattern, whyNot);
   if (!split) return matches;
-  for (const std::string& folder : split->folders) {
-    if (HasWildcard(folder)) {
-      *whyNot = "wildcards are allowed in the last name of a path only";
-      return matches;
-    }
-  }
-  if (split->name.empty()) {
-    *whyNot = "a search needs a file name or pattern after the last backslash";
-    return matches;
-  }
   const auto folder = ResolveFolder(*split, split->folders.size(), whyNot);
   if (!folder) return matches;
   const std::string prefix = *folder == "/" ? "/" : *folder + "/";
