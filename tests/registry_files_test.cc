@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 
 #include "platform/offline/formats/reg_file.h"
@@ -244,6 +245,20 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
     break;
   }
   ASSERT_NE(cregSiblingLoop, creg);
+  // libcreg counts links from the place the navigation header names, not from the header:
+  // moved one entry on, the root is the second entry and a key that is its own next sibling
+  // must still be seen as a loop.
+  ASSERT_GE(count, 4u);
+  std::string cregMovedLoop = creg;
+  const auto put32 = [&cregMovedLoop](size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) cregMovedLoop[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  const uint32_t movedBase = rgkn + 28, looping = entries + 3 * 28 - movedBase;
+  put32(rgkn + 8, movedBase);
+  put32(entries + 28 + 16, looping);     // the root's first subkey is the fourth entry...
+  put32(entries + 2 * 28 + 16, 0xFFFFFFFF);  // ...which a walk from the header itself would
+  put32(entries + 2 * 28 + 20, 0xFFFFFFFF);  // miss, reading the third, a leaf, instead
+  put32(entries + 3 * 28 + 20, looping);  // and the fourth names itself as its next sibling
   const std::string hiveCut = hive.substr(0, 0x1000 + 0x100);
   const std::string cregCut = creg.substr(0, creg.size() / 2);
   const std::string empty;
@@ -262,13 +277,18 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
       {"a 9x file cut short", &cregCut, false},
       {"a 9x file whose key is its own ancestor", &cregLoop, false},
       {"a 9x file whose keys are each other's next sibling", &cregSiblingLoop, false},
+      {"a 9x file whose links count from a moved place and loop", &cregMovedLoop, false},
       {"an empty file as a hive", &empty, true},
       {"a hive as a 9x file", &hive, false},
       {"a 9x file as a hive", &creg, true},
   };
   for (const Case& c : cases) {
     MemoryRegistry::Key loaded;
+    const auto start = std::chrono::steady_clock::now();
     const auto error = c.nt ? LoadNtHiveBytes(*c.bytes, &loaded) : LoadCregBytes(*c.bytes, &loaded);
+    // Refused at once: libcreg left to follow a loop gives up only after growing its key
+    // list to the limit, tens of seconds later.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
     EXPECT_TRUE(error) << c.name;
     if (error) {
       EXPECT_FALSE(error->empty()) << c.name;

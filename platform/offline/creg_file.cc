@@ -140,22 +140,34 @@ uint32_t Le32(const std::string& bytes, size_t at) {
 // libcreg follows a key's subkey and sibling links without noticing when they lead back
 // to a key already met, and then lists subkeys until memory runs out. The links are
 // checked here first, before libcreg sees the file: every key entry of the navigation
-// block is to be reached once at most. Everything else about the file is libcreg's to
-// judge; links that lead outside the block are left for it to refuse.
+// block is to be reached once at most. The entries are found as libcreg finds them: a
+// link is an offset from the place the navigation header names (not from the header
+// itself, though Windows writes the two at the same place), the root key is the entry at
+// offset 0x20, and no entry lies past the size the header gives. Everything else about
+// the file is libcreg's to judge; links it cannot follow are left for it to refuse.
 bool KeyLinksLoop(const std::string& bytes) {
-  constexpr size_t kNavigation = 0x20, kEntrySize = 28, kNone = 0xFFFFFFFF;
-  if (bytes.size() < kNavigation + 0x20 || bytes.compare(kNavigation, 4, "RGKN") != 0) return false;
-  // Offsets count from the navigation block's start; libcreg reads an entry wherever one
-  // fits in the file, the block's header included.
-  const size_t size = bytes.size() - kNavigation;
-  std::set<uint32_t> met;
-  std::vector<uint32_t> pending{Le32(bytes, kNavigation + 8)};
+  constexpr size_t kNavigation = 0x20, kHeaderSize = 0x20, kEntrySize = 28;
+  constexpr uint32_t kRootKey = 0x20, kNone = 0xFFFFFFFF;
+  if (bytes.size() < kNavigation + kHeaderSize || bytes.compare(kNavigation, 4, "RGKN") != 0)
+    return false;
+  const uint32_t declared = Le32(bytes, kNavigation + 4);
+  if (declared < kHeaderSize) return false;
+  const uint64_t area = declared - kHeaderSize;
+  const uint64_t base = Le32(bytes, kNavigation + 8);
+  const auto readable = [&](uint32_t offset) {
+    return offset != kNone && offset + uint64_t{kEntrySize} <= area &&
+           base + offset + kEntrySize <= bytes.size();
+  };
+  if (!readable(kRootKey)) return false;
+  // The root's own sibling link is never followed, so the walk starts at its first subkey.
+  std::set<uint32_t> met{kRootKey};
+  std::vector<uint32_t> pending{Le32(bytes, static_cast<size_t>(base + kRootKey + 16))};
   while (!pending.empty()) {
     const uint32_t offset = pending.back();
     pending.pop_back();
-    if (offset == kNone || offset > size || size - offset < kEntrySize) continue;
+    if (!readable(offset)) continue;
     if (!met.insert(offset).second) return true;
-    const size_t at = kNavigation + offset;
+    const size_t at = static_cast<size_t>(base + offset);
     pending.push_back(Le32(bytes, at + 16));  // first subkey
     pending.push_back(Le32(bytes, at + 20));  // next sibling
   }
