@@ -255,10 +255,10 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
   };
   const uint32_t movedBase = rgkn + 28, looping = entries + 3 * 28 - movedBase;
   put32(rgkn + 8, movedBase);
-  put32(entries + 28 + 16, looping);     // the root's first subkey is the fourth entry...
+  put32(entries + 28 + 16, looping);         // the root's first subkey is the fourth entry...
   put32(entries + 2 * 28 + 16, 0xFFFFFFFF);  // ...which a walk from the header itself would
   put32(entries + 2 * 28 + 20, 0xFFFFFFFF);  // miss, reading the third, a leaf, instead
-  put32(entries + 3 * 28 + 20, looping);  // and the fourth names itself as its next sibling
+  put32(entries + 3 * 28 + 20, looping);     // and the fourth names itself as its next sibling
   const std::string hiveCut = hive.substr(0, 0x1000 + 0x100);
   const std::string cregCut = creg.substr(0, creg.size() / 2);
   const std::string empty;
