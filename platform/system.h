@@ -37,6 +37,7 @@ constexpr uint32_t kFileAttributeReadOnly = 0x01;
 constexpr uint32_t kFileAttributeHidden = 0x02;
 constexpr uint32_t kFileAttributeDirectory = 0x10;
 constexpr uint32_t kFileAttributeArchive = 0x20;
+constexpr uint32_t kFileAttributeNormal = 0x80;  // a file with none of the others
 
 constexpr uint32_t kPlatformWin32s = 0;
 constexpr uint32_t kPlatformWin9x = 1;

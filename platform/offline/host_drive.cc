@@ -2,6 +2,9 @@
 #include "platform/offline/host_drive.h"
 
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -122,6 +125,26 @@ std::optional<std::string> HostDrive::Resolve(const std::string& windowsPath, st
   return HostJoin(*folder, entry->name);
 }
 
+namespace {
+
+// A partition mounted with ntfs-3g shows each file's own Windows attributes (those of its
+// $STANDARD_INFORMATION) as an extended attribute: they are what the live system lists,
+// hidden and system included, where the permission bits tell only read-only, and not even
+// that under ntfs-3g's default permissions.
+std::optional<uint32_t> MountedNtfsAttributes(const std::string& hostPath) {
+#ifdef __linux__
+  unsigned char value[4];
+  if (getxattr(hostPath.c_str(), "system.ntfs_attrib_be", value, sizeof value) != sizeof value)
+    return std::nullopt;
+  return uint32_t{value[0]} << 24 | uint32_t{value[1]} << 16 | uint32_t{value[2]} << 8 | value[3];
+#else
+  (void)hostPath;
+  return std::nullopt;
+#endif
+}
+
+}  // namespace
+
 std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const std::string& name) {
 #ifdef _WIN32
   struct _stat64 info;
@@ -149,6 +172,12 @@ std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const s
   }
   const bool dotName = name.size() > 1 && name[0] == '.' && name != "..";
   if (rules_.wine && !rules_.showDotFiles && dotName) data.attributes |= kFileAttributeHidden;
+  if (!rules_.wine) {
+    if (const auto ntfs = MountedNtfsAttributes(hostPath)) {
+      data.attributes = folder ? *ntfs | kFileAttributeDirectory
+                               : (*ntfs != 0 ? *ntfs : kFileAttributeNormal);
+    }
+  }
   return data;
 }
 

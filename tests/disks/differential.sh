@@ -4,14 +4,15 @@
 # installation it describes (an installation folder; a FAT32 partition in a raw image
 # with an MBR or a GPT partition table,
 # a VHD, dynamic and fixed, and a VMDK, sparse and flat; the XP-like one also on an NTFS
-# partition, raw, in a VHD and in a VMDK), each through `korvane run` (the whole report, line for line) and
+# partition, raw, in a VHD and in a VMDK, and that partition mounted with ntfs-3g), each through `korvane run` (the whole report, line for line) and
 # `korvane check` (every file's findings and verdict).
 # Usage: differential.sh [BUILD_DIR]   (default build/native)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/native}" && pwd)
 korvane=$build/korvane
-scratch=$(mktemp -d); trap 'rm -rf "$scratch"' EXIT
+scratch=$(mktemp -d)
+trap 'for m in "$scratch"/*.mnt; do umount "$m" 2>/dev/null; done; rm -rf "$scratch"' EXIT
 passed=0 failed=0 skipped=0
 
 # The XP-like described machine: the example's libraries in an NT system directory.
@@ -63,6 +64,20 @@ compare() {  # compare NAME DESCRIBED OTHER FORM
   fi
 }
 
+mounted() {  # mounted NAME DESCRIBED RAW_IMAGE: its partition (at 1 MiB) through ntfs-3g
+  local partition=$scratch/$1.partition mnt=$scratch/$1.mnt
+  dd if="$3" of="$partition" bs=1M skip=1 status=none
+  mkdir -p "$mnt"
+  if ! ntfs-3g -o ro "$partition" "$mnt" 2>"$scratch/mount.err"; then
+    echo "FAILED: $1 as a mounted partition: ntfs-3g cannot mount it"; cat "$scratch/mount.err"
+    failed=$((failed + 1))
+    return
+  fi
+  compare "$1" "$2" "$mnt" mounted
+  umount "$mnt"
+  rm -f "$partition"
+}
+
 for machine in win98se:"$root/examples/win98se" winxp-like:"$xp"; do
   name=${machine%%:*} described=${machine#*:}
   "$root/scripts/make-installation.sh" "$described" "$scratch/$name-folder"
@@ -85,6 +100,8 @@ for machine in win98se:"$root/examples/win98se" winxp-like:"$xp"; do
     fi
     compare "$name" "$described" "$scratch/$name.$form" "$form"
   done
+  # The NTFS partition mounted on the host, read-only, as someone with the old disk does.
+  [ -f "$scratch/$name.raw-ntfs" ] && mounted "$name" "$described" "$scratch/$name.raw-ntfs"
 done
 
 echo "$passed passed, $failed failed, $skipped skipped"
