@@ -195,6 +195,43 @@ TEST_F(DiskMachines, ReadOnlyFlagAndTimesOnEachFileSystem) {
   }
 }
 
+// NTFS keeps hidden and system in a file's $STANDARD_INFORMATION, which the live system
+// lists and the report shows: read from the image, and from the partition mounted with
+// ntfs-3g (which shows them as an extended attribute). The flags are set through a
+// mount, so this needs what the NTFS images need; without it the case is skipped.
+TEST_F(DiskMachines, HiddenAndSystemFlagsOnNtfs) {
+  const std::string image = dir_->path() + "/flags-ntfs.img";
+  const std::string partition = dir_->path() + "/flags-ntfs.part";
+  const std::string mnt = dir_->path() + "/flags-ntfs.mnt";
+  const RunResult made = RunCommand(kSource + "/scripts/make-disk-image.sh " + Folder() + " " +
+                                    image + " raw-ntfs 40");
+  if (made.exitCode == 77) GTEST_SKIP() << made.err;
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  // Hidden, system, archive and read-only on one library, hidden and system on another.
+  Sh("dd if=" + image + " of=" + partition + " bs=1M skip=1 status=none && mkdir -p " + mnt +
+     " && ntfs-3g " + partition + " " + mnt +
+     " && python3 -c 'import os,sys; os.setxattr(sys.argv[1], \"system.ntfs_attrib_be\","
+     " (0x27).to_bytes(4, \"big\")); os.setxattr(sys.argv[2], \"system.ntfs_attrib_be\","
+     " (0x06).to_bytes(4, \"big\"))' " +
+     mnt + "/WINDOWS/SYSTEM/iccvid.dll " + mnt + "/WINDOWS/SYSTEM/msrle32.dll && umount " + mnt +
+     " && dd if=" + partition + " of=" + image + " bs=1M seek=1 conv=notrunc status=none");
+  Sh("ntfs-3g -o ro " + partition + " " + mnt);
+  const struct {
+    const char* what;
+    std::string machine;
+  } forms[] = {{"the image", image}, {"the mounted partition", mnt}};
+  for (const auto& form : forms) {
+    SCOPED_TRACE(form.what);
+    const RunResult run = Korvane("run --machine " + ShellQuote(form.machine) + " --tests loadDll");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    for (const char* line : {"\\SYSTEM\\iccvid.dll 0x27 ", "\\SYSTEM\\msrle32.dll 0x6 ",
+                             "\\SYSTEM\\msvidc32.dll 0x20 "}) {
+      EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+    }
+  }
+  Sh("umount " + mnt);
+}
+
 // HKEY_CLASSES_ROOT of an NT installation: from Windows 2000 on, the user's UsrClass.dat
 // (in the profile, where 2000/XP and Vista and later keep it) laid over the machine's
 // classes, as the live system shows them; NT 4 has no user's classes. The XP-like

@@ -174,8 +174,8 @@ std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const s
   if (rules_.wine && !rules_.showDotFiles && dotName) data.attributes |= kFileAttributeHidden;
   if (!rules_.wine) {
     if (const auto ntfs = MountedNtfsAttributes(hostPath)) {
-      data.attributes = folder ? *ntfs | kFileAttributeDirectory
-                               : (*ntfs != 0 ? *ntfs : kFileAttributeNormal);
+      data.attributes =
+          folder ? *ntfs | kFileAttributeDirectory : (*ntfs != 0 ? *ntfs : kFileAttributeNormal);
     }
   }
   return data;

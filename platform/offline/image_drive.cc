@@ -43,6 +43,21 @@ std::string TskError() {
 
 constexpr uint64_t kReadChunk = 1 << 20;
 
+// An NTFS file's own attributes, those of its $STANDARD_INFORMATION (hidden and system
+// among them, which The Sleuth Kit's generic metadata does not carry).
+std::optional<uint32_t> NtfsAttributes(TSK_FS_FILE* file) {
+  constexpr size_t kFlagsAt = 32;  // after the four times
+  const TSK_FS_ATTR* info = tsk_fs_file_attr_get_type(file, TSK_FS_ATTR_TYPE_NTFS_SI, 0, 0);
+  if (info == nullptr || (info->flags & TSK_FS_ATTR_RES) == 0 || info->rd.buf == nullptr ||
+      info->rd.buf_size < kFlagsAt + 4 || info->size < static_cast<TSK_OFF_T>(kFlagsAt + 4)) {
+    tsk_error_reset();
+    return std::nullopt;
+  }
+  const uint8_t* flags = info->rd.buf + kFlagsAt;
+  return uint32_t{flags[0]} | uint32_t{flags[1]} << 8 | uint32_t{flags[2]} << 16 |
+         uint32_t{flags[3]} << 24;
+}
+
 }  // namespace
 
 class ImageFileSystem {
@@ -242,8 +257,9 @@ std::optional<FindData> ImageDrive::Describe(const std::string& location, const 
     }
   }
   data.lastWriteTime = FileTimeFromUnixSeconds(seconds);
+  const auto ntfs = fs_->fat() ? std::nullopt : NtfsAttributes(file.get());
   if (meta->type == TSK_FS_META_TYPE_DIR) {
-    data.attributes = kFileAttributeDirectory;
+    data.attributes = kFileAttributeDirectory | ntfs.value_or(0);
   } else {
     // The Sleuth Kit turns the read-only flag (FAT's directory entry, NTFS's
     // $STANDARD_INFORMATION) into a mode without the read bits, not without the write
@@ -251,6 +267,7 @@ std::optional<FindData> ImageDrive::Describe(const std::string& location, const 
     constexpr int kReadWrite = TSK_FS_META_MODE_IRUSR | TSK_FS_META_MODE_IWUSR;
     const bool readOnly = (meta->mode & kReadWrite) != kReadWrite;
     data.attributes = kFileAttributeArchive | (readOnly ? kFileAttributeReadOnly : 0);
+    if (ntfs) data.attributes = *ntfs != 0 ? *ntfs : kFileAttributeNormal;
     const uint64_t size = static_cast<uint64_t>(meta->size);
     data.sizeLow = static_cast<uint32_t>(size);
     data.sizeHigh = static_cast<uint32_t>(size >> 32);
