@@ -261,12 +261,12 @@ std::optional<FindData> ImageDrive::Describe(const std::string& location, const 
   if (meta->type == TSK_FS_META_TYPE_DIR) {
     data.attributes = kFileAttributeDirectory | ntfs.value_or(0);
   } else {
-    // The Sleuth Kit turns the read-only flag (FAT's directory entry, NTFS's
-    // $STANDARD_INFORMATION) into a mode without the read bits, not without the write
-    // bits: a file with either missing is read-only.
-    constexpr int kReadWrite = TSK_FS_META_MODE_IRUSR | TSK_FS_META_MODE_IWUSR;
-    const bool readOnly = (meta->mode & kReadWrite) != kReadWrite;
-    data.attributes = kFileAttributeArchive | (readOnly ? kFileAttributeReadOnly : 0);
+    // The Sleuth Kit turns FAT's read-only flag into a mode without the read bits and
+    // its hidden flag into one without the write bits; the system flag it drops.
+    const bool readOnly = (meta->mode & TSK_FS_META_MODE_IRUSR) == 0;
+    const bool hidden = (meta->mode & TSK_FS_META_MODE_IWUSR) == 0;
+    data.attributes = kFileAttributeArchive | (readOnly ? kFileAttributeReadOnly : 0) |
+                      (hidden ? kFileAttributeHidden : 0);
     if (ntfs) data.attributes = *ntfs != 0 ? *ntfs : kFileAttributeNormal;
     const uint64_t size = static_cast<uint64_t>(meta->size);
     data.sizeLow = static_cast<uint32_t>(size);
