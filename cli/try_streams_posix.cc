@@ -28,12 +28,13 @@ TryFinding NotTried(const std::string& why) {
 }  // namespace
 
 bool TryFiles(const TryRequest& request, std::vector<FileCheck>* files, std::string* error) {
-  const auto tool = FindWineTool(CurrentWineTryEnvironment(), request.view64, error);
-  if (!tool) return false;
+  // What the prefix can't run is said first: no Wine or build found later would change it.
   if (!request.view64) {
     *error = WhyNo32BitSide(request.prefix);
     if (!error->empty()) return false;
   }
+  const auto tool = FindWineTool(CurrentWineTryEnvironment(), request.view64, error);
+  if (!tool) return false;
   const std::map<char, std::string> drives = ReadDosDevices(request.prefix);
 
   std::vector<std::string> argv = {

@@ -356,6 +356,10 @@ TEST(CliCheckTest, TryIsRefusedWhereNothingCanRunWithWhatIsMissing) {
       {"KORVANE_WINE32=" + ShellQuote(wine) + " KORVANE_CLI_WIN32=" + ShellQuote(cli) + " " +
            Cli() + " check --try --machine " + ShellQuote(prefix.path()) + " " + ShellQuote(file),
        "it is a 64-bit prefix without its 32-bit side"},
+      // Said before any missing tool: no Wine or build would make that prefix run it.
+      {"KORVANE_WINE32=/nonexistent/wine KORVANE_CLI_WIN32=/nonexistent/korvane-cli.exe " + Cli() +
+           " check --try --machine " + ShellQuote(prefix.path()) + " " + ShellQuote(file),
+       "it is a 64-bit prefix without its 32-bit side"},
       {"KORVANE_WINE64=/nonexistent/wine64 " + Cli() + " check --try --view 64 --machine " +
            ShellQuote(prefix.path()) + " " + ShellQuote(file),
        "$KORVANE_WINE64 is /nonexistent/wine64, which is not a program"},
