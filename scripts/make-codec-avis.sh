@@ -6,24 +6,17 @@ set -euo pipefail
 out=${1:?usage: make-codec-avis.sh OUTDIR}
 mkdir -p "$out"
 
-video() {  # video NAME ENCODER [ffmpeg options]
-  local name=$1 encoder=$2
+. "$(dirname "$0")/ffmpeg-avi.sh"
+# Each file once; an encoder this ffmpeg lacks leaves no file behind.
+made() {  # made NAME MAKER [MAKER's arguments]
+  local name=$1 maker=$2
   shift 2
   [ -s "$out/$name.avi" ] && return
-  ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=32x24:rate=5 -t 0.4 \
-    -c:v "$encoder" "$@" "$out/$name.tmp.avi" 2>/dev/null || { rm -f "$out/$name.tmp.avi"; return 0; }
+  "$maker" "$out/$name.tmp.avi" "$@" 2>/dev/null || { rm -f "$out/$name.tmp.avi"; return 0; }
   mv "$out/$name.tmp.avi" "$out/$name.avi"
 }
-
-audio() {  # audio NAME ENCODER [ffmpeg options]: 16x16 RGB video, needing no decoder
-  local name=$1 encoder=$2
-  shift 2
-  [ -s "$out/$name.avi" ] && return
-  ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=16x16:rate=2 \
-    -f lavfi -i sine=frequency=440:sample_rate=22050 -t 0.5 -c:v rawvideo -pix_fmt bgr24 \
-    -c:a "$encoder" "$@" "$out/$name.tmp.avi" 2>/dev/null || { rm -f "$out/$name.tmp.avi"; return 0; }
-  mv "$out/$name.tmp.avi" "$out/$name.avi"
-}
+video() { local name=$1; shift; made "$name" avi_video 32x24 5 2 "$@"; }  # video NAME ENCODER [options]
+audio() { local name=$1; shift; made "$name" avi_audio 0.5 "$@"; }        # audio NAME ENCODER [options]
 
 video v-cinepak cinepak
 video v-mjpeg mjpeg -pix_fmt yuvj420p

@@ -20,50 +20,14 @@ rm -f "$logs"/*
 
 . "$root/tests/wine/wine-env.sh"
 wine_for_build "$build" || exit 1
-work=$(mktemp -d /tmp/korvane-e2e.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEARCH
-xvfb_pid=
-program_pid=
-
-cleanup() {
-  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
-  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-checks=0
-pass() { checks=$((checks + 1)); printf '  ok   %s\n' "$*"; }
-fail() { checks=$((checks + 1)); failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
+scratch_prefix e2e
 note() { printf '\n-- %s\n' "$*"; }
-# same NAME EXPECTED_FILE ACTUAL_FILE: compares two files, keeps both on failure.
-same() {
-  if cmp -s "$2" "$3"; then pass "$1"; else
-    fail "$1 (diff in ${logs#"$root"/}/)"
-    local tag=${1//[^A-Za-z0-9]/_}
-    cp "$2" "$logs/$tag.expected"; cp "$3" "$logs/$tag.actual"
-    diff -u "$2" "$3" | head -20 | sed 's/^/       /'
-  fi
-}
-# equal NAME EXPECTED ACTUAL: compares two texts.
-equal() { if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi; }
 
 # ---- the scratch machine ------------------------------------------------------------
 for exe in korvane.exe korvane-cli.exe korvane-wine-driver.exe; do
   [ -f "$build/$exe" ] || { echo "run-e2e: $build/$exe is missing (build the win32 or win64 preset)"; exit 1; }
 done
-for n in $(seq 90 140); do
-  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-  if [ -e /tmp/.X11-unix/X$n ] && kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=:$n; break; fi
-  xvfb_pid=
-done
-[ -n "$xvfb_pid" ] || { echo "run-e2e: cannot start Xvfb"; exit 1; }
+start_xvfb 90 140 || { echo "run-e2e: cannot start Xvfb"; exit 1; }
 
 note "making a scratch $WINE_BITS-bit Wine prefix"
 make_prefix >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }

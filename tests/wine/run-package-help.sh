@@ -17,32 +17,9 @@ zip=$build/korvane-$version-win64.zip
 mkdir -p "$root/build/screenshots"
 
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
-work=$(mktemp -d /tmp/korvane-package.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEARCH
-xvfb_pid=
-program_pid=
-cleanup() {
-  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
-  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-pass() { printf '  ok   %s\n' "$*"; }
-fail() { failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
-
-for n in $(seq 141 190); do
-  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-  if [ -e /tmp/.X11-unix/X$n ] && kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=:$n; break; fi
-  xvfb_pid=
-done
-[ -n "$xvfb_pid" ] || { echo "run-package-help: cannot start Xvfb"; exit 1; }
+. "$root/tests/wine/wine-env.sh"
+scratch_prefix package
+start_xvfb 141 190 || { echo "run-package-help: cannot start Xvfb"; exit 1; }
 
 printf -- '-- %s in a scratch Wine prefix\n' "$(basename "$zip")"
 "$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }

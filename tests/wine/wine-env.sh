@@ -1,4 +1,5 @@
-# Sourced by the Wine suites: which Wine runs the programs of a build.
+# Sourced by the Wine suites: which Wine runs the programs of a build, the scratch prefix
+# of a run, a display, and the check counters.
 #
 # wine_for_build BUILD_DIR: sets WINE (the command that runs a Windows program, like
 #   `wine`) and WINE_BITS (32 or 64) from the machine type of BUILD_DIR/korvane-cli.exe:
@@ -9,6 +10,14 @@
 # set_wine_version MODE PROGRAM...: the Windows version Wine reports: MODE "default"
 #   removes the setting, "global:NAME" sets HKCU\Software\Wine Version, "app:NAME" sets
 #   it under HKCU\Software\Wine\AppDefaults for each PROGRAM (a file name).
+# scratch_prefix TAG [KEEP_VARIABLE]: makes the folder $work for this run and points
+#   WINEPREFIX into it (not yet made: see make_prefix); at exit the program started
+#   ($program_pid), Wine's server, Xvfb ($xvfb_pid) and the folder go, the folder kept
+#   instead when the variable named KEEP_VARIABLE is 1.
+# start_xvfb FIRST LAST: an Xvfb on the first free display in FIRST..LAST (suites that
+#   run side by side pick different ranges); sets DISPLAY and xvfb_pid.
+# pass/fail TEXT, same NAME EXPECTED_FILE ACTUAL_FILE, equal NAME EXPECTED ACTUAL: count
+#   the checks ($checks, $failures); same keeps both files in $logs when that is set.
 
 wine_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
@@ -68,3 +77,58 @@ set_wine_version() {
   esac
   wineserver -w
 }
+
+scratch_prefix() {
+  work=$(mktemp -d "/tmp/korvane-$1.XXXXXX")
+  scratch_keep=${2:-}
+  export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset WINEARCH
+  xvfb_pid=
+  program_pid=
+  trap scratch_cleanup EXIT
+}
+
+scratch_cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  if [ -n "$scratch_keep" ] && [ "${!scratch_keep:-}" = 1 ]; then
+    echo "kept $work"
+  else
+    rm -rf "$work"
+  fi
+}
+
+start_xvfb() {
+  local n
+  for n in $(seq "$1" "$2"); do
+    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    if [ -e /tmp/.X11-unix/X$n ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+      export DISPLAY=:$n
+      return 0
+    fi
+    xvfb_pid=
+  done
+  return 1
+}
+
+failures=0
+checks=0
+pass() { checks=$((checks + 1)); printf '  ok   %s\n' "$*"; }
+fail() { checks=$((checks + 1)); failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
+same() {
+  if cmp -s "$2" "$3"; then pass "$1"; else
+    if [ -n "${logs:-}" ]; then
+      fail "$1 (diff in ${logs#"$wine_env_root"/}/)"
+      local tag=${1//[^A-Za-z0-9]/_}
+      cp "$2" "$logs/$tag.expected"; cp "$3" "$logs/$tag.actual"
+    else
+      fail "$1"
+    fi
+    diff -u "$2" "$3" | head -30 | sed 's/^/       /'
+  fi
+}
+equal() { if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi; }

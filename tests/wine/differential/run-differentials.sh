@@ -24,14 +24,7 @@ done
 . "$root/tests/wine/wine-env.sh"
 wine_for_build "$windows" || exit 1
 export WINE WINE_BITS
-work=$(mktemp -d /tmp/korvane-differential.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEARCH
-cleanup() {
-  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
-  if [ "${KORVANE_KEEP_DIFFERENTIAL:-}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
+scratch_prefix differential KORVANE_KEEP_DIFFERENTIAL
 
 # A host path as Wine's Z: drive shows it.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }

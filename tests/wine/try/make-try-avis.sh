@@ -7,20 +7,9 @@ set -euo pipefail
 out=${1:?usage: make-try-avis.sh OUTDIR}
 mkdir -p "$out"
 
-video() {  # video NAME ENCODER [ffmpeg options]
-  local name=$1 encoder=$2
-  shift 2
-  ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=64x48:rate=10 -frames:v 12 \
-    -c:v "$encoder" "$@" "$out/$name.avi"
-}
-
-audio() {  # audio NAME ENCODER [ffmpeg options]
-  local name=$1 encoder=$2
-  shift 2
-  ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=16x16:rate=2 \
-    -f lavfi -i sine=frequency=440:sample_rate=22050 -t 1 -c:v rawvideo -pix_fmt bgr24 \
-    -c:a "$encoder" "$@" "$out/$name.avi"
-}
+. "$(dirname "$0")/../../../scripts/ffmpeg-avi.sh"
+video() { local name=$1; shift; avi_video "$out/$name.avi" 64x48 10 12 "$@"; }  # NAME ENCODER [options]
+audio() { local name=$1; shift; avi_audio "$out/$name.avi" 1 "$@"; }           # NAME ENCODER [options]
 
 # fourcc FILE FOURCC: gives the first video stream of FILE the FourCC, in its stream
 # header and its format, as a file made for that decoder would carry.

@@ -18,26 +18,9 @@ win64=$(cd "${2:-$root/build/win64}" && pwd)
 win32=${3:-$root/build/win32}
 
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
-work=$(mktemp -d /tmp/korvane-try.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEARCH
-cleanup() {
-  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
-  if [ "${KORVANE_KEEP_TRY:-}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-failures=0
-checks=0
-pass() { checks=$((checks + 1)); printf '  ok   %s\n' "$*"; }
-fail() { checks=$((checks + 1)); failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
+. "$root/tests/wine/wine-env.sh"
+scratch_prefix try KORVANE_KEEP_TRY
 note() { printf -- '-- %s\n' "$*"; }
-# same NAME EXPECTED_FILE ACTUAL_FILE
-same() {
-  if cmp -s "$2" "$3"; then pass "$1"; else
-    fail "$1"; diff -u "$2" "$3" | head -30 | sed 's/^/       /'
-  fi
-}
 
 for f in "$native/korvane" "$win64/korvane-cli.exe" "$win64/korvane-crash-decoder.dll" \
          "$win64/korvane-hang-decoder.dll"; do
