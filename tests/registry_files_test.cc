@@ -98,6 +98,8 @@ const char kSoftware[] =
     "\"Flags\"=dword:00010002\r\n"
     "\"Icon\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,00\r\n"
     "\"List\"=hex(7):61,00,62,00,00\r\n"
+    // A type no REG_ name covers, as device properties are kept on Vista and later.
+    "\"Property\"=hex(ffff0012):01,02,03\r\n"
     "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\zeta]\r\n"
     "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\_under]\r\n"
     "[HKEY_LOCAL_MACHINE\\Software\\Classes\\AVIFile\\Alpha]\r\n"

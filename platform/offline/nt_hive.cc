@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <type_traits>
 
 #include "platform/offline/formats/text_lines.h"
 #include "platform/offline/registry_files.h"
@@ -27,9 +28,7 @@ using CString = std::unique_ptr<char, Freed<char>>;
 template <typename T>
 using CArray = std::unique_ptr<T, Freed<T>>;
 
-bool IsText(hive_type type) {
-  return type == hive_t_REG_SZ || type == hive_t_REG_EXPAND_SZ || type == hive_t_REG_MULTI_SZ;
-}
+bool IsText(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
 std::string Failure(const char* what) {
   return std::string(what) + " (" + (errno != 0 ? std::strerror(errno) : "damaged hive") + ")";
@@ -65,10 +64,13 @@ class HiveWalk {
       errno = 0;
       CString name(hivex_value_key(hive_, *value));
       if (!name) return Failure("a value name cannot be read");
-      hive_type type = hive_t_REG_NONE;
+      // hivex hands back the type as the hive stores it, and real hives hold types its
+      // enum does not name (device properties keep 0xFFFF00xx): it is kept as a number,
+      // never read back as the enum.
+      std::underlying_type_t<hive_type> type = hive_t_REG_NONE;
       size_t size = 0;
       errno = 0;
-      CString data(hivex_value_value(hive_, *value, &type, &size));
+      CString data(hivex_value_value(hive_, *value, reinterpret_cast<hive_type*>(&type), &size));
       if (!data) return Failure("a value's data cannot be read");
       const auto* bytes = reinterpret_cast<const uint8_t*>(data.get());
       std::vector<uint8_t> stored;
