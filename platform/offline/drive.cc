@@ -81,4 +81,9 @@ std::optional<WindowsPath> SplitSearchPattern(const std::string& pattern, std::s
   return split;
 }
 
+uint32_t AttributesFromNtfsFlags(uint32_t flags, bool folder) {
+  if (folder) return flags | kFileAttributeDirectory;
+  return flags != 0 ? flags : kFileAttributeNormal;
+}
+
 }  // namespace korvane

@@ -35,6 +35,11 @@ std::optional<WindowsPath> SplitSearchPattern(const std::string& pattern, std::s
 // Joins a folder path and a name with one backslash between them.
 std::string JoinWindowsPath(const std::string& folder, const std::string& name);
 
+// The attributes FindFirstFileA lists for an NTFS file or folder with these flags of its
+// $STANDARD_INFORMATION: a folder adds the directory flag, which NTFS keeps elsewhere; a
+// file with none shows FILE_ATTRIBUTE_NORMAL.
+uint32_t AttributesFromNtfsFlags(uint32_t flags, bool folder);
+
 // The drives of one machine. A Windows path resolves to the drive's own name for the
 // file, its location (a host path for a host folder; a path inside the image for a disk
 // image); the file is then described, read or opened by that location. Names are looked

@@ -174,8 +174,7 @@ std::optional<FindData> HostDrive::Describe(const std::string& hostPath, const s
   if (rules_.wine && !rules_.showDotFiles && dotName) data.attributes |= kFileAttributeHidden;
   if (!rules_.wine) {
     if (const auto ntfs = MountedNtfsAttributes(hostPath)) {
-      data.attributes =
-          folder ? *ntfs | kFileAttributeDirectory : (*ntfs != 0 ? *ntfs : kFileAttributeNormal);
+      data.attributes = AttributesFromNtfsFlags(*ntfs, folder);
     }
   }
   return data;

@@ -259,7 +259,7 @@ std::optional<FindData> ImageDrive::Describe(const std::string& location, const 
   data.lastWriteTime = FileTimeFromUnixSeconds(seconds);
   const auto ntfs = fs_->fat() ? std::nullopt : NtfsAttributes(file.get());
   if (meta->type == TSK_FS_META_TYPE_DIR) {
-    data.attributes = kFileAttributeDirectory | ntfs.value_or(0);
+    data.attributes = AttributesFromNtfsFlags(ntfs.value_or(0), true);
   } else {
     // The Sleuth Kit turns FAT's read-only flag into a mode without the read bits and
     // its hidden flag into one without the write bits; the system flag it drops.
@@ -267,7 +267,7 @@ std::optional<FindData> ImageDrive::Describe(const std::string& location, const 
     const bool hidden = (meta->mode & TSK_FS_META_MODE_IWUSR) == 0;
     data.attributes = kFileAttributeArchive | (readOnly ? kFileAttributeReadOnly : 0) |
                       (hidden ? kFileAttributeHidden : 0);
-    if (ntfs) data.attributes = *ntfs != 0 ? *ntfs : kFileAttributeNormal;
+    if (ntfs) data.attributes = AttributesFromNtfsFlags(*ntfs, false);
     const uint64_t size = static_cast<uint64_t>(meta->size);
     data.sizeLow = static_cast<uint32_t>(size);
     data.sizeHigh = static_cast<uint32_t>(size >> 32);
