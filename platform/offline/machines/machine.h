@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/memory_registry.h"
-#include "platform/offline/drive.h"
+#include "platform/offline/drives/drive.h"
 #include "platform/offline/formats/machine_ini.h"
 #include "platform/offline/formats/pe_image.h"
 #include "platform/system.h"
