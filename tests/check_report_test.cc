@@ -107,6 +107,10 @@ TEST_F(CheckReportTest, StreamLinesNameTheKindOfDecoderEachStreamNeeds) {
       {test::AudioStream(0x1234),
        "audio, format tag 0x1234 (unknown codec), needs an ACM driver (no usual one known)"},
       {test::AudioStream(0x0001), "audio, format tag 0x0001 (PCM), built in"},
+      {test::VideoStream("VP90"), "video, VP90 (VP9), needs vidc.VP90"},
+      {test::AudioStream(0x0061),
+       "audio, format tag 0x0061 (Duck DK4 IMA ADPCM, or ESS ESPCM), needs an ACM driver (no "
+       "usual one known)"},
   };
   for (const auto& c : kCases) {
     const FileCheck file = CheckFile("s.avi", test::Avi({c.stream}));
