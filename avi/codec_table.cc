@@ -164,7 +164,7 @@ const CodecInfo kVideoCodecs[] = {
     {FourCC("VIDM"), "MPEG-4 video", "", ""},
     {FourCC("M4T3"), "MPEG-4 video", "", ""},
     {FourCC("GEOX"), "MPEG-4 video", "", ""},
-    {FourCC("G264"), "MPEG-4 video", "", ""},
+    {FourCC("G264"), "MPEG-4 video", "", ""},  // FFmpeg reads it as MPEG-4, not H.264
     {FourCC("HDX4"), "MPEG-4 video (Jomigo, stored upside down)", "", ""},
     {FourCC("DM4V"), "MPEG-4 video", "", ""},
     {FourCC("DMK2"), "MPEG-4 video", "", ""},
@@ -251,7 +251,7 @@ const CodecInfo kVideoCodecs[] = {
     {FourCC("VYUY"), "uncompressed video (VYUY)", "", ""},
     {FourCC("Y8  "), "uncompressed video (Y8)", "", ""},
     {FourCC("HDYC"), "uncompressed video (HDYC)", "", ""},
-    {FourCC("VDTZ"), "uncompressed video (VDTZ) (SoftLab-NSK VideoTizer)", "", ""},
+    {FourCC("VDTZ"), "uncompressed video (VDTZ, SoftLab-NSK VideoTizer)", "", ""},
     {FourCC("Y411"), "uncompressed video (Y411)", "", ""},
     {FourCC("NV12"), "uncompressed video (NV12)", "", ""},
     {FourCC("NV21"), "uncompressed video (NV21)", "", ""},
