@@ -170,7 +170,8 @@ ChildResult RunChild(const ChildProcess& request) {
     result.error = "can't start " + argv[0] + ": " + std::strerror(errno);
     return result;
   }
-  if (child == 0) ExecChild(args.data(), envp.data(), output, execStatus, request.keepStandardError);
+  if (child == 0)
+    ExecChild(args.data(), envp.data(), output, execStatus, request.keepStandardError);
   setpgid(child, child);
   output.writeEnd.Close();
   int status = 0;

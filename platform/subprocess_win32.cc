@@ -80,6 +80,32 @@ bool CollectUntilEnd(HANDLE child, HANDLE output, int timeoutMs, std::string* te
   }
 }
 
+// Starts the child with standard output to output and standard input (and, unless kept,
+// standard error) from the null device. False with *error when it could not start.
+bool StartChild(const ChildProcess& request, HANDLE output, PROCESS_INFORMATION* process,
+                std::string* error) {
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  ScopedHandle nul(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                               nullptr));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nul.handle;
+  startup.hStdOutput = output;
+  startup.hStdError = request.keepStandardError ? GetStdHandle(STD_ERROR_HANDLE) : nul.handle;
+  std::string commandLine = CommandLine(request.argv);
+  std::string environment = EnvironmentBlock(request.extraEnv);
+  if (CreateProcessA(request.argv[0].c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                     CREATE_NO_WINDOW, environment.empty() ? nullptr : &environment[0], nullptr,
+                     &startup, process)) {
+    return true;
+  }
+  *error =
+      Format("can't start %s (error %u)", request.argv[0], static_cast<unsigned>(GetLastError()));
+  return false;
+}
+
 }  // namespace
 
 ChildResult RunChild(const ChildProcess& request) {
@@ -95,25 +121,8 @@ ChildResult RunChild(const ChildProcess& request) {
     result.error = Format("can't make a pipe (error %u)", static_cast<unsigned>(GetLastError()));
     return result;
   }
-  ScopedHandle nul(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                               nullptr));
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nul.handle;
-  startup.hStdOutput = writeEnd.handle;
-  startup.hStdError = request.keepStandardError ? GetStdHandle(STD_ERROR_HANDLE) : nul.handle;
-  std::string commandLine = CommandLine(request.argv);
-  std::string environment = EnvironmentBlock(request.extraEnv);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(request.argv[0].c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                      CREATE_NO_WINDOW, environment.empty() ? nullptr : &environment[0], nullptr,
-                      &startup, &process)) {
-    result.error = Format("can't start %s (error %u)", request.argv[0],
-                          static_cast<unsigned>(GetLastError()));
-    return result;
-  }
+  if (!StartChild(request, writeEnd.handle, &process, &result.error)) return result;
   ScopedHandle child(process.hProcess), thread(process.hThread);
   writeEnd.Close();
   if (!CollectUntilEnd(child.handle, readEnd.handle, request.timeoutMs, &result.output)) {

@@ -18,7 +18,6 @@ char currentStage[256];
 // Who hears of each stage and puts a crash into words; set by ReportCrashes and TryStream.
 TrialObserver observer;
 
-
 // The line of a crash, written by the exception filter. The filter builds it
 // with the heap, which a decoder may have broken; a crash in there ends the process with
 // the same exception code, which the parent still reports.
