@@ -40,8 +40,8 @@ std::string Canonical(const std::string& path) {
   return result.string();
 }
 
-TryFinding TryInChild(const ChildRunner& run, const std::string& program,
-                      const std::string& path, size_t stream, int timeoutMs) {
+TryFinding TryInChild(const ChildRunner& run, const std::string& program, const std::string& path,
+                      size_t stream, int timeoutMs) {
   ChildProcess child;
   child.argv = {program, "check", "--try-stream", std::to_string(stream), path};
   child.timeoutMs = timeoutMs;
@@ -75,9 +75,9 @@ std::vector<std::string> WindowsPathsToTry(const WineTrial& trial, std::vector<F
     if (toTry.empty()) continue;
     const auto windowsPath = WindowsPathOnDrives(trial.drives, file.path);
     for (size_t s : toTry) {
-      file.tries[s] = windowsPath ? SaidNothing()
-                                  : NotTried("the file is on no drive of the Wine prefix " +
-                                             trial.prefix);
+      file.tries[s] = windowsPath
+                          ? SaidNothing()
+                          : NotTried("the file is on no drive of the Wine prefix " + trial.prefix);
     }
     if (!windowsPath) continue;
     paths.push_back(*windowsPath);
@@ -143,10 +143,9 @@ void TryFilesUnderWine(const ChildRunner& run, const WineTrial& trial,
   child.argv.insert(child.argv.end(), paths.begin(), paths.end());
   // Wine takes only an absolute WINEPREFIX.
   std::error_code ignored;
-  child.extraEnv = {"WINEPREFIX=" + fs::absolute(trial.prefix, ignored).string(),
-                    "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml="};
-  child.timeoutMs =
-      kWineStartMs + static_cast<int>(streams) * (trial.timeoutMs + kChildOverheadMs);
+  child.extraEnv = {"WINEPREFIX=" + fs::absolute(trial.prefix, ignored).string(), "WINEDEBUG=-all",
+                    "WINEDLLOVERRIDES=mscoree,mshtml="};
+  child.timeoutMs = kWineStartMs + static_cast<int>(streams) * (trial.timeoutMs + kChildOverheadMs);
   const ChildResult result = run(child);
   TakeFindingLines(result.output, passed, files);
   const std::string whyStopped = WhyRunStopped(result, trial.wine, child.timeoutMs);

@@ -29,7 +29,7 @@ void TryFileInChildren(const ChildRunner& run, const std::string& program, int t
 struct WineTrial {
   std::string wine;
   std::string cliExe;
-  std::string prefix;                   // the prefix's folder, as it was named
+  std::string prefix;                  // the prefix's folder, as it was named
   std::map<char, std::string> drives;  // its drive letters and their host folders
   int timeoutMs = kDefaultTryTimeoutMs;
 };

@@ -28,8 +28,8 @@ class CheckedFileTest : public ::testing::Test {
   }
   // Cinepak, MP3 and Motion JPEG, whose decoder the machine lacks, with the tries given.
   FileCheck Check(const std::vector<TryFinding>& tries) {
-    FileCheck file = CheckFile("a.avi", {VideoStream("cvid"), AudioStream(0x0055),
-                                         VideoStream("MJPG")});
+    FileCheck file =
+        CheckFile("a.avi", {VideoStream("cvid"), AudioStream(0x0055), VideoStream("MJPG")});
     file.tries = tries;
     ApplyTries(&file);
     return file;

@@ -38,10 +38,9 @@ using TryInChildrenTest = test::CheckedFileTest;
 
 TEST_F(TryInChildrenTest, EachStreamThatNeedsADecoderGetsAChildAndItsEndIsTheFinding) {
   // Cinepak, PCM (needs no decoder), Motion JPEG, MP3, Cinepak.
-  FileCheck file =
-      CheckFile("c.avi", {test::VideoStream("cvid"), test::AudioStream(0x0001),
-                          test::VideoStream("MJPG"), test::AudioStream(0x0055),
-                          test::VideoStream("cvid")});
+  FileCheck file = CheckFile(
+      "c.avi", {test::VideoStream("cvid"), test::AudioStream(0x0001), test::VideoStream("MJPG"),
+                test::AudioStream(0x0055), test::VideoStream("cvid")});
   const std::map<std::string, ChildResult> byStream = {
       {"0", Ended(End::kExited,
                   "noise\n" + FindingLine(0, 0, {TryOutcome::kDecodes, "decodes: 1 frame", 0, ""}) +
@@ -117,10 +116,9 @@ TEST_F(TryUnderWineTest, OneRunTriesEveryFileOnTheDrivesAndItsLinesFindTheirStre
   Run(Ended(End::kExited, output));
 
   ASSERT_EQ(started.size(), 1u);
-  EXPECT_EQ(started[0].argv,
-            (std::vector<std::string>{"/w/wine64", "/w/korvane-cli.exe", "check", "--try-findings",
-                                      "--try-timeout-ms", "2000", "C:\\on drive.avi",
-                                      "C:\\second.avi"}));
+  EXPECT_EQ(started[0].argv, (std::vector<std::string>{"/w/wine64", "/w/korvane-cli.exe", "check",
+                                                       "--try-findings", "--try-timeout-ms", "2000",
+                                                       "C:\\on drive.avi", "C:\\second.avi"}));
   EXPECT_EQ(started[0].extraEnv,
             (std::vector<std::string>{"WINEPREFIX=" + trial.prefix, "WINEDEBUG=-all",
                                       "WINEDLLOVERRIDES=mscoree,mshtml="}));
@@ -128,10 +126,10 @@ TEST_F(TryUnderWineTest, OneRunTriesEveryFileOnTheDrivesAndItsLinesFindTheirStre
   EXPECT_EQ(started[0].timeoutMs, 60000 + 3 * (2000 + 3000));
   EXPECT_TRUE(started[0].keepStandardError);  // Wine's own messages say why it failed
 
-  EXPECT_EQ(Texts(files[0]), (std::vector<std::string>{
-                                 "decodes: 10 frames", "not tried: needs no decoder",
-                                 "not tried: the Windows CLI under Wine said nothing about "
-                                 "this stream"}));
+  EXPECT_EQ(Texts(files[0]),
+            (std::vector<std::string>{"decodes: 10 frames", "not tried: needs no decoder",
+                                      "not tried: the Windows CLI under Wine said nothing about "
+                                      "this stream"}));
   EXPECT_EQ(Texts(files[1]), (std::vector<std::string>{"not tried: the file is on no drive of "
                                                        "the Wine prefix " +
                                                        trial.prefix}));
