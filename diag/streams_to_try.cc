@@ -1,5 +1,5 @@
 // Which streams of a checked file a try decodes, and the findings of those it does not.
-#include "cli/try_streams.h"
+#include "diag/streams_to_try.h"
 
 namespace korvane {
 
