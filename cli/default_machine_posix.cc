@@ -2,8 +2,8 @@
 #include <cstdlib>
 
 #include "cli/default_machine.h"
-#include "platform/offline/machines/open_machine.h"
 #include "platform/offline/machines/wine_prefix.h"
+#include "platform/offline/open_machine.h"
 
 namespace korvane {
 namespace {
@@ -36,10 +36,8 @@ std::optional<std::string> DefaultWinePrefix(const char* winePrefix, const char*
   return std::nullopt;
 }
 
-std::unique_ptr<System> OpenDefaultMachine(std::string* error) {
-  const auto prefix = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), error);
-  if (!prefix) return nullptr;
-  return OpenMachine(*prefix, error);
+std::optional<std::string> MachineAtHand(const MachineChoice&, OpenedMachine* opened) {
+  return DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), &opened->error);
 }
 
 }  // namespace korvane

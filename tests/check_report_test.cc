@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 
-#include "cli/json_writer.h"
+#include "cli/json_output.h"
+#include "platform/text_encoding.h"
+#include "tests/checked_file_fixture.h"
 #include "tests/fake_system.h"
 #include "tests/riff_builder.h"
 #include "tests/test_support.h"
@@ -15,27 +17,6 @@ namespace {
 
 using test::FakeSystem;
 
-TEST(TextAsUtf8Test, KeepsUtf8AndTakesEveryOtherByteAsLatin1) {
-  const struct {
-    std::string bytes;
-    std::string utf8;
-  } kCases[] = {
-      {"plain.avi", "plain.avi"},
-      {std::string("a\nb\0\x7f", 5), std::string("a\nb\0\x7f", 5)},  // JSON escapes these
-      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xA5"},
-      {"caf\xE9.avi", "caf\xC3\xA9.avi"},                        // 8-bit ANSI
-      {"\xC3", "\xC3\x83"},                                      // cut short
-      {"\xC3\xA9\xC3", "\xC3\xA9\xC3\x83"},                      // cut short after one
-      {"\xC0\x80", "\xC3\x80\xC2\x80"},                          // overlong
-      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},              // surrogate
-      {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // too high
-      {"\xFF\xFE", "\xC3\xBF\xC3\xBE"},
-  };
-  for (const auto& c : kCases) {
-    EXPECT_EQ(TextAsUtf8(c.bytes), c.utf8) << c.bytes;
-  }
-}
-
 // Whatever bytes a name holds, the document is written, and reads back as the name.
 TEST(TextAsUtf8Test, EveryByteStringMakesAJsonString) {
   for (int first = 0; first < 256; ++first) {
@@ -43,7 +24,7 @@ TEST(TextAsUtf8Test, EveryByteStringMakesAJsonString) {
       const std::string bytes = {static_cast<char>(first), static_cast<char>(second)};
       std::string text;
       ASSERT_NO_THROW(text = JsonDocument(JsonText(bytes))) << first << " " << second;
-      EXPECT_EQ(Json::parse(text).get<std::string>(), TextAsUtf8(bytes));
+      EXPECT_EQ(Json::parse(text).get<std::string>(), TextAsUtf8(bytes, kAssumedAnsiCodePage));
     }
   }
 }
@@ -107,6 +88,10 @@ TEST_F(CheckReportTest, StreamLinesNameTheKindOfDecoderEachStreamNeeds) {
       {test::AudioStream(0x1234),
        "audio, format tag 0x1234 (unknown codec), needs an ACM driver (no usual one known)"},
       {test::AudioStream(0x0001), "audio, format tag 0x0001 (PCM), built in"},
+      {test::VideoStream("VP90"), "video, VP90 (VP9), needs vidc.VP90"},
+      {test::AudioStream(0x0061),
+       "audio, format tag 0x0061 (Duck DK4 IMA ADPCM, or ESS ESPCM), needs an ACM driver (no "
+       "usual one known)"},
   };
   for (const auto& c : kCases) {
     const FileCheck file = CheckFile("s.avi", test::Avi({c.stream}));
@@ -159,6 +144,23 @@ std::string PythonOnJson(const std::string& json, const std::string& expression)
   return r.out;
 }
 
+// The shapes real files showed: one cut where its frames begin is not playable, one that a
+// capture tool padded past its RIFF form is whole.
+TEST_F(CheckReportTest, CutAndPaddedFilesGetTheVerdictTheirFramesGive) {
+  if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  const std::string avi = test::PaddedAvi({test::VideoStream("cvid"), test::AudioStream(0x0001)});
+  const FileCheck cut = CheckFile("cut.avi", avi.substr(0, 2048));
+  EXPECT_FALSE(cut.playable);
+  EXPECT_EQ(cut.verdict, "the decoders are here, but the file holds no frames");
+  const FileCheck padded = CheckFile("padded.avi", avi + std::string(472, '\0'));
+  EXPECT_TRUE(padded.playable);
+  EXPECT_EQ(padded.verdict, "playable here");
+  const std::string json = CheckJson(Facts(), {cut, padded});
+  EXPECT_EQ(PythonOnJson(json, "[(f['truncated'], f['movi'], f['playable']) for f in d['files']]"),
+            "[(True, True, False), (False, True, True)]\n");
+  EXPECT_EQ(PythonOnJson(json, "d['files'][1]['problems']"), "[]\n");
+}
+
 TEST_F(CheckReportTest, JsonIsValidWhateverTheNamesHold) {
   if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
   machine.SetSystemIni("[drivers32]\r\nvidc.cvid=C:\\Odd \"dir\"\\\xE9\\iccvid.dll\r\n");
@@ -187,6 +189,45 @@ TEST_F(CheckReportTest, JsonIsValidWhateverTheNamesHold) {
             "True\n");
   EXPECT_EQ(PythonOnJson(json, "d['machine']['name'], d['machine']['version']"),
             "the test machine Windows 4.10 build 2222 (Win9x)\n");
+}
+
+using TryLinesTest = test::CheckedFileTest;
+
+TEST_F(TryLinesTest, EachStreamHasATryLineAndATryObject) {
+  const FileCheck file =
+      Check({T(TryOutcome::kDecodes, "decodes: 10 frames, 64x48, 24-bit"),
+             T(TryOutcome::kCrashed, "crashed: exception 0xC0000005 (access violation) in x.acm",
+               0xC0000005u, "x.acm"),
+             T(TryOutcome::kHung, "hangs: no answer within 5 s; the try was stopped")});
+  const CheckedMachine facts = ReadCheckedMachine(machine, "m");
+  const std::vector<std::string> lines = test::SplitLines(CheckLines(facts, {file}));
+  std::vector<std::string> tryLines;
+  for (const std::string& line : lines) {
+    if (line.rfind("    try: ", 0) == 0) tryLines.push_back(line);
+  }
+  EXPECT_EQ(tryLines, (std::vector<std::string>{
+                          "    try: decodes: 10 frames, 64x48, 24-bit",
+                          "    try: crashed: exception 0xC0000005 (access violation) in x.acm",
+                          "    try: hangs: no answer within 5 s; the try was stopped"}));
+  // Each try line follows its own stream's lines.
+  EXPECT_EQ(lines[5], "    try: decodes: 10 frames, 64x48, 24-bit");
+
+  const std::string json = CheckJson(facts, {file});
+  EXPECT_NE(json.find("\"try\": {\n            \"outcome\": \"decodes\",\n            "
+                      "\"decodes\": true,\n            \"text\": \"decodes: 10 frames, 64x48, "
+                      "24-bit\"\n          }"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"outcome\": \"crashed\""), std::string::npos);
+  EXPECT_NE(json.find("\"exceptionCode\": \"0xC0000005\",\n            \"module\": \"x.acm\""),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"outcome\": \"hung\",\n            \"decodes\": false"), std::string::npos);
+  // Without --try there is no try line and no try object.
+  FileCheck plain = file;
+  plain.tries.clear();
+  EXPECT_EQ(CheckLines(facts, {plain}).find("try:"), std::string::npos);
+  EXPECT_EQ(CheckJson(facts, {plain}).find("\"try\""), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,68 @@
+// Drive C: read from a file system inside a disk image, through The Sleuth Kit.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/offline/drives/drive.h"
+
+namespace korvane {
+
+// One file system of a disk image that The Sleuth Kit has opened. Shared by the drive
+// and whoever found it; the image stays open as long as the file system does.
+class ImageFileSystem;
+
+// The partitions of a disk image that hold a file system The Sleuth Kit reads.
+struct ImagePartition {
+  int number = 0;           // 1-based among the allocated partitions; 0: the image is one
+  std::string description;  // "DOS FAT32 (0x0c)", "NTFS / exFAT (0x07)", ...
+  std::shared_ptr<ImageFileSystem> fileSystem;  // null when none could be opened
+  std::string whyNoFileSystem;
+};
+
+// Opens the image at path read-only (raw, VHD, VMDK; an image of a whole disk with an MBR
+// or GPT partition table, or of one partition) and each of its partitions' file systems.
+// nullopt with *error when the image itself cannot be read.
+std::optional<std::vector<ImagePartition>> OpenImagePartitions(const std::string& path,
+                                                               std::string* error);
+
+// Drive C: as the file system holds it. Locations are the file system's own paths
+// ("/WINDOWS/SYSTEM/x.dll", as the disk spells each name).
+class ImageDrive : public Drive {
+ public:
+  explicit ImageDrive(std::shared_ptr<ImageFileSystem> fileSystem);
+  ~ImageDrive() override;
+
+  // FAT stores local times: they are taken as the machine's, bias minutes from UTC
+  // (UTC = local + bias). NTFS times are UTC already.
+  void SetTimeZoneBias(int32_t bias) { bias_ = bias; }
+
+  std::optional<std::string> Resolve(const std::string& windowsPath, std::string* whyNot) override;
+  std::vector<FindData> Find(const std::string& pattern, std::string* whyNot) override;
+  std::optional<FindData> Describe(const std::string& location, const std::string& name) override;
+  bool Read(const std::string& location, size_t limit, std::string* bytes) override;
+  std::FILE* Open(const std::string& location) override;
+
+ private:
+  struct Entry {
+    std::string name;
+    std::string lower;
+    uint64_t metaAddress = 0;
+    bool folder = false;
+  };
+  const std::vector<Entry>* Listing(const std::string& folder);
+  const Entry* Lookup(const std::string& folder, const std::string& name);
+  std::optional<std::string> ResolveFolder(const WindowsPath& path, size_t count,
+                                           std::string* whyNot);
+
+  std::shared_ptr<ImageFileSystem> fs_;
+  int32_t bias_ = 0;
+  std::map<std::string, std::vector<Entry>> listings_;  // by folder location
+  std::map<std::string, uint64_t> metaAddresses_;       // by location
+};
+
+}  // namespace korvane
