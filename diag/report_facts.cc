@@ -128,7 +128,7 @@ ReportFacts ReadReportFacts(const SavedReport& report) {
     line.found = library.found;
     line.loads = library.loads;
     if (!library.found) line.whyNot = "file not found";
-    if (library.found && !library.loads) line.whyNot = "it failed to load when the report was made";
+    if (library.found && !library.loads) line.whyNot = "the report says it failed to load";
     known.emplace(AsciiLower(library.path), line);
   }
   LibraryFacts unknown;
