@@ -2,7 +2,6 @@
 // reasons, refusals and usage errors, and a machine with a very long registry.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <regex>
 
 #include "tests/machine_builder.h"
@@ -229,7 +228,7 @@ TEST(CliRun, RefusalsAndUsageErrorsExitWithTwo) {
   }
 }
 
-TEST(CliRun, LongRegistryListsRunWellUnderASecond) {
+TEST(CliRun, LongRegistryListsAreListedInFull) {
   MachineFolder machine;
   std::string reg =
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n"
@@ -249,14 +248,9 @@ TEST(CliRun, LongRegistryListsRunWellUnderASecond) {
   test::PeSpec spec;
   machine.File("WINDOWS/SYSTEM32/codec0.dll", test::BuildPe(spec));
 
-  const auto start = std::chrono::steady_clock::now();
+  // How fast this runs is bench/make-machine.sh's and bench/run.sh's to measure.
   const RunResult r = RunKorvane("--machine " + ShellQuote(machine.path()));
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::cout << "korvane run on 600 drivers32 values and 20,000 Uninstall subkeys: " << seconds
-            << " s\n";
-  EXPECT_LT(seconds, 5.0);  // about 0.2 s in a release build; generous for sanitizers
 
   const std::vector<std::string> lines = SplitLines(r.out);
   size_t listed = 0, probed = 0, loaded = 0, uninstallLines = 0;

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <random>
 
 #include "platform/offline/formats/reg_file.h"
@@ -267,33 +266,37 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
   std::string hiveBadRoot = hive;
   hiveBadRoot.replace(0x24, 4, std::string("\xF0\xFF\x0F\x00", 4));
 
+  // A loop is refused as one by the loader itself. libcreg left to follow it gives up
+  // only after growing its key list to the limit, tens of seconds later and with an error
+  // of its own; the words checked here tell the two apart without timing the load.
+  const char* const loop = "(a loop)";
   struct Case {
     const char* name;
     const std::string* bytes;
     bool nt;
+    const char* says;  // words the reason holds, or null for any reason
   } const cases[] = {
-      {"random bytes as a hive", &noise, true},
-      {"random bytes as a 9x file", &noise, false},
-      {"a hive cut short", &hiveCut, true},
-      {"a hive whose root is outside it", &hiveBadRoot, true},
-      {"a 9x file cut short", &cregCut, false},
-      {"a 9x file whose key is its own ancestor", &cregLoop, false},
-      {"a 9x file whose keys are each other's next sibling", &cregSiblingLoop, false},
-      {"a 9x file whose links count from a moved place and loop", &cregMovedLoop, false},
-      {"an empty file as a hive", &empty, true},
-      {"a hive as a 9x file", &hive, false},
-      {"a 9x file as a hive", &creg, true},
+      {"random bytes as a hive", &noise, true, nullptr},
+      {"random bytes as a 9x file", &noise, false, nullptr},
+      {"a hive cut short", &hiveCut, true, nullptr},
+      {"a hive whose root is outside it", &hiveBadRoot, true, nullptr},
+      {"a 9x file cut short", &cregCut, false, nullptr},
+      {"a 9x file whose key is its own ancestor", &cregLoop, false, loop},
+      {"a 9x file whose keys are each other's next sibling", &cregSiblingLoop, false, loop},
+      {"a 9x file whose links count from a moved place and loop", &cregMovedLoop, false, loop},
+      {"an empty file as a hive", &empty, true, nullptr},
+      {"a hive as a 9x file", &hive, false, nullptr},
+      {"a 9x file as a hive", &creg, true, nullptr},
   };
   for (const Case& c : cases) {
     MemoryRegistry::Key loaded;
-    const auto start = std::chrono::steady_clock::now();
     const auto error = c.nt ? LoadNtHiveBytes(*c.bytes, &loaded) : LoadCregBytes(*c.bytes, &loaded);
-    // Refused at once: libcreg left to follow a loop gives up only after growing its key
-    // list to the limit, tens of seconds later.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
     EXPECT_TRUE(error) << c.name;
     if (error) {
       EXPECT_FALSE(error->empty()) << c.name;
+      if (c.says != nullptr) {
+        EXPECT_NE(error->find(c.says), std::string::npos) << c.name << ": " << *error;
+      }
     }
   }
 }
