@@ -203,28 +203,17 @@ TEST_F(DiskMachines, ReadOnlyFlagAndTimesOnEachFileSystem) {
 // so that case needs what the NTFS images need, and is skipped without it.
 TEST_F(DiskMachines, HiddenAndSystemFlags) {
   const std::string fat = dir_->path() + "/flags-fat.img";
-  Sh("cp " + Image() + " " + fat + " && for f in iccvid.dll msrle32.dll; do mattrib -i " + fat +
-     "@@1M +h ::/WINDOWS/SYSTEM/$f; done && mattrib -i " + fat +
-     "@@1M +r ::/WINDOWS/SYSTEM/msrle32.dll && mattrib -i " + fat +
-     "@@1M +s ::/WINDOWS/SYSTEM/ir50_32.dll");
   const std::string ntfs = dir_->path() + "/flags-ntfs.img";
   const std::string partition = dir_->path() + "/flags-ntfs.part";
   const std::string mnt = dir_->path() + "/flags-ntfs.mnt";
-  const RunResult made =
-      RunCommand(kSource + "/scripts/make-disk-image.sh " + Folder() + " " + ntfs + " raw-ntfs 40");
+  // Hidden, system, archive and read-only on one library; hidden and system on another.
+  const RunResult made = RunCommand(kSource + "/tests/disks/make-flag-images.sh " + Folder() + " " +
+                                    Image() + " " + dir_->path());
   const bool ntfsMade = made.exitCode == 0;
-  if (made.exitCode != 77) ASSERT_EQ(made.exitCode, 0) << made.err;
-  if (ntfsMade) {
-    // Hidden, system, archive and read-only on one library; hidden and system on another.
-    Sh("dd if=" + ntfs + " of=" + partition + " bs=1M skip=1 status=none && mkdir -p " + mnt +
-       " && ntfs-3g " + partition + " " + mnt +
-       " && python3 -c 'import os,sys; os.setxattr(sys.argv[1], \"system.ntfs_attrib_be\","
-       " (0x27).to_bytes(4, \"big\")); os.setxattr(sys.argv[2], \"system.ntfs_attrib_be\","
-       " (0x06).to_bytes(4, \"big\"))' " +
-       mnt + "/WINDOWS/SYSTEM/iccvid.dll " + mnt + "/WINDOWS/SYSTEM/msrle32.dll && umount " + mnt +
-       " && dd if=" + partition + " of=" + ntfs + " bs=1M seek=1 conv=notrunc status=none");
-    Sh("ntfs-3g -o ro " + partition + " " + mnt);
+  if (made.exitCode != 77) {
+    ASSERT_EQ(made.exitCode, 0) << made.err;
   }
+  if (ntfsMade) Sh("mkdir -p " + mnt + " && ntfs-3g -o ro " + partition + " " + mnt);
   const struct {
     const char* what;
     std::string machine;
