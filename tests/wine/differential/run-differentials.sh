@@ -21,13 +21,11 @@ for built in "$native/format-differential" "$windows/wsprintf-probe.exe" "$windo
   fi
 done
 
+# shellcheck source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 wine_for_build "$windows" || exit 1
 export WINE WINE_BITS
 scratch_prefix differential KORVANE_KEEP_DIFFERENTIAL
-
-# A host path as Wine's Z: drive shows it.
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 status=0
 printf -- '-- making a scratch %s-bit Wine prefix\n' "$WINE_BITS"
