@@ -22,7 +22,7 @@ ntfs=$dir/flags-ntfs.img partition=$dir/flags-ntfs.part
 "$here/../../scripts/make-disk-image.sh" "$installation" "$ntfs" raw-ntfs 40
 dd if="$ntfs" of="$partition" bs=1M skip=1 status=none
 mnt=$(mktemp -d)
-trap 'umount "$mnt" 2>/dev/null; rmdir "$mnt"' EXIT
+trap 'umount "$mnt" 2>/dev/null || true; rmdir "$mnt"' EXIT
 ntfs-3g "$partition" "$mnt"
 # FLAGS as the 32-bit big-endian attribute word of $STANDARD_INFORMATION.
 set_flags() {  # set_flags FILE FLAGS
