@@ -22,7 +22,7 @@ WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 scratch_prefix package
 start_xvfb 141 190 || { echo "run-package-help: cannot start Xvfb"; exit 1; }
 
-printf -- '-- %s in a scratch Wine prefix\n' "$(basename "$zip")"
+note "$(basename "$zip") in a scratch Wine prefix"
 "$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 c=$WINEPREFIX/drive_c

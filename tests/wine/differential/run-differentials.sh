@@ -28,12 +28,12 @@ export WINE WINE_BITS
 scratch_prefix differential KORVANE_KEEP_DIFFERENTIAL
 
 status=0
-printf -- '-- making a scratch %s-bit Wine prefix\n' "$WINE_BITS"
+note "making a scratch $WINE_BITS-bit Wine prefix"
 if ! make_prefix >"$work/wineboot.log" 2>&1; then
   cat "$work/wineboot.log"; exit 1
 fi
 
-printf -- '-- formatter: korvane::FormatArgs against the %s-bit wvsprintfA\n' "$WINE_BITS"
+note "formatter: korvane::FormatArgs against the $WINE_BITS-bit wvsprintfA"
 "$native/format-differential" generate "$work/format-cases.txt" || exit 1
 if "$WINE" "$windows/wsprintf-probe.exe" "$(winpath "$work/format-cases.txt")" \
     "$(winpath "$work/format-results.txt")"; then
