@@ -178,7 +178,7 @@ TEST_F(RegistryTest, ALargeMachineIsReportedInFull) {
     MemoryRegistry::SetString(Hklm(std::string(kUninstallKeyPath) + "\\" + name), "DisplayName",
                               "Application " + std::to_string(i));
   }
-  ASSERT_EQ(uninstall->subkeys.size(), 20000u);
+  ASSERT_EQ(uninstall->subkeys().size(), 20000u);
   TestOptions options;
   options.ntTests = 1;
   // How fast this runs is bench/run.sh's to measure.
