@@ -438,8 +438,9 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
     SCOPED_TRACE(c.what);
     Sh("cp " + ShellQuote(c.file) + " " + ShellQuote(c.place));
     for (const char* command : {"run", "check"}) {
-      const RunResult r = Korvane(std::string(command) + " --machine " + ShellQuote(c.machine) +
-                                  (std::string(command) == "check" ? " x.avi" : ""));
+      const RunResult r = RunCli(std::string(command) + " --machine " + ShellQuote(c.machine) +
+                                     (std::string(command) == "check" ? " x.avi" : ""),
+                                 kBounded);
       EXPECT_EQ(r.exitCode, 2) << command;
       EXPECT_EQ(r.out, "") << command;
       EXPECT_EQ(r.err, std::string("korvane ") + command + ": " + c.place + ": " + c.says + "\n");
@@ -448,8 +449,8 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
        " && cp " + here + "/systemdat.good " + systemDat);
   }
   // Put back, each machine is read again.
-  EXPECT_EQ(Korvane("run --machine " + ShellQuote(xp)).exitCode, 0);
-  EXPECT_EQ(Korvane("run --machine " + ShellQuote(w98)).out, expected_);
+  EXPECT_EQ(RunCli("run --machine " + ShellQuote(xp), kBounded).exitCode, 0);
+  EXPECT_EQ(RunCli("run --machine " + ShellQuote(w98), kBounded).out, expected_);
 }
 
 // NT 4 keeps its profiles in the Windows directory (Profiles\NAME\NTUSER.DAT), beside the
@@ -457,7 +458,7 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
 TEST_F(DiskMachines, Nt4ProfilesLieInTheWindowsDirectory) {
   const std::string here = dir_->path() + "/nt4";
   const std::string nt4 = MakeXpLike(here);
-  const RunResult before = Korvane("run --machine " + ShellQuote(nt4));
+  const RunResult before = RunCli("run --machine " + ShellQuote(nt4), kBounded);
   ASSERT_EQ(before.exitCode, 0) << before.err;
   const std::string profiles = nt4 + "/WINDOWS/Profiles";
   Sh("mkdir -p " + ShellQuote(profiles + "/All Users") + " " +
@@ -476,7 +477,7 @@ TEST_F(DiskMachines, Nt4ProfilesLieInTheWindowsDirectory) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const RunResult r = Korvane("run --machine " + ShellQuote(nt4) + c.args);
+    const RunResult r = RunCli("run --machine " + ShellQuote(nt4) + c.args, kBounded);
     EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, c.exitCode == 0 ? before.out : "");
@@ -503,10 +504,10 @@ TEST_F(DiskMachines, WindowsMeWithTheNtKeyIsWindows9x) {
   Sh(kSource + "/scripts/make-installation.sh " + described + " " + here + "/installed");
   const std::string firstLine =
       "GetVersionEx() reports: ver. 4.90, build 0x45A0BB8 (3000), platform 1 (Win9x), \" A \"\n";
-  const RunResult asDescribed = Korvane("run --machine " + ShellQuote(described));
+  const RunResult asDescribed = RunCli("run --machine " + ShellQuote(described), kBounded);
   EXPECT_EQ(asDescribed.exitCode, 0) << asDescribed.err;
   EXPECT_EQ(asDescribed.out.rfind(firstLine, 0), 0u) << asDescribed.out.substr(0, 200);
-  const RunResult installed = Korvane("run --machine " + ShellQuote(here + "/installed"));
+  const RunResult installed = RunCli("run --machine " + ShellQuote(here + "/installed"), kBounded);
   EXPECT_EQ(installed.exitCode, 0) << installed.err;
   EXPECT_EQ(installed.out, asDescribed.out);
   EXPECT_TRUE(test::ReadFile(here + "/installed/WINDOWS/SYSTEM.DAT").rfind("CREG", 0) == 0);
