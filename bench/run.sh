@@ -279,10 +279,9 @@ part_startup() {
   # The command goes through the environment: awk -v would take its backslashes as escapes.
   startup_times() { c=$1 awk -F'\t' '$1 > 0 && $3 == ENVIRON["c"] { print $2 }' "$out/startup.txt"; }
   startup_median() { startup_times "$1" | median; }
-  local minimal='C:\bench\minimal-dialog.exe' k m mc mcl
+  local minimal='C:\bench\minimal-dialog.exe' k m mcl
   k=$(startup_median 'C:\bench\korvane.exe')
   m=$(startup_median "$minimal")
-  mc=$(startup_median "$minimal controls")
   mcl=$(startup_median "$minimal controls libraries")
   {
     echo

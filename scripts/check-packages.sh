@@ -15,10 +15,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 scratch=$(mktemp -d /tmp/korvane-packages.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 
-failures=0
-pass() { printf '  ok   %s\n' "$*"; }
-fail() { failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
-check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
+# shellcheck source=tests/lib.sh
+. "$root/tests/lib.sh"
 
 cmake --build "$build" --target package >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; echo "check-packages: building the package failed"; exit 1; }
