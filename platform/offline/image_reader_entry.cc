@@ -5,8 +5,7 @@
 #include "platform/offline/image_reader.h"
 
 extern "C" __attribute__((visibility("default"))) bool korvane_open_image_partitions(
-    const std::string& path, std::vector<korvane::ImagePartition>* partitions,
-    std::string* error) {
+    const std::string& path, std::vector<korvane::ImagePartition>* partitions, std::string* error) {
   auto opened = korvane::OpenImagePartitions(path, error);
   if (!opened) return false;
   *partitions = std::move(*opened);
@@ -14,6 +13,6 @@ extern "C" __attribute__((visibility("default"))) bool korvane_open_image_partit
 }
 
 // The entry keeps the type korvane calls it through.
-static_assert(std::is_same<decltype(&korvane_open_image_partitions),
-                           korvane::ImageReaderEntry>::value,
-              "the module's entry and korvane's call disagree");
+static_assert(
+    std::is_same<decltype(&korvane_open_image_partitions), korvane::ImageReaderEntry>::value,
+    "the module's entry and korvane's call disagree");
