@@ -27,7 +27,8 @@ std::vector<std::string> LoadedLibraries(const std::string& binary) {
   std::vector<std::string> names;
   for (const std::string& line : test::SplitLines(listed.out)) {
     const size_t start = line.find_first_not_of(" \t");
-    if (start != std::string::npos) names.push_back(line.substr(start, line.find(' ', start) - start));
+    if (start != std::string::npos)
+      names.push_back(line.substr(start, line.find(' ', start) - start));
   }
   return names;
 }
@@ -47,13 +48,19 @@ TEST(ImageReaderModule, TheImageLibrariesLoadWithTheModuleOnly) {
   } cases[] = {
       // Each of these costs every command's start, before main, whether it reads an
       // image or not.
-      {KORVANE_CLI, "libtsk.so", false},      {KORVANE_CLI, "libvhdi.so", false},
-      {KORVANE_CLI, "libvmdk.so", false},     {KORVANE_CLI, "libewf.so", false},
-      {KORVANE_CLI, "libafflib.so", false},   {KORVANE_CLI, "libcurl.so", false},
-      {KORVANE_CLI, "libsqlite3.so", false},  {KORVANE_CLI, "libgnutls.so", false},
+      {KORVANE_CLI, "libtsk.so", false},
+      {KORVANE_CLI, "libvhdi.so", false},
+      {KORVANE_CLI, "libvmdk.so", false},
+      {KORVANE_CLI, "libewf.so", false},
+      {KORVANE_CLI, "libafflib.so", false},
+      {KORVANE_CLI, "libcurl.so", false},
+      {KORVANE_CLI, "libsqlite3.so", false},
+      {KORVANE_CLI, "libgnutls.so", false},
       // The registry readers are small and stay linked.
-      {KORVANE_CLI, "libhivex.so", true},     {KORVANE_CLI, "libcreg.so", true},
-      {kModule, "libtsk.so", true},           {kModule, "libvhdi.so", true},
+      {KORVANE_CLI, "libhivex.so", true},
+      {KORVANE_CLI, "libcreg.so", true},
+      {kModule, "libtsk.so", true},
+      {kModule, "libvhdi.so", true},
   };
   std::map<std::string, std::vector<std::string>> libraries;
   for (const auto& c : cases) {
@@ -75,7 +82,8 @@ TEST(ImageReaderModule, IsFoundBesideKorvaneOrInItsLibraryFolderAndNamedWhenMiss
     std::string besideAlso;
     std::string message;  // after "korvane run: IMAGE: "
   } cases[] = {
-      {"as a build folder has it", beside, true, "", "not a disk image (12 bytes, less than one sector)"},
+      {"as a build folder has it", beside, true, "",
+       "not a disk image (12 bytes, less than one sector)"},
       {"as the package installs it", installed, true, "",
        "not a disk image (12 bytes, less than one sector)"},
       {"beside korvane first", installed, false, beside,
@@ -100,7 +108,8 @@ TEST(ImageReaderModule, IsFoundBesideKorvaneOrInItsLibraryFolderAndNamedWhenMiss
     if (!c.besideAlso.empty()) scratch.Write(c.besideAlso, test::ReadFile(kModule));
     const std::string image = scratch.Write("machine.img", std::string(12, 'x'));
 
-    const RunResult result = RunCommand(ShellQuote(korvane) + " run --machine " + ShellQuote(image));
+    const RunResult result =
+        RunCommand(ShellQuote(korvane) + " run --machine " + ShellQuote(image));
     std::string expected = "korvane run: " + image + ": " + c.message;
     const size_t rootAt = expected.find("ROOT");
     if (rootAt != std::string::npos) expected.replace(rootAt, 4, root);
