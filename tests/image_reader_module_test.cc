@@ -73,7 +73,7 @@ TEST(ImageReaderModule, TheImageLibrariesLoadWithTheModuleOnly) {
 // where a case puts it, run on a file too small to be an image: a loaded reader refuses it
 // for that, a reader that cannot be loaded is named instead.
 TEST(ImageReaderModule, IsFoundBesideKorvaneOrInItsLibraryFolderAndNamedWhenMissing) {
-  const std::string installed = "lib/korvane/korvane-disk-images.so";
+  const std::string installed = KORVANE_MODULE_INSTALL_DIR "/korvane-disk-images.so";
   const std::string beside = "bin/korvane-disk-images.so";
   const struct {
     const char* name;
