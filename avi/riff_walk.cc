@@ -12,6 +12,25 @@ namespace {
 
 // The leading bytes of a chunk body that a header chunk's fields live in.
 constexpr size_t kMaxFieldBytes = 64;
+// Chunk headers looked at in the 'movi' list for a first whole frame. Writers put a few
+// JUNK or empty chunks first at most; past this many the frames are taken to be there.
+constexpr int kFrameSearchChunks = 64;
+
+// Four printable ASCII characters, as every chunk id a writer chose is.
+bool IsTextFourCC(uint32_t fourcc) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    const unsigned char c = static_cast<unsigned char>(fourcc >> shift);
+    if (c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+// Stream data in 'movi': two digits, the stream number, then its kind ("00dc", "01wb").
+bool IsStreamDataId(uint32_t id) {
+  const unsigned char first = static_cast<unsigned char>(id);
+  const unsigned char second = static_cast<unsigned char>(id >> 8);
+  return first >= '0' && first <= '9' && second >= '0' && second <= '9';
+}
 
 struct Chunk {
   uint32_t id = 0;
@@ -108,7 +127,9 @@ struct Walker {
 
   void WalkFile();
   void WalkTopLevel(uint64_t start, uint64_t end);
+  bool HoldsAFrame(uint64_t start, uint64_t end, int depth);
   void WalkExtendedRiffs(uint64_t cur);
+  bool ReadChunkHeader(uint64_t cur, uint32_t* id, uint32_t* size);
   void WalkHeaderList(uint64_t start, uint64_t end);
   void ReadMainHeader(const Chunk& chunk);
   void WalkOpenDml(uint64_t start, uint64_t end);
@@ -167,6 +188,7 @@ void Walker::WalkTopLevel(uint64_t cur, uint64_t end) {
         Problem(Format("a second 'hdrl' list at offset %I64u is ignored", chunk.offset));
       } else if (type == FourCC("movi")) {
         out.hasMovi = true;
+        if (!out.hasFrames) out.hasFrames = HoldsAFrame(chunk.bodyStart + 4, chunk.bodyEnd, 0);
       }
     } else if (chunk.id == FourCC("idx1")) {
       out.hasIdx1 = true;
@@ -175,22 +197,62 @@ void Walker::WalkTopLevel(uint64_t cur, uint64_t end) {
   }
 }
 
-// OpenDML files go on past the first RIFF form in RIFF 'AVIX' forms of more frames.
+// Whether [cur, end) of the 'movi' list holds one whole, non-empty chunk of stream data,
+// looking into 'rec ' lists. Read quietly: a cut here is told where the list is clipped.
+// True when the search ends without an answer, so that only a proven lack is told.
+bool Walker::HoldsAFrame(uint64_t cur, uint64_t end, int depth) {
+  for (int looked = 0; looked < kFrameSearchChunks; ++looked) {
+    uint32_t id = 0, size = 0;
+    if (end - cur < 8 || !ReadChunkHeader(cur, &id, &size)) return stopped;
+    const uint64_t room = end - (cur + 8);
+    if (id == FourCC("LIST") && depth == 0 && size >= 4 && room >= 4) {
+      uint8_t type[4];
+      if (!Read(cur + 8, type, 4)) return stopped;
+      const uint64_t listEnd = cur + 8 + std::min<uint64_t>(size, room);
+      if (ByteReader(type, 4).U32At(0) == FourCC("rec ") && HoldsAFrame(cur + 12, listEnd, 1)) {
+        return true;
+      }
+    } else if (IsStreamDataId(id) && size > 0 && size <= room) {
+      return true;
+    }
+    if (size >= room) return false;  // the chunk ends the list, or runs past it
+    cur += 8 + size + (size & 1);
+    if (cur >= end) return false;
+  }
+  return true;
+}
+
+bool Walker::ReadChunkHeader(uint64_t cur, uint32_t* id, uint32_t* size) {
+  uint8_t header[8];
+  if (!Read(cur, header, sizeof header)) return false;
+  const ByteReader fields(header, sizeof header);
+  *id = fields.U32At(0);
+  *size = fields.U32At(4);
+  return true;
+}
+
+// OpenDML files go on past the first RIFF form in RIFF 'AVIX' forms of more frames, and
+// writers may append a chunk or two. Anything else after the last form is not a chunk:
+// capture tools pad the file to a whole sector with whatever bytes they had, so those
+// bytes are left alone rather than read as a chunk that the file cuts short.
 void Walker::WalkExtendedRiffs(uint64_t cur) {
   const uint64_t end = out.fileSize;
-  Chunk chunk;
-  while (cur < end && NextChunk(cur, end, "the file", &chunk)) {
+  while (!stopped && end - cur >= 8) {
+    uint32_t id = 0, size = 0;
+    if (!ReadChunkHeader(cur, &id, &size)) return;
     uint8_t form[4];
-    const bool isAvix = chunk.id == FourCC("RIFF") && chunk.bodySize() >= 4 &&
-                        Read(chunk.bodyStart, form, 4) &&
+    const bool isAvix = id == FourCC("RIFF") && size >= 4 && end - cur >= 12 &&
+                        Read(cur + 8, form, 4) &&
                         ByteReader(form, sizeof form).U32At(0) == FourCC("AVIX");
-    if (!isAvix) {
-      if (chunk.id != FourCC("JUNK")) {
-        Problem(Format("chunk '%s' at offset %I64u follows the RIFF form", FourCCText(chunk.id),
-                       chunk.offset));
-      }
-    } else {
+    const bool isChunk = IsTextFourCC(id) && size <= end - (cur + 8);
+    if (!isAvix && !isChunk) return;
+    Chunk chunk;
+    if (!NextChunk(cur, end, "the file", &chunk)) return;
+    if (isAvix) {
       ++out.extendedRiffs;
+    } else if (chunk.id != FourCC("JUNK")) {
+      Problem(Format("chunk '%s' at offset %I64u follows the RIFF form", FourCCText(chunk.id),
+                     chunk.offset));
     }
     cur = After(chunk, end);
   }
@@ -354,9 +416,12 @@ void Walker::CheckSummary() {
                    out.declaredStreams, static_cast<int>(out.streams.size())));
   }
   if (!out.hasMovi) Problem("there is no 'movi' list: the file holds no frames");
+  if (out.hasMovi && !out.hasFrames) {
+    Problem("the 'movi' list holds no whole frame: the file holds no frames");
+  }
   const bool superIndex = std::any_of(out.streams.begin(), out.streams.end(),
                                       [](const AviStream& s) { return s.hasSuperIndex; });
-  if (out.hasMovi && !out.hasIdx1 && !superIndex) {
+  if (out.holdsFrames() && !out.hasIdx1 && !superIndex) {
     Problem("there is no index ('idx1' or OpenDML 'indx'): players must scan the file to seek");
   }
 }

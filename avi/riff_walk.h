@@ -99,9 +99,14 @@ struct AviWalk {
   bool hasOpenDml = false;  // LIST odml
   uint32_t openDmlFrames = 0;
   bool hasMovi = false;
+  // ... and it holds a whole chunk of stream data, or the walk could not look that far.
+  // A file cut just after its 'movi' list began has the list and no frame at all.
+  bool hasFrames = false;
   bool hasIdx1 = false;
   int extendedRiffs = 0;  // RIFF AVIX continuations
   std::vector<std::string> problems;
+
+  bool holdsFrames() const { return hasMovi && hasFrames; }
 };
 
 struct WalkLimits {

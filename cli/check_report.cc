@@ -47,7 +47,7 @@ void SetVerdict(FileCheck* check) {
     check->verdict = "can't tell: the file describes no streams";
   } else if (!check->install.empty()) {
     check->verdict = Join(check->install, "; ");
-  } else if (!walk.hasMovi) {
+  } else if (!walk.holdsFrames()) {
     check->verdict = "the decoders are here, but the file holds no frames";
   } else {
     check->playable = true;

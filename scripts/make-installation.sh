@@ -24,8 +24,15 @@ win=$(find "$out" -maxdepth 1 -iname "$windir" -type d | head -1)
 # The registry files; each is read back by a second reader, which must not fail.
 check() { "$@" >/dev/null 2>"$out.check.log" || { cat "$out.check.log" >&2; exit 1; }; rm -f "$out.check.log"; }
 scratch=$(mktemp -d); trap 'rm -rf "$scratch"' EXIT
-if iconv -f UTF-16 -t UTF-8 "$reg" 2>/dev/null | grep -qi 'Microsoft\\Windows NT\\CurrentVersion' ||
-   grep -aqi 'Microsoft\\Windows NT\\CurrentVersion' "$reg"; then
+# NT or 9x as the described machine is taken: machine.ini's Platform, else its registry.
+family=$(python3 "$tool" family "$reg")
+if [ -f "$src/machine.ini" ]; then
+  case $(sed -n 's/^[Pp]latform=\([0-9]*\).*/\1/p' "$src/machine.ini" | tr -d '\r') in
+    1) family=9x ;;
+    2) family=nt ;;
+  esac
+fi
+if [ "$family" = nt ]; then
   system32=$(find "$win" -maxdepth 1 -iname system32 -type d | head -1)
   config="$system32/config"
   mkdir -p "$config" "$out/Documents and Settings/$user"

@@ -16,11 +16,22 @@ this writes the smallest valid empty one, and the .reg input hivexregedit merges
         every value written as hex(TYPE) bytes, text as UTF-16LE the way NT stores it;
         below HKEY_LOCAL_MACHINE\\SYSTEM, CurrentControlSet becomes ControlSet001 with
         Select\\Current 1
+  registry-files.py hive OUT IN.reg --root PATH
+        the keys of IN.reg below PATH as the NT hive OUT: empty-hive, hive-reg and
+        hivexregedit --merge in one step
+  registry-files.py family IN.reg
+        prints "nt" or "9x": the family whose registry IN.reg is, told by the values
+        only that family writes (NT's CurrentVersion and CurrentBuildNumber below
+        Windows NT\\CurrentVersion, 9x's VersionNumber below Windows\\CurrentVersion;
+        98 and ME have the Windows NT key too); with neither, NT when it has that key
 
 HKEY_CLASSES_ROOT keys of IN.reg count as HKEY_LOCAL_MACHINE\\Software\\Classes keys.
 """
+import os
 import struct
+import subprocess
 import sys
+import tempfile
 
 REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
 ROOT_ALIASES = {
@@ -310,7 +321,51 @@ def as_control_set(system):
                 select.values.append(("Current", REG_DWORD, struct.pack("<I", 1), True))
 
 
+def lookup(top, path):
+    """The key at path, or None."""
+    key = top
+    for part in canonical(path).split("\\"):
+        match = [k for k in key.subkeys if k.name.upper() == part.upper()]
+        if not match:
+            return None
+        key = match[0]
+    return key
+
+
+def has_value(top, path, name):
+    key = lookup(top, path)
+    return key is not None and any(v[0].upper() == name.upper() for v in key.values)
+
+
+def family(top):
+    nt_key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"
+    if has_value(top, nt_key, "CurrentVersion") or has_value(top, nt_key, "CurrentBuildNumber"):
+        return "nt"
+    nine_key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
+    if lookup(top, nt_key) is not None and not has_value(top, nine_key, "VersionNumber"):
+        return "nt"
+    return "9x"
+
+
+def write_hive(out, reg, root):
+    write_empty_hive(out)
+    with tempfile.TemporaryDirectory() as scratch:
+        merge = os.path.join(scratch, "merge.reg")
+        tree = find(parse_reg(reg), root)
+        if canonical(root).upper() == "HKEY_LOCAL_MACHINE\\SYSTEM":
+            as_control_set(tree)
+        write_hive_reg(tree, canonical(root), merge, True)
+        subprocess.run(["hivexregedit", "--merge", "--prefix", canonical(root), out, merge],
+                       check=True)
+
+
 def main(argv):
+    if len(argv) == 2 and argv[0] == "family":
+        print(family(parse_reg(argv[1])))
+        return 0
+    if len(argv) == 5 and argv[0] == "hive" and argv[3] == "--root":
+        write_hive(argv[1], argv[2], argv[4])
+        return 0
     if len(argv) >= 2 and argv[0] == "empty-hive":
         write_empty_hive(argv[1])
         return 0

@@ -107,6 +107,10 @@ TEST_F(CheckReportTest, StreamLinesNameTheKindOfDecoderEachStreamNeeds) {
       {test::AudioStream(0x1234),
        "audio, format tag 0x1234 (unknown codec), needs an ACM driver (no usual one known)"},
       {test::AudioStream(0x0001), "audio, format tag 0x0001 (PCM), built in"},
+      {test::VideoStream("VP90"), "video, VP90 (VP9), needs vidc.VP90"},
+      {test::AudioStream(0x0061),
+       "audio, format tag 0x0061 (Duck DK4 IMA ADPCM, or ESS ESPCM), needs an ACM driver (no "
+       "usual one known)"},
   };
   for (const auto& c : kCases) {
     const FileCheck file = CheckFile("s.avi", test::Avi({c.stream}));
@@ -157,6 +161,23 @@ std::string PythonOnJson(const std::string& json, const std::string& expression)
                                   " " + test::ShellQuote(path));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   return r.out;
+}
+
+// The shapes real files showed: one cut where its frames begin is not playable, one that a
+// capture tool padded past its RIFF form is whole.
+TEST_F(CheckReportTest, CutAndPaddedFilesGetTheVerdictTheirFramesGive) {
+  if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  const std::string avi = test::PaddedAvi({test::VideoStream("cvid"), test::AudioStream(0x0001)});
+  const FileCheck cut = CheckFile("cut.avi", avi.substr(0, 2048));
+  EXPECT_FALSE(cut.playable);
+  EXPECT_EQ(cut.verdict, "the decoders are here, but the file holds no frames");
+  const FileCheck padded = CheckFile("padded.avi", avi + std::string(472, '\0'));
+  EXPECT_TRUE(padded.playable);
+  EXPECT_EQ(padded.verdict, "playable here");
+  const std::string json = CheckJson(Facts(), {cut, padded});
+  EXPECT_EQ(PythonOnJson(json, "[(f['truncated'], f['movi'], f['playable']) for f in d['files']]"),
+            "[(True, True, False), (False, True, True)]\n");
+  EXPECT_EQ(PythonOnJson(json, "d['files'][1]['problems']"), "[]\n");
 }
 
 TEST_F(CheckReportTest, JsonIsValidWhateverTheNamesHold) {

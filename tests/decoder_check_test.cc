@@ -331,5 +331,91 @@ TEST(CodecTableTest, KnowsEveryCodeOfTheDumpTableAndTheCommonOnes) {
   EXPECT_EQ(FindAudioCodec(0x1234), nullptr);
 }
 
+// Codes met in real files, and a spread of what FFmpeg's AVI reader and mmreg.h know: each
+// is named by its codec, through the whole check, in the case the file spells it.
+TEST_F(DecoderCheckTest, CodesThatCommonToolsKnowAreNamed) {
+  const struct {
+    uint32_t fourcc;
+    const char* name;
+  } kVideo[] = {
+      {FourCC("VCR2"), "MPEG-1 video"},
+      {FourCC("VMnc"), "VMware Screen Codec"},
+      {FourCC("CFHD"), "GoPro CineForm HD"},
+      {FourCC("PNG1"), "PNG"},
+      {FourCC("MPNG"), "PNG"},
+      {FourCC("SMV2"), "H.264"},
+      {FourCC("IJPG"), "Motion JPEG"},
+      {FourCC("VP90"), "VP9"},
+      {FourCC("VP80"), "VP8"},
+      {FourCC("vp80"), "VP8"},  // letter case as FFmpeg ignores it
+      {FourCC("H263"), "H.263"},
+      {FourCC("I263"), "Intel H.263"},
+      {FourCC("M4CC"), "MPEG-4 video (Divio)"},
+      {FourCC("DVX3"), "MS MPEG-4 v3"},
+      {FourCC("CDVH"), "DV (Canopus)"},
+      {FourCC("dvh1"), "DV"},
+      {FourCC("NV12"), "uncompressed video (NV12)"},
+      {FourCC("Y8  "), "uncompressed video (Y8)"},
+      {FourCC("v210"), "uncompressed 10-bit YUV 4:2:2"},
+      {FourCC("UYVY"), "YUV 4:2:2 (UYVY)"},  // the older entry stands
+      {FourCC("tscc"), "TechSmith Screen Capture"},
+      {FourCC("TSC2"), "TechSmith Screen Codec 2"},
+      {FourCC("MAGY"), "MagicYUV"},
+      {FourCC("ULRG"), "Ut Video"},
+      {FourCC("AV01"), "AV1"},
+      {FourCC("HEVC"), "H.265 (HEVC)"},
+      {FourCC("theo"), "Theora"},
+      {FourCC("SVQ3"), "Sorenson Video 3"},
+      {FourCC("WMVA"), "Windows Media Video 9 Advanced Profile (VC-1)"},
+      {FourCC("KMVC"), "Karl Morton's video codec"},
+      {FourCC("LEAD"), "LEAD MCMP"},
+      {0x00000004, "MPEG-4 video"},
+      {0x10000002, "MPEG-2 video"},
+  };
+  for (const auto& c : kVideo) {
+    const DecoderCheck check = Check(VideoCode(c.fourcc));
+    EXPECT_EQ(check.codecName, c.name) << FourCCText(c.fourcc);
+    EXPECT_TRUE(check.needsDecoder) << FourCCText(c.fourcc);
+  }
+  const struct {
+    uint16_t tag;
+    const char* name;
+  } kAudio[] = {
+      {0x0061, "Duck DK4 IMA ADPCM, or ESS ESPCM"},
+      {0x0062, "Duck DK3 IMA ADPCM, or Voxware"},
+      {0x0069, "Xbox IMA ADPCM, or Voxware byte aligned"},
+      {0x0010, "OKI ADPCM"},
+      {0x0020, "Yamaha ADPCM"},
+      {0x0038, "Natural MicroSystems VBX ADPCM, or AMR narrowband"},
+      {0x0045, "Sharp G.726"},
+      {0x0075, "Voxware RT29 (MetaSound)"},
+      {0x0083, "AT&T G.729A"},
+      {0x0135, "Sipro ACELP.KELVIN"},
+      {0x0165, "Xbox Media Audio 1"},
+      {0x0215, "Ulead DV audio"},
+      {0x0270, "Sony ATRAC3 (SCX)"},
+      {0x028F, "G.722 ADPCM"},
+      {0x1602, "AAC in LATM/LOAS"},
+      {0x5346, "Shockwave Flash ADPCM"},
+      {0x566F, "Vorbis"},
+      {0x6C61, "Apple Lossless (ALAC)"},
+      {0x704F, "Opus"},
+      {0xA109, "Speex"},
+      {0xA106, "MPEG-4 AAC"},
+      {0xAC40, "Dolby AC-4"},
+  };
+  for (const auto& c : kAudio) {
+    EXPECT_EQ(Check(Audio(c.tag)).codecName, c.name) << c.tag;
+    // The same tag carried by an extensible format's sub-format GUID.
+    AviStream extensible = Audio(kWaveFormatExtensible);
+    extensible.subFormatIsTag = true;
+    extensible.subFormatTag = c.tag;
+    EXPECT_EQ(Check(extensible).codecName, c.name) << c.tag;
+  }
+  // The dump's own table keeps its short list.
+  EXPECT_STREQ(CodecName(FourCC("VP90")), "unknown");
+  EXPECT_STREQ(CodecName(FourCC("cvid")), "Cinepak by Radius");
+}
+
 }  // namespace
 }  // namespace korvane

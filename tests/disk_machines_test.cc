@@ -365,5 +365,161 @@ TEST_F(DiskMachines, UsersClassesAreLaidOverTheMachinesOnWindows2000AndLater) {
   EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
 }
 
+// An XP-like installation made from the XP-like described machine, in folder below the
+// suite's scratch directory.
+std::string MakeXpLike(const std::string& folder) {
+  const std::string described = folder + "/described";
+  Sh("mkdir -p " + described + "/c/WINDOWS/system32 && cp -a " + kExample + "/c/WINDOWS/SYSTEM/. " +
+     described + "/c/WINDOWS/system32/ && cp " + kSource + "/tests/disks/winxp-like.ini " +
+     described + "/machine.ini && cp " + kSource + "/tests/disks/winxp-like.reg " + described +
+     "/registry.reg");
+  Sh(kSource + "/scripts/make-installation.sh " + described + " " + folder + "/xp");
+  return folder + "/xp";
+}
+
+// A registry file in the place of another (a copy put there by hand, a restore gone wrong)
+// is refused for the key it lacks, and named for what it is where that is plain, by both
+// commands; so are files that are no registry file of that kind at all.
+TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
+  const std::string here = dir_->path() + "/wrong";
+  const std::string xp = MakeXpLike(here);
+  const std::string w98 = here + "/w98";
+  Sh("cp -a " + ShellQuote(Folder()) + " " + w98);
+  const std::string tool = kSource + "/scripts/registry-files.py";
+  const auto hive = [&](const std::string& name, const std::string& root, const std::string& reg) {
+    const std::string path = here + "/" + name;
+    std::ofstream(path + ".reg", std::ios::binary) << "Windows Registry Editor Version 5.00\r\n\r\n"
+                                                   << reg;
+    Sh("python3 " + tool + " hive " + path + " " + path + ".reg --root " + ShellQuote(root));
+    return path;
+  };
+  const std::string ntuser = hive("NTUSER.DAT", "HKEY_CURRENT_USER",
+                                  "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\Microsoft]\r\n");
+  const std::string classes = hive(
+      "UsrClass.dat", "HKEY_CURRENT_USER\\Software\\Classes",
+      "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{00020000-0000-0000-C000-000000000046}]\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Classes\\Local Settings]\r\n");
+  const std::string sam = hive("SAM", "HKEY_LOCAL_MACHINE\\SAM",
+                               "[HKEY_LOCAL_MACHINE\\SAM\\SAM\\Domains\\Account\\Users]\r\n");
+  const std::string bare = here + "/bare";
+  Sh("python3 " + tool + " empty-hive " + bare);
+  const std::string config = xp + "/WINDOWS/system32/config/";
+  const std::string software = config + "SOFTWARE", system = config + "SYSTEM";
+  const std::string systemDat = w98 + "/WINDOWS/SYSTEM.DAT", userDat = w98 + "/WINDOWS/USER.DAT";
+  Sh("cp " + software + " " + here + "/software.good && cp " + system + " " + here +
+     "/system.good && cp " + systemDat + " " + here + "/systemdat.good");
+  const std::string empty = here + "/empty";
+  std::ofstream(empty, std::ios::binary).flush();
+  const std::string cut = here + "/cut";
+  std::ofstream(cut, std::ios::binary) << test::ReadFile(software).substr(0, 0x1800);
+
+  const std::string noNtKey =
+      "not a SOFTWARE hive: it has no Microsoft\\Windows NT\\CurrentVersion key";
+  const struct {
+    const char* what;
+    std::string machine, place, file;
+    std::string says;  // after "korvane COMMAND: PLACE: "
+  } cases[] = {
+      {"a SYSTEM hive as SOFTWARE", xp, software, here + "/system.good",
+       noNtKey + " (it looks like a SYSTEM hive)"},
+      {"an NTUSER.DAT as SOFTWARE", xp, software, ntuser,
+       noNtKey + " (it looks like an NTUSER.DAT)"},
+      {"a UsrClass.dat as SOFTWARE", xp, software, classes,
+       noNtKey + " (it looks like a user's UsrClass.dat)"},
+      {"a SAM hive as SOFTWARE", xp, software, sam, noNtKey + " (it looks like a SAM hive)"},
+      {"a hive with nothing in it as SOFTWARE", xp, software, bare, noNtKey},
+      {"a SOFTWARE hive as SYSTEM", xp, system, here + "/software.good",
+       "not a SYSTEM hive: it has no Select key (it looks like a SOFTWARE hive)"},
+      {"a 9x SYSTEM.DAT as SOFTWARE", xp, software, here + "/systemdat.good",
+       "a Windows 9x registry file, not an NT hive"},
+      {"a SOFTWARE hive cut short", xp, software, cut,
+       "cut short (6144 bytes of the " + std::to_string(test::ReadFile(software).size()) +
+           " its header declares)"},
+      {"an empty SOFTWARE", xp, software, empty, "empty (0 bytes), not a registry hive"},
+      {"the shared USER.DAT as SYSTEM.DAT", w98, systemDat, userDat,
+       "not a Windows 9x SYSTEM.DAT: it has no Software\\Microsoft\\Windows\\CurrentVersion key "
+       "(it looks like the shared USER.DAT)"},
+      {"an NT hive as SYSTEM.DAT", w98, systemDat, here + "/software.good",
+       "an NT registry hive, not a Windows 9x registry file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Sh("cp " + ShellQuote(c.file) + " " + ShellQuote(c.place));
+    for (const char* command : {"run", "check"}) {
+      const RunResult r = Korvane(std::string(command) + " --machine " + ShellQuote(c.machine) +
+                                  (std::string(command) == "check" ? " x.avi" : ""));
+      EXPECT_EQ(r.exitCode, 2) << command;
+      EXPECT_EQ(r.out, "") << command;
+      EXPECT_EQ(r.err, std::string("korvane ") + command + ": " + c.place + ": " + c.says + "\n");
+    }
+    Sh("cp " + here + "/software.good " + software + " && cp " + here + "/system.good " + system +
+       " && cp " + here + "/systemdat.good " + systemDat);
+  }
+  // Put back, each machine is read again.
+  EXPECT_EQ(Korvane("run --machine " + ShellQuote(xp)).exitCode, 0);
+  EXPECT_EQ(Korvane("run --machine " + ShellQuote(w98)).out, expected_);
+}
+
+// NT 4 keeps its profiles in the Windows directory (Profiles\NAME\NTUSER.DAT), beside the
+// shared ones, which are nobody's.
+TEST_F(DiskMachines, Nt4ProfilesLieInTheWindowsDirectory) {
+  const std::string here = dir_->path() + "/nt4";
+  const std::string nt4 = MakeXpLike(here);
+  const RunResult before = Korvane("run --machine " + ShellQuote(nt4));
+  ASSERT_EQ(before.exitCode, 0) << before.err;
+  const std::string profiles = nt4 + "/WINDOWS/Profiles";
+  Sh("mkdir -p " + ShellQuote(profiles + "/All Users") + " " +
+     ShellQuote(profiles + "/Default User") + " && mv " +
+     ShellQuote(nt4 + "/Documents and Settings/Owner") + " " + ShellQuote(profiles + "/Owner") +
+     " && cp " + ShellQuote(profiles + "/Owner/NTUSER.DAT") + " " +
+     ShellQuote(profiles + "/Default User/NTUSER.DAT"));
+  const struct {
+    const char* args;
+    int exitCode;
+    std::string err;
+  } cases[] = {
+      {"", 0, "korvane run: the registry of user Owner\n"},
+      {" --user owner", 0, ""},
+      {" --user Bob", 2, "korvane run: no user Bob on this machine (its users: Owner)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const RunResult r = Korvane("run --machine " + ShellQuote(nt4) + c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, c.exitCode == 0 ? before.out : "");
+  }
+}
+
+// Windows ME (and 98) has HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion too, holding
+// Drivers32 and drivers.desc: described, and as the installation it describes, it is 9x.
+TEST_F(DiskMachines, WindowsMeWithTheNtKeyIsWindows9x) {
+  const std::string here = dir_->path() + "/me";
+  const std::string described = here + "/described";
+  Sh("mkdir -p " + here + " && cp -a " + kExample + " " + described);
+  std::string registry = test::ReadFile(kExample + "/registry.reg");
+  const std::string version = "\"VersionNumber\"=\"4.10.2222\"";
+  const size_t at = registry.find(version);
+  ASSERT_NE(at, std::string::npos);
+  registry.replace(at, version.size(), "\"VersionNumber\"=\"4.90.3000\"");
+  registry +=
+      "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32]\r\n"
+      "\"msacm.imaadpcm\"=\"imaadp32.acm\"\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc]\r\n"
+      "\"imaadp32.acm\"=\"Microsoft IMA ADPCM CODEC\"\r\n";
+  std::ofstream(described + "/registry.reg", std::ios::binary | std::ios::trunc) << registry;
+  Sh(kSource + "/scripts/make-installation.sh " + described + " " + here + "/installed");
+  const std::string firstLine =
+      "GetVersionEx() reports: ver. 4.90, build 0x45A0BB8 (3000), platform 1 (Win9x), \" A \"\n";
+  const RunResult asDescribed = Korvane("run --machine " + ShellQuote(described));
+  EXPECT_EQ(asDescribed.exitCode, 0) << asDescribed.err;
+  EXPECT_EQ(asDescribed.out.rfind(firstLine, 0), 0u) << asDescribed.out.substr(0, 200);
+  const RunResult installed = Korvane("run --machine " + ShellQuote(here + "/installed"));
+  EXPECT_EQ(installed.exitCode, 0) << installed.err;
+  EXPECT_EQ(installed.out, asDescribed.out);
+  EXPECT_TRUE(test::ReadFile(here + "/installed/WINDOWS/SYSTEM.DAT").rfind("CREG", 0) == 0);
+}
+
 }  // namespace
 }  // namespace korvane

@@ -147,6 +147,57 @@ TEST(OfflineMachine, VersionDerivedAsWindowsDerivesIt) {
   EXPECT_EQ(v.servicePack, "");
 }
 
+// Windows 98 and ME have HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion too (their
+// Drivers32 and drivers.desc): the family is told by the values only it writes.
+TEST(OfflineMachine, FamilyIsToldByWhatOnlyItWrites) {
+  const std::string nineX =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion]\n"
+      "\"VersionNumber\"=\"4.90.3000\"\n\"SubVersionNumber\"=\" \"\n";
+  const std::string ntKeyOf9x =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32]\n"
+      "\"msacm.imaadpcm\"=\"imaadp32.acm\"\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc]\n"
+      "\"imaadp32.acm\"=\"Microsoft IMA ADPCM CODEC\"\n";
+  const std::string ntVersion =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n"
+      "\"CurrentVersion\"=\"4.0\"\n";
+  const std::string ntBuild =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n"
+      "\"CurrentBuildNumber\"=\"1381\"\n";
+  const struct {
+    const char* what;
+    std::string registry;
+    uint32_t platform;
+    uint32_t major, minor, build;
+  } cases[] = {
+      {"ME: both keys, 9x's VersionNumber", nineX + ntKeyOf9x, kPlatformWin9x, 4, 90, 0x045A0BB8},
+      {"9x with only drivers.desc below the NT key",
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc]\n" +
+           nineX,
+       kPlatformWin9x, 4, 90, 0x045A0BB8},
+      {"NT's CurrentVersion decides over a VersionNumber", nineX + ntKeyOf9x + ntVersion,
+       kPlatformWinNt, 4, 0, 0},
+      {"NT's CurrentBuildNumber alone", ntBuild, kPlatformWinNt, 0, 0, 1381},
+      {"only the NT key, without either family's values", ntKeyOf9x, kPlatformWinNt, 0, 0, 0},
+      {"neither key", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane]\n", kPlatformWin9x, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MachineFolder machine;
+    machine.Registry(c.registry);
+    const auto system = OpenOk(machine);
+    ASSERT_TRUE(system);
+    OsVersion v;
+    ASSERT_TRUE(system->GetVersionExA(&v));
+    EXPECT_EQ(v.platformId, c.platform);
+    EXPECT_EQ(v.major, c.major);
+    EXPECT_EQ(v.minor, c.minor);
+    EXPECT_EQ(v.build, c.build);
+    EXPECT_EQ(system->GetSystemDirectoryA(),
+              c.platform == kPlatformWinNt ? "C:\\WINDOWS\\SYSTEM32" : "C:\\WINDOWS\\SYSTEM");
+  }
+}
+
 TEST(OfflineMachine, PathsAreLookedUpWithoutRegardToCase) {
   MachineFolder machine;
   machine.File("Windows/System/AdvApi32.DLL", Dll());

@@ -266,23 +266,55 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
   const std::string empty;
   std::string hiveBadRoot = hive;
   hiveBadRoot.replace(0x24, 4, std::string("\xF0\xFF\x0F\x00", 4));
+  const std::string hiveBadChecksum = hiveBadRoot;
+  // The header's checksum (the XOR of its first 127 words) made right again.
+  uint32_t checksum = 0;
+  for (size_t at = 0; at < 0x1FC; at += 4) {
+    uint32_t word = 0;
+    for (int i = 3; i >= 0; --i) word = word << 8 | static_cast<uint8_t>(hiveBadRoot[at + i]);
+    checksum ^= word;
+  }
+  for (int i = 0; i < 4; ++i) hiveBadRoot[0x1FC + i] = static_cast<char>(checksum >> (8 * i));
+
+  // The header counts more data blocks than the file holds: libcreg says "invalid number
+  // of data blocks value out of bounds", and only after naming its own functions and the
+  // in-memory file it was handed.
+  std::string cregBlocks = creg;
+  cregBlocks.replace(0x10, 2, std::string("\xFF\xFF", 2));
+  // A navigation block without its signature gets past every check of ours: libcreg's
+  // own reason is said, in words a reader can use.
+  std::string cregNoNavigation = creg;
+  cregNoNavigation.replace(rgkn, 4, "XXXX");
 
   struct Case {
     const char* name;
     const std::string* bytes;
     bool nt;
+    std::string says;  // what the reason starts with
   } const cases[] = {
-      {"random bytes as a hive", &noise, true},
-      {"random bytes as a 9x file", &noise, false},
-      {"a hive cut short", &hiveCut, true},
-      {"a hive whose root is outside it", &hiveBadRoot, true},
-      {"a 9x file cut short", &cregCut, false},
-      {"a 9x file whose key is its own ancestor", &cregLoop, false},
-      {"a 9x file whose keys are each other's next sibling", &cregSiblingLoop, false},
-      {"a 9x file whose links count from a moved place and loop", &cregMovedLoop, false},
-      {"an empty file as a hive", &empty, true},
-      {"a hive as a 9x file", &hive, false},
-      {"a 9x file as a hive", &creg, true},
+      {"random bytes as a hive", &noise, true, "not a registry hive (no regf header)"},
+      {"random bytes as a 9x file", &noise, false,
+       "not a Windows 9x registry file (no CREG header)"},
+      {"a hive cut short", &hiveCut, true,
+       "cut short (" + std::to_string(hiveCut.size()) + " bytes of the "},
+      {"a hive whose root is outside it", &hiveBadRoot, true, "a damaged registry hive"},
+      {"a hive whose header checksum is wrong", &hiveBadChecksum, true,
+       "a registry hive whose header is damaged"},
+      {"a 9x file cut short", &cregCut, false,
+       "cut short (" + std::to_string(cregCut.size()) + " bytes of the "},
+      {"a 9x file whose key is its own ancestor", &cregLoop, false, "a key is its own ancestor"},
+      {"a 9x file whose keys are each other's next sibling", &cregSiblingLoop, false,
+       "a key is its own ancestor or sibling"},
+      {"a 9x file whose links count from a moved place and loop", &cregMovedLoop, false,
+       "a key is its own ancestor or sibling"},
+      {"a 9x file counting more data blocks than it holds", &cregBlocks, false,
+       "its header counts 65535 data blocks, the file holds 1 (cut short or damaged)"},
+      {"a 9x file without its navigation signature", &cregNoNavigation, false, "a key's "},
+      {"an empty file as a hive", &empty, true, "empty (0 bytes), not a registry hive"},
+      {"an empty file as a 9x file", &empty, false,
+       "empty (0 bytes), not a Windows 9x registry file"},
+      {"a hive as a 9x file", &hive, false, "an NT registry hive, not a Windows 9x registry file"},
+      {"a 9x file as a hive", &creg, true, "a Windows 9x registry file, not an NT hive"},
   };
   for (const Case& c : cases) {
     MemoryRegistry::Key loaded;
@@ -294,6 +326,13 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
     EXPECT_TRUE(error) << c.name;
     if (error) {
       EXPECT_FALSE(error->empty()) << c.name;
+      EXPECT_EQ(error->rfind(c.says, 0), 0u) << c.name << ": " << *error;
+      // The libraries' words mean nothing to a reader: no function names, no descriptor
+      // of the in-memory file, no bare errno text.
+      for (const char* hidden :
+           {"libcreg", "hivex", "/proc/", "_", "Operation not supported", "Invalid argument"}) {
+        EXPECT_EQ(error->find(hidden), std::string::npos) << c.name << ": " << *error;
+      }
     }
   }
 }

@@ -80,4 +80,18 @@ inline std::string Avi(std::initializer_list<std::string> streams) {
                Movi(), Index()});
 }
 
+// An AVI laid out as Video for Windows writes one: the header padded with JUNK so that the
+// frames begin at byte 2048, sound and frames interleaved in 'movi', then idx1.
+inline std::string PaddedAvi(std::initializer_list<std::string> streams, uint32_t frames = 3) {
+  const std::string hdrl =
+      List("hdrl", {MainHeader(static_cast<uint32_t>(streams.size()), frames), Join(streams)});
+  const size_t before = 12 + hdrl.size() + 8;  // RIFF header, hdrl, JUNK header
+  const std::string junk = Chunk("JUNK", std::string(2048 - 12 - before, '\0'));
+  std::string movi;
+  for (uint32_t i = 0; i < frames; ++i) {
+    movi += Chunk("01wb", std::string(2205, 's')) + Chunk("00dc", std::string(3000, 'f'));
+  }
+  return Riff("AVI ", {hdrl, junk, List("movi", {movi}), Index()});
+}
+
 }  // namespace korvane::test

@@ -192,6 +192,91 @@ TEST(RiffWalkTest, EveryCutOfAFileIsWalkedWithinItsBytes) {
   EXPECT_TRUE(HasProblem(cut, "the file is cut short"));
 }
 
+// A file cut after its 'movi' list began but before a whole chunk of data in it has the
+// list and no frame: it is told as holding none, and missing the index is not its problem.
+TEST(RiffWalkTest, AFileCutBeforeItsFirstWholeFrameHoldsNoFrames) {
+  const std::string file = PaddedAvi({VideoStream("CRAM"), AudioStream(0x0001)});
+  ASSERT_EQ(file.substr(2036, 4), "LIST");
+  ASSERT_EQ(file.substr(2044, 4), "movi");
+  const AviWalk whole = Walk(file);
+  EXPECT_TRUE(whole.holdsFrames());
+  EXPECT_TRUE(whole.problems.empty()) << AllProblems(whole);
+
+  const std::string header = file.substr(0, 2036);
+  const std::string empty = Chunk("00dc", "");  // a dropped frame
+  const struct {
+    const char* what;
+    std::string bytes;
+  } kCases[] = {
+      {"cut where the frames begin", file.substr(0, 2048)},
+      {"cut inside the first chunk header", file.substr(0, 2052)},
+      {"cut after the first chunk header", file.substr(0, 2056)},
+      {"cut inside the first chunk", file.substr(0, 2048 + 8 + 1000)},
+      {"cut after JUNK and empty chunks", header + ChunkDeclaring("LIST", 90000, "movi") +
+                                              Chunk("JUNK", "xy") + empty + empty +
+                                              ChunkDeclaring("00dc", 3000, "ff")},
+      {"cut inside a 'rec ' list", header + ChunkDeclaring("LIST", 90000, "movi") +
+                                       ChunkDeclaring("LIST", 9000, "rec ") +
+                                       ChunkDeclaring("00dc", 3000, "ff")},
+      {"complete but empty", Riff("AVI ", {List("hdrl", {MainHeader(1), VideoStream("cvid")}),
+                                           List("movi", {Chunk("JUNK", "x"), empty}), Index()})},
+  };
+  for (const auto& c : kCases) {
+    const AviWalk walk = Walk(c.bytes);
+    EXPECT_TRUE(walk.hasMovi) << c.what;
+    EXPECT_FALSE(walk.hasFrames) << c.what;
+    EXPECT_FALSE(walk.holdsFrames()) << c.what;
+    EXPECT_TRUE(HasProblem(walk, "holds no whole frame")) << c.what << "\n" << AllProblems(walk);
+    EXPECT_FALSE(HasProblem(walk, "no index")) << c.what;
+  }
+
+  // One whole chunk of stream data is a frame, in a 'rec ' list or behind JUNK too.
+  const std::string recList = header + ChunkDeclaring("LIST", 90000, "movi") +
+                              List("rec ", {Chunk("01wb", "ss")}) + ChunkDeclaring("00dc", 99, "");
+  const std::string afterJunk = header + ChunkDeclaring("LIST", 90000, "movi") +
+                                Chunk("JUNK", "x") + empty + Chunk("00dc", "f");
+  for (const std::string& bytes : {recList, afterJunk, file.substr(0, 2048 + 8 + 2205)}) {
+    const AviWalk walk = Walk(bytes);
+    EXPECT_TRUE(walk.holdsFrames()) << AllProblems(walk);
+    EXPECT_TRUE(walk.truncated);
+  }
+}
+
+// Bytes after the last RIFF form, as capture tools leave when they pad a file to a whole
+// sector, are neither a cut nor a chunk: only AVIX forms and whole chunks are read there.
+TEST(RiffWalkTest, BytesAfterTheLastFormAreNotACut) {
+  const std::string file = PaddedAvi({VideoStream("MJPG"), AudioStream(0x0001)});
+  const std::string extended =
+      Riff("AVI ", {List("hdrl", {MainHeader(1), VideoStream("XVID")}), Movi(), Index()}) +
+      Riff("AVIX", {Movi()});
+  const struct {
+    const char* what;
+    std::string junk;
+  } kCases[] = {
+      {"zeros to the sector", std::string(472, '\0')},
+      {"0xFF bytes", std::string(300, '\xFF')},
+      {"text that reads as a huge chunk", "abcd" + Le32(0x00400000) + std::string(200, 'z')},
+      {"a chunk id whose size runs past the end", "JUNK" + Le32(5000) + std::string(100, 'j')},
+      {"a RIFF header of another form", "RIFF" + Le32(9000) + "AVI " + std::string(60, '\0')},
+      {"fewer bytes than a chunk header", "\x01\x02\x03"},
+      {"leftover memory", std::string("\x10\x00\x00\x00\xDE\xAD\xBE\xEF\x00\x01", 10)},
+  };
+  for (const std::string& form : {file, extended}) {
+    for (const auto& c : kCases) {
+      const AviWalk walk = Walk(form + c.junk);
+      EXPECT_FALSE(walk.truncated) << c.what;
+      EXPECT_TRUE(walk.problems.empty()) << c.what << "\n" << AllProblems(walk);
+      EXPECT_TRUE(walk.holdsFrames() && walk.hasIdx1) << c.what;
+      EXPECT_EQ(walk.extendedRiffs, form == extended ? 1 : 0) << c.what;
+    }
+  }
+  // An AVIX form that runs past the end is still a cut.
+  const std::string avix = Riff("AVIX", {Movi()});
+  const AviWalk cut = Walk(extended + avix.substr(0, avix.size() - 4));
+  EXPECT_TRUE(cut.truncated);
+  EXPECT_EQ(cut.extendedRiffs, 2);
+}
+
 TEST(RiffWalkTest, HugeSizesAreClippedWithoutOverflow) {
   // A stream list that claims 4 GiB inside a small header list, and a RIFF size near 4 GiB.
   const std::string hdrl =

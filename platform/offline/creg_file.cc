@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/byte_reader.h"
 #include "platform/offline/host_drive.h"
 #include "platform/offline/registry_files.h"
 
@@ -14,15 +15,36 @@ namespace {
 
 constexpr int kWesternCodePage = 1252;  // the 8-bit code page of the files we are given
 
-// The first line of a libcreg error, which says what went wrong at the bottom.
+// One line of libcreg's error chain in a reader's words: without the name of the
+// function that said it ("libcreg_file_open_read: ") and the full stop.
+std::string Cleaned(std::string line) {
+  const size_t colon = line.find(": ");
+  if (colon != std::string::npos &&
+      line.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == colon) {
+    line.erase(0, colon + 2);
+  }
+  while (!line.empty() && (line.back() == '.' || line.back() == '\r')) line.pop_back();
+  return line;
+}
+
+// what, with the cause at the bottom of libcreg's error chain (its first line), where
+// that says something of the file: a line that names the in-memory file libcreg was
+// handed names no file of the user's, and the next one up is taken.
 std::string Describe(libcreg_error_t* error, const char* what) {
   std::string text = what;
   if (error != nullptr) {
-    char buffer[512] = {};
-    if (libcreg_error_sprint(error, buffer, sizeof buffer) > 0) {
-      std::string detail(buffer);
-      detail = detail.substr(0, detail.find('\n'));
-      if (!detail.empty()) text += " (" + detail + ")";
+    char buffer[2048] = {};
+    if (libcreg_error_backtrace_sprint(error, buffer, sizeof buffer) > 0) {
+      const std::string chain(buffer);
+      for (size_t start = 0; start < chain.size();) {
+        size_t end = chain.find('\n', start);
+        if (end == std::string::npos) end = chain.size();
+        const std::string line = Cleaned(chain.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line.find("/proc/") != std::string::npos) continue;
+        text += " (" + line + ")";
+        break;
+      }
     }
     libcreg_error_free(&error);
   }
@@ -174,6 +196,43 @@ bool KeyLinksLoop(const std::string& bytes) {
   return false;
 }
 
+// What is wrong with the file at first sight, in a reader's words, before libcreg sees
+// it: no file at all, another kind of file, or one cut short, as its header (the key
+// navigation block and each data block the header counts) shows. A file libcreg alone
+// would read in part loses its keys without a word.
+std::optional<std::string> WhyNotACregFile(const std::string& bytes) {
+  if (bytes.empty()) return std::string("empty (0 bytes), not a Windows 9x registry file");
+  if (bytes.compare(0, 4, "regf") == 0) {
+    return std::string("an NT registry hive, not a Windows 9x registry file");
+  }
+  constexpr size_t kHeader = 0x20;
+  if (bytes.size() < kHeader || bytes.compare(0, 4, "CREG") != 0) {
+    return std::string("not a Windows 9x registry file (no CREG header)");
+  }
+  const ByteReader file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  const auto cut = [&bytes](uint64_t needed) {
+    return "cut short (" + std::to_string(bytes.size()) + " bytes of the " +
+           std::to_string(needed) + " its header declares)";
+  };
+  const uint64_t navigationEnd = kHeader + uint64_t{file.U32At(kHeader + 4)};
+  if (navigationEnd > bytes.size()) return cut(navigationEnd);
+  uint64_t block = file.U32At(8);
+  const uint16_t blocks = file.U16At(0x10);
+  for (uint16_t i = 0; i < blocks; ++i) {
+    if (block == bytes.size()) {
+      // Ends where a block ends: cut there, or a header that counts wrong.
+      return "its header counts " + std::to_string(blocks) + " data blocks, the file holds " +
+             std::to_string(i) + " (cut short or damaged)";
+    }
+    if (block + kHeader > bytes.size()) return cut(block + kHeader);
+    const uint32_t size = file.U32At(block + 4);
+    if (bytes.compare(block, 4, "RGDB") != 0 || size < kHeader) break;  // libcreg's to judge
+    if (block + size > bytes.size()) return cut(block + size);
+    block += size;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> LoadCregPath(const std::string& path, MemoryRegistry::Key* into);
 
 }  // namespace
@@ -185,6 +244,7 @@ std::optional<std::string> LoadCregFile(const std::string& path, MemoryRegistry:
 }
 
 std::optional<std::string> LoadCregBytes(const std::string& bytes, MemoryRegistry::Key* into) {
+  if (auto why = WhyNotACregFile(bytes)) return why;
   if (KeyLinksLoop(bytes)) return std::string("a key is its own ancestor or sibling (a loop)");
   return ThroughMemoryFile(bytes,
                            [into](const std::string& path) { return LoadCregPath(path, into); });
@@ -201,7 +261,7 @@ std::optional<std::string> LoadCregPath(const std::string& path, MemoryRegistry:
     return Describe(failure, "the code page cannot be set");
   }
   if (libcreg_file_open(file.get(), path.c_str(), LIBCREG_OPEN_READ, &failure) != 1) {
-    return Describe(failure, "not a Windows 9x registry file that can be read");
+    return Describe(failure, "a damaged Windows 9x registry file");
   }
   libcreg_key_t* rootRaw = nullptr;
   const int found = libcreg_file_get_root_key(file.get(), &rootRaw, &failure);

@@ -3,12 +3,13 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <set>
 #include <type_traits>
 
+#include "platform/byte_reader.h"
 #include "platform/offline/formats/text_lines.h"
+#include "platform/offline/host_drive.h"
 #include "platform/offline/registry_files.h"
 
 namespace korvane {
@@ -30,8 +31,34 @@ using CArray = std::unique_ptr<T, Freed<T>>;
 
 bool IsText(uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
+// hivex says what failed in errno, whose texts ("Invalid argument") mean nothing to a
+// reader of a hive: only running out of memory is said as such.
 std::string Failure(const char* what) {
-  return std::string(what) + " (" + (errno != 0 ? std::strerror(errno) : "damaged hive") + ")";
+  return std::string(what) + (errno == ENOMEM ? " (out of memory)" : " (the hive is damaged)");
+}
+
+// Why hivex refused the file at path, in a reader's words: the header is checked as
+// Windows writes it (signature, checksum, the length of the data it declares).
+std::string WhyNotAHive(const std::string& path) {
+  const int opened = errno;
+  std::string bytes;
+  if (!ReadHostFile(path, kRegistryFileLimit, &bytes)) return "cannot be read";
+  if (bytes.empty()) return "empty (0 bytes), not a registry hive";
+  constexpr size_t kBaseBlock = 0x1000;
+  const ByteReader header(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  if (bytes.compare(0, 4, "CREG") == 0) return "a Windows 9x registry file, not an NT hive";
+  if (bytes.size() < kBaseBlock || bytes.compare(0, 4, "regf") != 0) {
+    return "not a registry hive (no regf header)";
+  }
+  const uint64_t declared = kBaseBlock + uint64_t{header.U32At(0x28)};
+  if (declared > bytes.size()) {
+    return "cut short (" + std::to_string(bytes.size()) + " bytes of the " +
+           std::to_string(declared) + " its header declares)";
+  }
+  uint32_t checksum = 0;
+  for (size_t at = 0; at < 0x1FC; at += 4) checksum ^= header.U32At(at);
+  if (checksum != header.U32At(0x1FC)) return "a registry hive whose header is damaged";
+  return opened == ENOMEM ? "out of memory" : "a damaged registry hive";
 }
 
 class HiveWalk {
@@ -96,7 +123,7 @@ std::optional<std::string> LoadNtHive(const std::string& path, MemoryRegistry::K
                                       const std::string& subkey) {
   errno = 0;
   Hive hive(hivex_open(path.c_str(), 0));
-  if (!hive) return Failure("not a registry hive that can be read");
+  if (!hive) return WhyNotAHive(path);
   errno = 0;
   hive_node_h node = hivex_root(hive.get());
   if (node == 0) return Failure("the hive has no root key");

@@ -110,6 +110,22 @@ void DeriveVersion(const MemoryRegistry& registry, const MachineIni& ini, OsVers
   v.servicePack = ini.servicePack.value_or(v.servicePack).substr(0, 127);
 }
 
+// The family a registry belongs to. Windows 98 and ME have the NT key too (it holds their
+// Drivers32 and drivers.desc), so what only each family writes decides: NT's version
+// values in that key, 9x's VersionNumber. A registry with neither is NT when it has the
+// key at all.
+bool RegistryIsNt(const MemoryRegistry& registry) {
+  const auto has = [&registry](const char* key, const char* value) {
+    const auto* found = registry.FindKey(RootKey::kLocalMachine, key);
+    return found != nullptr && MemoryRegistry::FindValue(found, value) != nullptr;
+  };
+  if (has(kNtCurrentVersion, "CurrentVersion") || has(kNtCurrentVersion, "CurrentBuildNumber")) {
+    return true;
+  }
+  return registry.FindKey(RootKey::kLocalMachine, kNtCurrentVersion) != nullptr &&
+         !has(kWindowsCurrentVersion, "VersionNumber");
+}
+
 // A driver is named by its version resource; a file without one by its own name.
 std::optional<CaptureDriver> DescribeDriver(OfflineMachine& machine, const std::string& file) {
   CaptureDriver driver{file, std::string()};
@@ -160,7 +176,7 @@ void DeriveCaptureDrivers(OfflineMachine& machine) {
 
 void DeriveMachineFacts(const MachineIni& ini, OfflineMachine* machine) {
   MachineFacts& facts = machine->facts;
-  const bool nt = machine->registry.FindKey(RootKey::kLocalMachine, kNtCurrentVersion) != nullptr;
+  const bool nt = RegistryIsNt(machine->registry);
   facts.version.platformId = ini.platform.value_or(nt ? kPlatformWinNt : kPlatformWin9x);
   facts.windowsDirectory = ini.windowsDirectory.value_or("C:\\WINDOWS");
   facts.systemDirectory = ini.systemDirectory.value_or(JoinWindowsPath(

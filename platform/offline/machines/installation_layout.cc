@@ -134,6 +134,46 @@ std::optional<UserFile> PickUser(const std::vector<UserFile>& users, const std::
   return *newest;
 }
 
+// The key at a backslash-separated path below key, or nullptr.
+const MemoryRegistry::Key* Below(const MemoryRegistry::Key* key, const std::string& path) {
+  for (size_t start = 0; key != nullptr && start <= path.size();) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(start, end - start);
+    start = end + 1;
+    const auto& subkeys = key->subkeys;
+    const auto found = std::find_if(subkeys.begin(), subkeys.end(), [&part](const auto& sub) {
+      return EqualsIgnoringCase(sub->name, part);
+    });
+    key = found == subkeys.end() ? nullptr : found->get();
+  }
+  return key;
+}
+
+// Which registry file a root holds, from the keys only that file has at its root; empty
+// when none says. Told for a file put where another belongs. (A 9x file where an NT hive
+// belongs, or the other way round, is refused by its loader before this.)
+std::string LooksLike(const MemoryRegistry::Key& root, bool nt) {
+  const auto has = [&root](const char* path) { return Below(&root, path) != nullptr; };
+  if (has("Select") && has("ControlSet001")) return "a SYSTEM hive";
+  if (has("Microsoft\\Windows NT\\CurrentVersion")) return "a SOFTWARE hive";
+  if (has("SAM\\Domains")) return "a SAM hive";
+  if (has("Policy") && has("RXACT")) return "a SECURITY hive";
+  if (has("Software") && has("Control Panel")) return nt ? "an NTUSER.DAT" : "a USER.DAT";
+  if (has(".DEFAULT")) return "the shared USER.DAT";
+  if (has("CLSID") || has("Local Settings")) return "a user's UsrClass.dat";
+  return std::string();
+}
+
+// "not a SOFTWARE hive: it has no KEY" and, where it is plain, what the file is instead.
+std::string NotThatFile(const char* kind, const char* lacks, const MemoryRegistry::Key& root,
+                        bool nt) {
+  std::string text = std::string("not a ") + kind + ": it has no " + lacks + " key";
+  const std::string instead = LooksLike(root, nt);
+  if (!instead.empty()) text += " (it looks like " + instead + ")";
+  return text;
+}
+
 class Loader {
  public:
   Loader(Drive& drive, const std::string& where, std::string* error)
@@ -149,6 +189,16 @@ class Loader {
     const auto failure = nt ? LoadNtHiveBytes(bytes, into, subkey) : LoadCregBytes(bytes, into);
     if (failure) *error_ = where_ + file.location + ": " + *failure;
     return !failure;
+  }
+
+  // Loads file as Load does, and refuses it, as another registry file put in its place,
+  // when it lacks the key path that every such file holds.
+  bool LoadHolding(const Entry& file, MemoryRegistry::Key* into, bool nt, const char* kind,
+                   const char* path) {
+    if (!Load(file, into, nt)) return false;
+    if (Below(into, path) != nullptr) return true;
+    *error_ = where_ + file.location + ": " + NotThatFile(kind, path, *into, nt);
+    return false;
   }
 
  private:
@@ -176,8 +226,9 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
   facts.windowsDirectory = "C:\\" + layout.windowsName;
   facts.systemDirectory = facts.windowsDirectory + "\\SYSTEM";
   const auto system = Look(drive, facts.windowsDirectory + "\\SYSTEM.DAT");
-  if (!IsFile(system) ||
-      !loader.Load(*system, registry->FindKey(RootKey::kLocalMachine, ""), false)) {
+  if (!IsFile(system) || !loader.LoadHolding(*system, registry->FindKey(RootKey::kLocalMachine, ""),
+                                             false, "Windows 9x SYSTEM.DAT",
+                                             "Software\\Microsoft\\Windows\\CurrentVersion")) {
     if (!IsFile(system)) *error = facts.windowsDirectory + "\\SYSTEM.DAT: not found";
     return std::nullopt;
   }
@@ -241,13 +292,15 @@ std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& 
   const std::string config = windows + "\\" + layout.systemName + "\\config";
   const auto software = Look(drive, config + "\\SOFTWARE");
   if (!IsFile(software) ||
-      !loader.Load(*software, registry->CreateKey(RootKey::kLocalMachine, "SOFTWARE"), true)) {
+      !loader.LoadHolding(*software, registry->CreateKey(RootKey::kLocalMachine, "SOFTWARE"), true,
+                          "SOFTWARE hive", "Microsoft\\Windows NT\\CurrentVersion")) {
     if (!IsFile(software)) *error = config + "\\SOFTWARE: not found";
     return std::nullopt;
   }
   std::string controlSet = "SYSTEM\\CurrentControlSet";
   if (const auto system = Look(drive, config + "\\SYSTEM"); IsFile(system)) {
-    if (!loader.Load(*system, registry->CreateKey(RootKey::kLocalMachine, "SYSTEM"), true)) {
+    if (!loader.LoadHolding(*system, registry->CreateKey(RootKey::kLocalMachine, "SYSTEM"), true,
+                            "SYSTEM hive", "Select")) {
       return std::nullopt;
     }
     const uint32_t current =
@@ -261,8 +314,12 @@ std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& 
       }
     }
   }
+  // NT 4 keeps profiles in the Windows directory, 2000 and XP in Documents and Settings,
+  // Vista and later in Users.
   std::vector<UserFile> users;
-  for (const char* folder : {"C:\\Documents and Settings", "C:\\Users"}) {
+  for (const std::string& folder :
+       {windows + "\\Profiles", std::string("C:\\Documents and Settings"),
+        std::string("C:\\Users")}) {
     for (UserFile& found : Profiles(drive, folder, "NTUSER.DAT")) users.push_back(std::move(found));
   }
   const auto picked = PickUser(users, user, &facts.notes, error);
