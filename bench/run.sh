@@ -48,7 +48,7 @@ say() { printf '%s\n' "$*" | tee -a "$log" >&2; }
 packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev ffmpeg mediainfo time)
 wants 2 && packages+=(python3)
 wants 3 && packages+=(g++-mingw-w64-x86-64 wine64 xvfb xdotool)
-wants 4 && packages+=(libtsk-dev mtools fdisk qemu-utils)
+wants 4 && packages+=(python3 libcreg-utils mtools fdisk qemu-utils)
 scripts/install-deps.sh --only "${packages[@]}"
 
 say "building the release preset"
