@@ -11,7 +11,7 @@
 #include "cli/commands.h"
 #include "cli/default_machine.h"
 #include "cli/try_streams.h"
-#include "platform/offline/machines/open_machine.h"
+#include "platform/offline/open_machine.h"
 
 namespace korvane {
 namespace {
@@ -84,11 +84,11 @@ std::unique_ptr<System> OpenCheckedMachine(const CheckArgs& args, std::string* p
   MachineOptions options(args.view.value_or(WineView::k32), args.user);
   options.partition = args.partition;
   std::unique_ptr<OfflineSystem> offline = OpenMachine(*folder, error, options);
-  if (offline && args.view && !offline->IsWinePrefix()) {
+  if (offline && args.view && !offline->ReadFromWinePrefix()) {
     *error = "--view applies to a Wine prefix; " + *folder + " is not one";
     return nullptr;
   }
-  if (offline && offline->IsWinePrefix()) *prefix = *folder;
+  if (offline && offline->ReadFromWinePrefix()) *prefix = *folder;
   if (offline) {
     for (const std::string& note : offline->notes()) {
       std::fprintf(stderr, "korvane check: %s\n", note.c_str());

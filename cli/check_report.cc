@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cli/json_writer.h"
+#include "cli/json_output.h"
 #include "diag/diag_steps.h"
 #include "platform/format.h"
 #include "platform/read_stream.h"

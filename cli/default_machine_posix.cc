@@ -2,8 +2,8 @@
 #include <cstdlib>
 
 #include "cli/default_machine.h"
-#include "platform/offline/machines/open_machine.h"
 #include "platform/offline/machines/wine_prefix.h"
+#include "platform/offline/open_machine.h"
 
 namespace korvane {
 namespace {

@@ -12,7 +12,7 @@
 #include "cli/default_machine.h"
 #include "cli/explain.h"
 #include "diag/diagnostics.h"
-#include "platform/offline/machines/open_machine.h"
+#include "platform/offline/open_machine.h"
 
 namespace korvane {
 namespace {
@@ -133,7 +133,7 @@ int RunOnce(const RunArgs& args) {
     MachineOptions options(args.view.value_or(WineView::k32), args.user);
     options.partition = args.partition;
     std::unique_ptr<OfflineSystem> offline = OpenMachine(*folder, &error, options);
-    if (offline && args.view && !offline->IsWinePrefix()) {
+    if (offline && args.view && !offline->ReadFromWinePrefix()) {
       return UsageError(kCommand, "--view applies to a Wine prefix; " + *folder + " is not one");
     }
     if (offline) {

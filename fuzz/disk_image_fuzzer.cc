@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/offline/machines/machine.h"
-#include "platform/offline/machines/open_machine.h"
+#include "platform/offline/open_machine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = memfd_create("fuzz-image", MFD_CLOEXEC);

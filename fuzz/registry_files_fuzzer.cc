@@ -4,7 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/offline/registry_files.h"
+#include "platform/offline/registries/creg_file.h"
+#include "platform/offline/registries/nt_hive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -1,5 +1,6 @@
-// Little-endian fields read from bytes one by one, each only when it lies inside them,
-// and FourCC codes built from their four characters.
+// Fields read from bytes one by one, each only when it lies inside them (little-endian, as
+// Windows stores them, and big-endian where a Linux interface hands them over), and
+// FourCC codes built from their four characters.
 #pragma once
 
 #include <cstddef>
@@ -46,6 +47,16 @@ class ByteReader {
     return true;
   }
 
+  // A big-endian field (ntfs-3g's system.ntfs_attrib_be attribute).
+  bool U32Be(uint64_t offset, uint32_t* value) const {
+    if (!Has(offset, 4)) return false;
+    *value = static_cast<uint32_t>(data_[offset]) << 24 |
+             static_cast<uint32_t>(data_[offset + 1]) << 16 |
+             static_cast<uint32_t>(data_[offset + 2]) << 8 |
+             static_cast<uint32_t>(data_[offset + 3]);
+    return true;
+  }
+
   // The field at offset, or 0 when it is not all inside: for fields whose presence the
   // caller has already checked against a length.
   uint16_t U16At(uint64_t offset) const {
@@ -56,6 +67,11 @@ class ByteReader {
   uint32_t U32At(uint64_t offset) const {
     uint32_t value = 0;
     U32(offset, &value);
+    return value;
+  }
+  uint32_t U32BeAt(uint64_t offset) const {
+    uint32_t value = 0;
+    U32Be(offset, &value);
     return value;
   }
 

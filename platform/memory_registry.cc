@@ -22,33 +22,17 @@ std::vector<std::string> SplitPath(const std::string& path) {
   return parts;
 }
 
-MemoryRegistry::Key* FindSubkey(const MemoryRegistry::Key* key, const std::string& name) {
-  if (key->subkeyIndex.size() == key->subkeys.size()) {
-    auto it = key->subkeyIndex.find(AsciiLower(name));
-    return it == key->subkeyIndex.end() ? nullptr : it->second;
-  }
-  // Subkeys added without CreateKey: fall back to the scan.
-  for (const auto& sub : key->subkeys) {
-    if (EqualsIgnoringCase(sub->name, name)) return sub.get();
-  }
-  return nullptr;
-}
-
 std::string DenyKey(RootKey root, const std::string& path) {
   std::string key = std::to_string(static_cast<uint32_t>(root)) + "\\";
   for (const std::string& part : SplitPath(path)) key += AsciiLower(part) + "\\";
   return key;
 }
 
-std::unique_ptr<MemoryRegistry::Key> CopyKey(const MemoryRegistry::Key& from) {
-  auto copy = std::make_unique<MemoryRegistry::Key>();
-  copy->name = from.name;
-  copy->values = from.values;
-  for (const auto& sub : from.subkeys) {
-    copy->subkeys.push_back(CopyKey(*sub));
-    copy->subkeyIndex.emplace(AsciiLower(sub->name), copy->subkeys.back().get());
+void CopyContents(const MemoryRegistry::Key& from, MemoryRegistry::Key* into) {
+  into->values = from.values;
+  for (const auto& sub : from.subkeys()) {
+    CopyContents(*sub, into->AddSubkey(std::make_unique<MemoryRegistry::Key>(sub->name())));
   }
-  return copy;
 }
 
 std::string UpperName(const std::string& name) {
@@ -64,28 +48,52 @@ std::string UpperName(const std::string& name) {
 void Overlay(const MemoryRegistry::Key& user, MemoryRegistry::Key* into) {
   into->values = user.values;
   bool added = false;
-  for (const auto& sub : user.subkeys) {
-    MemoryRegistry::Key* same = FindSubkey(into, sub->name);
+  for (const auto& sub : user.subkeys()) {
+    MemoryRegistry::Key* same = into->FindSubkey(sub->name());
     if (same != nullptr) {
       Overlay(*sub, same);
       continue;
     }
-    into->subkeys.push_back(CopyKey(*sub));
-    if (into->subkeyIndex.size() + 1 == into->subkeys.size()) {
-      into->subkeyIndex.emplace(AsciiLower(sub->name), into->subkeys.back().get());
-    }
+    CopyContents(*sub, into->AddSubkey(std::make_unique<MemoryRegistry::Key>(sub->name())));
     added = true;
   }
   if (added) {
-    std::stable_sort(into->subkeys.begin(), into->subkeys.end(),
-                     [](const std::unique_ptr<MemoryRegistry::Key>& a,
-                        const std::unique_ptr<MemoryRegistry::Key>& b) {
-                       return UpperName(a->name) < UpperName(b->name);
-                     });
+    into->SortSubkeys([](const MemoryRegistry::Key& a, const MemoryRegistry::Key& b) {
+      return UpperName(a.name()) < UpperName(b.name());
+    });
   }
 }
 
 }  // namespace
+
+MemoryRegistry::Key* MemoryRegistry::Key::FindSubkey(const std::string& name) const {
+  const auto it = index_.find(AsciiLower(name));
+  return it == index_.end() ? nullptr : it->second;
+}
+
+MemoryRegistry::Key* MemoryRegistry::Key::MakeSubkey(const std::string& name) {
+  Key* found = FindSubkey(name);
+  return found != nullptr ? found : AddSubkey(std::make_unique<Key>(name));
+}
+
+MemoryRegistry::Key* MemoryRegistry::Key::AddSubkey(std::unique_ptr<Key> sub) {
+  Key* added = sub.get();
+  index_.emplace(AsciiLower(added->name_), added);
+  subkeys_.push_back(std::move(sub));
+  return added;
+}
+
+void MemoryRegistry::Key::TakeContentsOf(Key* from) {
+  for (auto& sub : from->subkeys_) AddSubkey(std::move(sub));
+  for (auto& value : from->values) values.push_back(std::move(value));
+  from->ClearSubkeys();
+  from->values.clear();
+}
+
+void MemoryRegistry::Key::ClearSubkeys() {
+  subkeys_.clear();
+  index_.clear();
+}
 
 MemoryRegistry::MemoryRegistry() {
   for (RootKey root : {RootKey::kClassesRoot, RootKey::kCurrentUser, RootKey::kLocalMachine}) {
@@ -101,14 +109,14 @@ void MemoryRegistry::ShareClassesRoot() {
 void MemoryRegistry::MergeClassesRoot() {
   const Key* machine = FindKey(RootKey::kLocalMachine, "Software\\Classes");
   const Key* user = FindKey(RootKey::kCurrentUser, "Software\\Classes");
-  auto merged = machine != nullptr ? CopyKey(*machine) : std::make_unique<Key>();
+  auto merged = std::make_unique<Key>();
+  if (machine != nullptr) CopyContents(*machine, merged.get());
   if (user != nullptr) {
     // The root's own values stay the machine's: only its subkeys are classes.
     std::vector<Value> rootValues = merged->values;
     Overlay(*user, merged.get());
     merged->values = std::move(rootValues);
   }
-  merged->name.clear();
   roots_[RootKey::kClassesRoot] = merged.get();
   ownRoots_[RootKey::kClassesRoot] = std::move(merged);
 }
@@ -121,16 +129,7 @@ MemoryRegistry::Key* MemoryRegistry::Root(RootKey root) const {
 MemoryRegistry::Key* MemoryRegistry::CreateKey(RootKey root, const std::string& path) {
   Key* key = Root(root);
   for (const std::string& part : SplitPath(path)) {
-    Key* sub = FindSubkey(key, part);
-    if (sub == nullptr) {
-      key->subkeys.push_back(std::make_unique<Key>());
-      sub = key->subkeys.back().get();
-      sub->name = part;
-      if (key->subkeyIndex.size() + 1 == key->subkeys.size()) {
-        key->subkeyIndex.emplace(AsciiLower(part), sub);
-      }
-    }
-    key = sub;
+    key = key->MakeSubkey(part);
   }
   return key;
 }
@@ -139,7 +138,7 @@ MemoryRegistry::Key* MemoryRegistry::FindKey(RootKey root, const std::string& pa
   Key* key = Root(root);
   for (const std::string& part : SplitPath(path)) {
     if (key == nullptr) return nullptr;
-    key = FindSubkey(key, part);
+    key = key->FindSubkey(part);
   }
   return key;
 }
@@ -232,8 +231,8 @@ long MemoryRegistry::RegEnumKeyExA(RegKey key, uint32_t index, uint32_t nameCapa
                                    std::string* name) {
   const Key* k = Handle(key);
   if (k == nullptr) return kErrorInvalidHandle;
-  if (index >= k->subkeys.size()) return kErrorNoMoreItems;
-  const std::string& subName = k->subkeys[index]->name;
+  if (index >= k->subkeys().size()) return kErrorNoMoreItems;
+  const std::string& subName = k->subkeys()[index]->name();
   if (subName.size() + 1 > nameCapacity) return kErrorMoreData;
   *name = subName;
   return kErrorSuccess;

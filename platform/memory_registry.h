@@ -6,6 +6,7 @@
 // (ERROR_MORE_DATA for a name or data that does not fit).
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -24,13 +25,41 @@ class MemoryRegistry : public RegistryCalls {
     uint32_t type = kRegSz;
     std::vector<uint8_t> data;
   };
-  struct Key {
-    std::string name;
-    std::vector<std::unique_ptr<Key>> subkeys;
+  // A key: its name, its subkeys in the order they were made, and its values. Subkeys
+  // are added and removed only through the key, so that it keeps every one findable by
+  // name without a scan (a key may hold tens of thousands, as an Uninstall list does).
+  class Key {
+   public:
+    Key() = default;
+    explicit Key(std::string name) : name_(std::move(name)) {}
+
+    const std::string& name() const { return name_; }
+    const std::vector<std::unique_ptr<Key>>& subkeys() const { return subkeys_; }
+
+    // The subkey of that name (compared without regard to case), or nullptr.
+    Key* FindSubkey(const std::string& name) const;
+    // The subkey of that name, made after the others when missing.
+    Key* MakeSubkey(const std::string& name);
+    // Adds sub, whose name none of the subkeys has, after the others.
+    Key* AddSubkey(std::unique_ptr<Key> sub);
+    // Moves every subkey and value of from after this key's own; from is left empty.
+    void TakeContentsOf(Key* from);
+    void ClearSubkeys();
+    // Puts the subkeys in the order before gives (a stable sort of the Key objects).
+    template <typename Before>
+    void SortSubkeys(Before before) {
+      std::stable_sort(subkeys_.begin(), subkeys_.end(),
+                       [&](const std::unique_ptr<Key>& a, const std::unique_ptr<Key>& b) {
+                         return before(*a, *b);
+                       });
+    }
+
     std::vector<Value> values;
-    // Lower-cased name to subkey, kept by CreateKey so that a key with tens of thousands
-    // of subkeys (an Uninstall list) is searched without a scan.
-    std::unordered_map<std::string, Key*> subkeyIndex;
+
+   private:
+    std::string name_;
+    std::vector<std::unique_ptr<Key>> subkeys_;
+    std::unordered_map<std::string, Key*> index_;  // lower-cased name to subkey
   };
 
   MemoryRegistry();

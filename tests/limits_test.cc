@@ -9,7 +9,7 @@
 #include <random>
 
 #include "avi/avi_dump.h"
-#include "platform/offline/machines/open_machine.h"
+#include "platform/offline/open_machine.h"
 #include "tests/diag_fixture.h"
 #include "tests/machine_builder.h"
 #include "tests/test_support.h"

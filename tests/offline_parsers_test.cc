@@ -27,7 +27,7 @@ const MemoryRegistry::Value* Value(const MemoryRegistry& reg, RootKey root, cons
 std::vector<std::string> SubkeyNames(const MemoryRegistry& reg, RootKey root,
                                      const std::string& key) {
   std::vector<std::string> names;
-  for (const auto& sub : reg.FindKey(root, key)->subkeys) names.push_back(sub->name);
+  for (const auto& sub : reg.FindKey(root, key)->subkeys()) names.push_back(sub->name());
   return names;
 }
 

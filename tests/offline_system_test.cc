@@ -11,9 +11,9 @@
 #include <map>
 
 #include "platform/ascii.h"
-#include "platform/offline/drive.h"
+#include "platform/offline/drives/drive.h"
 #include "platform/offline/formats/pe_image.h"
-#include "platform/offline/machines/open_machine.h"
+#include "platform/offline/open_machine.h"
 #include "platform/wildcard.h"
 #include "tests/machine_builder.h"
 #include "tests/pe_builder.h"

@@ -31,7 +31,7 @@ TEST(FileTime, CalendarDateInUtc) {
 
 // Every field read at the edge of the bytes and past it, offsets that would wrap around
 // included: a field is delivered only when all of it lies inside.
-TEST(ByteReader, FieldsAreReadLittleEndianAndOnlyInside) {
+TEST(ByteReader, FieldsAreReadInTheirByteOrderAndOnlyInside) {
   const uint8_t bytes[6] = {0x52, 0x49, 0x46, 0x46, 0xB8, 0x26};
   const ByteReader reader(bytes, sizeof bytes);
   constexpr uint64_t kHuge = std::numeric_limits<uint64_t>::max();
@@ -40,12 +40,20 @@ TEST(ByteReader, FieldsAreReadLittleEndianAndOnlyInside) {
     int width;  // 2 or 4
     bool inside;
     uint32_t value;
+    uint32_t bigEndian;  // the same four bytes read big-endian
   };
   const Case cases[] = {
-      {0, 2, true, 0x4952},     {4, 2, true, 0x26B8},     {5, 2, false, 0},
-      {6, 2, false, 0},         {0, 4, true, 0x46464952}, {2, 4, true, 0x26B84646},
-      {3, 4, false, 0},         {7, 4, false, 0},         {kHuge, 2, false, 0},
-      {kHuge - 1, 4, false, 0}, {kHuge - 3, 4, false, 0},
+      {0, 2, true, 0x4952, 0},
+      {4, 2, true, 0x26B8, 0},
+      {5, 2, false, 0, 0},
+      {6, 2, false, 0, 0},
+      {0, 4, true, 0x46464952, 0x52494646},
+      {2, 4, true, 0x26B84646, 0x4646B826},
+      {3, 4, false, 0, 0},
+      {7, 4, false, 0, 0},
+      {kHuge, 2, false, 0, 0},
+      {kHuge - 1, 4, false, 0, 0},
+      {kHuge - 3, 4, false, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("offset " + std::to_string(c.offset) + ", width " + std::to_string(c.width));
@@ -60,6 +68,10 @@ TEST(ByteReader, FieldsAreReadLittleEndianAndOnlyInside) {
       EXPECT_EQ(reader.U32(c.offset, &value), c.inside);
       EXPECT_EQ(value, c.inside ? c.value : 0xDEADBEEF);
       EXPECT_EQ(reader.U32At(c.offset), c.value);
+      value = 0xDEADBEEF;
+      EXPECT_EQ(reader.U32Be(c.offset, &value), c.inside);
+      EXPECT_EQ(value, c.inside ? c.bigEndian : 0xDEADBEEF);
+      EXPECT_EQ(reader.U32BeAt(c.offset), c.bigEndian);
     }
   }
   EXPECT_FALSE(ByteReader(nullptr, 0).Has(0, 1));

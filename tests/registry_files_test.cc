@@ -3,8 +3,6 @@
 // Each case writes a .reg text, turns it into a hive (empty hive + hivexregedit --merge)
 // or a 9x registry file (scripts/registry-files.py) and compares what the loader reads
 // with what the .reg reader reads from the text itself.
-#include "platform/offline/registry_files.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,8 @@
 #include <random>
 
 #include "platform/offline/formats/reg_file.h"
+#include "platform/offline/registries/creg_file.h"
+#include "platform/offline/registries/nt_hive.h"
 #include "tests/test_support.h"
 
 namespace korvane {
@@ -48,7 +48,7 @@ std::string MakeCreg(const test::ScratchDir& dir, const std::string& regText,
 
 std::vector<std::string> Names(const MemoryRegistry::Key& key) {
   std::vector<std::string> names;
-  for (const auto& sub : key.subkeys) names.push_back(sub->name);
+  for (const auto& sub : key.subkeys()) names.push_back(sub->name());
   return names;
 }
 
@@ -65,19 +65,20 @@ void ExpectSameTree(const MemoryRegistry::Key& expected, const MemoryRegistry::K
         << path << "\\" << expected.values[i].name;
   }
   std::vector<const MemoryRegistry::Key*> subkeys;
-  for (const auto& sub : expected.subkeys) subkeys.push_back(sub.get());
+  for (const auto& sub : expected.subkeys()) subkeys.push_back(sub.get());
   if (sortSubkeys) {
     std::stable_sort(subkeys.begin(), subkeys.end(), [](auto* a, auto* b) {
-      std::string x = a->name, y = b->name;
+      std::string x = a->name(), y = b->name();
       for (char& c : x) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       for (char& c : y) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       return x < y;
     });
   }
-  ASSERT_EQ(subkeys.size(), actual.subkeys.size()) << path;
+  ASSERT_EQ(subkeys.size(), actual.subkeys().size()) << path;
   for (size_t i = 0; i < subkeys.size(); ++i) {
-    ASSERT_EQ(subkeys[i]->name, actual.subkeys[i]->name) << path;
-    ExpectSameTree(*subkeys[i], *actual.subkeys[i], path + "\\" + subkeys[i]->name, sortSubkeys);
+    ASSERT_EQ(subkeys[i]->name(), actual.subkeys()[i]->name()) << path;
+    ExpectSameTree(*subkeys[i], *actual.subkeys()[i], path + "\\" + subkeys[i]->name(),
+                   sortSubkeys);
   }
 }
 
@@ -209,8 +210,8 @@ TEST(CregFile, UserDefaultKeyHoldsTheCurrentUser) {
   MemoryRegistry::Key loaded;
   ASSERT_FALSE(LoadCregFile(file, &loaded));
   ASSERT_EQ(Names(loaded), std::vector<std::string>{".DEFAULT"});
-  const MemoryRegistry::Key* key = loaded.subkeys[0]->subkeys[0]->subkeys[0].get();
-  EXPECT_EQ(key->name, "Ruv Korvane");
+  const MemoryRegistry::Key* key = loaded.subkeys()[0]->subkeys()[0]->subkeys()[0].get();
+  EXPECT_EQ(key->name(), "Ruv Korvane");
   const auto* value = MemoryRegistry::FindValue(key, "OpenDir");
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(value->data, (std::vector<uint8_t>{'c', ':', '\\', 0}));
@@ -335,15 +336,6 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
       }
     }
   }
-}
-
-TEST(RegistryFiles, NarrowUtf8) {
-  EXPECT_EQ(NarrowUtf8("abc"), "abc");
-  EXPECT_EQ(NarrowUtf8("caf\xc3\xa9"), "caf\xe9");
-  EXPECT_EQ(NarrowUtf8("\xe2\x82\xac!"), "?!");
-  EXPECT_EQ(NarrowUtf8("\xf0\x9f\x98\x80x"), "?x");
-  EXPECT_EQ(NarrowUtf8("\x80x"), "?x");
-  EXPECT_EQ(NarrowUtf8("a\xc3"), "a?");
 }
 
 }  // namespace

@@ -186,7 +186,7 @@ TEST_F(RegistryTest, ALargeMachineIsReportedWellUnderASecond) {
     MemoryRegistry::SetString(Hklm(std::string(kUninstallKeyPath) + "\\" + name), "DisplayName",
                               "Application " + std::to_string(i));
   }
-  ASSERT_EQ(uninstall->subkeys.size(), 20000u);
+  ASSERT_EQ(uninstall->subkeys().size(), 20000u);
   TestOptions options;
   options.ntTests = 1;
   const auto start = std::chrono::steady_clock::now();

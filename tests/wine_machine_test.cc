@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/offline/formats/pe_image.h"
-#include "platform/offline/machines/open_machine.h"
+#include "platform/offline/open_machine.h"
 #include "tests/pe_builder.h"
 #include "tests/wine_prefix_builder.h"
 
@@ -68,7 +68,7 @@ TEST(WineMachine, ThirtyTwoBitViewByDefault) {
   std::string error;
   auto system = OpenMachine(prefix.folder.path(), &error);
   ASSERT_TRUE(system) << error;
-  EXPECT_TRUE(system->IsWinePrefix());
+  EXPECT_TRUE(system->ReadFromWinePrefix());
   EXPECT_EQ(system->GetWindowsDirectoryA(), "C:\\windows");
   EXPECT_EQ(system->GetSystemDirectoryA(), "C:\\windows\\syswow64");
   OsVersion version;

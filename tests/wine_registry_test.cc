@@ -148,7 +148,7 @@ TEST(WineRegistry, EnumeratesInWinesSortedOrder) {
   const MemoryRegistry::Key* k = loaded->registry.FindKey(RootKey::kLocalMachine, "K");
   ASSERT_NE(k, nullptr);
   std::vector<std::string> subkeys, values;
-  for (const auto& sub : k->subkeys) subkeys.push_back(sub->name);
+  for (const auto& sub : k->subkeys()) subkeys.push_back(sub->name());
   for (const auto& value : k->values) values.push_back(value.name);
   EXPECT_EQ(subkeys, (std::vector<std::string>{"Alpha", "beta", "gamma"}));
   EXPECT_EQ(values, (std::vector<std::string>{"", "alpha", "Eta", "zeta"}));

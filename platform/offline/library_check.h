@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/drive.h"
+#include "platform/offline/drives/drive.h"
 
 namespace korvane {
 

@@ -23,7 +23,8 @@ class OfflineSystem : public RegistryBackedSystem {
  public:
   explicit OfflineSystem(std::unique_ptr<OfflineMachine> machine);
 
-  bool IsWinePrefix() const { return machine_->winePrefix; }
+  // True when the machine was read from a Wine prefix (whose DLLs are Wine's own).
+  bool ReadFromWinePrefix() const { return machine_->winePrefix; }
   const std::vector<std::string>& notes() const { return machine_->notes; }
 
   const MachineFacts& facts() const { return machine_->facts; }

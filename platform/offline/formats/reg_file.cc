@@ -5,6 +5,7 @@
 
 #include "platform/ascii.h"
 #include "platform/offline/formats/text_lines.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 namespace {
@@ -233,7 +234,7 @@ bool RegFileReader::ReadHexData(std::string text, uint32_t type, std::vector<uin
   if (unicode_ && isText) {
     // An ANSI program reads text values narrowed from the UTF-16 that this format holds.
     if (data->size() % 2 != 0) data->push_back(0);
-    const std::string narrow = NarrowUtf16(data->data(), data->size() / 2);
+    const std::string narrow = Utf16LeToAnsi(data->data(), data->size() / 2, kAssumedAnsiCodePage);
     data->assign(narrow.begin(), narrow.end());
   }
   return true;

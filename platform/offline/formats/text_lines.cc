@@ -1,6 +1,8 @@
 // Splitting, trimming and narrowing the text files that describe a machine.
 #include "platform/offline/formats/text_lines.h"
 
+#include "platform/text_encoding.h"
+
 namespace korvane {
 
 std::vector<std::string> SplitTextLines(const std::string& text) {
@@ -44,25 +46,10 @@ std::optional<uint32_t> ParseUint32(const std::string& text) {
   return static_cast<uint32_t>(value);
 }
 
-std::string NarrowUtf16(const uint8_t* data, size_t units) {
-  std::string text;
-  text.reserve(units);
-  for (size_t i = 0; i < units; ++i) {
-    const unsigned unit = data[2 * i] | (data[2 * i + 1] << 8);
-    // A surrogate pair is one character the 8-bit code page cannot show: one "?".
-    if (unit >= 0xDC00 && unit <= 0xDFFF && i > 0) {
-      const unsigned previous = data[2 * i - 2] | (data[2 * i - 1] << 8);
-      if (previous >= 0xD800 && previous <= 0xDBFF) continue;
-    }
-    text += unit <= 0xFF ? static_cast<char>(unit) : '?';
-  }
-  return text;
-}
-
 std::string NarrowText(const std::string& bytes) {
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   if (bytes.size() >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-    return NarrowUtf16(data + 2, (bytes.size() - 2) / 2);
+    return Utf16LeToAnsi(data + 2, (bytes.size() - 2) / 2, kAssumedAnsiCodePage);
   }
   if (bytes.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
     return bytes.substr(3);

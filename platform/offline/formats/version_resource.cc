@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/byte_reader.h"
-#include "platform/offline/formats/text_lines.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 namespace {
@@ -41,7 +41,7 @@ std::optional<VersionNode> ReadNode(const uint8_t* data, size_t limit, size_t at
     ++units;
   }
   if (p + 2 > node.end) return std::nullopt;  // the key has no end
-  node.key = NarrowUtf16(data + at + 6, units);
+  node.key = Utf16LeToAnsi(data + at + 6, units, kAssumedAnsiCodePage);
   node.valueStart = Align4(p + 2);
   if (node.valueStart > node.end) node.valueStart = node.end;
   node.valueBytes = text ? valueLength * 2 : valueLength;
@@ -63,7 +63,8 @@ std::vector<VersionNode> Children(const uint8_t* data, const VersionNode& parent
 }
 
 std::string TextValue(const uint8_t* data, const VersionNode& node) {
-  std::string text = NarrowUtf16(data + node.valueStart, node.valueBytes / 2);
+  std::string text =
+      Utf16LeToAnsi(data + node.valueStart, node.valueBytes / 2, kAssumedAnsiCodePage);
   const size_t zero = text.find('\0');
   return zero == std::string::npos ? text : text.substr(0, zero);
 }

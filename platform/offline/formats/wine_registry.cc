@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 namespace {
@@ -14,35 +15,12 @@ namespace {
 constexpr char kSignature[] = "WINE REGISTRY Version 2";
 constexpr char kRelativeToComment[] = ";; All keys relative to ";
 
-// Code page 1252 at 0x80..0x9F; 0 where the code page has no character.
-constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+// Wine narrows its registry's text with the code page of a Western machine.
+constexpr CodePage kWineCodePage = CodePage::kWindows1252;
 
-using Units = std::vector<uint16_t>;
+using Units = std::u16string;
 
-char ToCp1252(uint16_t unit) {
-  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return static_cast<char>(unit);
-  for (int i = 0; i < 32; ++i) {
-    if (kCp1252High[i] == unit) return static_cast<char>(0x80 + i);
-  }
-  return '?';
-}
-
-std::string Narrow(const Units& units) {
-  std::string text;
-  text.reserve(units.size());
-  for (size_t i = 0; i < units.size(); ++i) {
-    // A surrogate pair is one character, and code page 1252 has none beyond the BMP.
-    if (units[i] >= 0xD800 && units[i] <= 0xDBFF && i + 1 < units.size() &&
-        units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      ++i;
-    }
-    text += ToCp1252(units[i]);
-  }
-  return text;
-}
+std::string Narrow(const Units& units) { return Utf16ToAnsi(units, kWineCodePage); }
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -53,45 +31,6 @@ int HexValue(char c) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-// The length of a valid UTF-8 sequence at text[pos] and its code point; 0 when the bytes
-// there are not one (they are then read as Latin-1).
-size_t Utf8Sequence(const std::string& text, size_t pos, uint32_t* codePoint) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  size_t length;
-  uint32_t value;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, value = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, value = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (text.size() - pos < length) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte(pos + i) & 0x3F);
-  }
-  const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    return 0;
-  }
-  *codePoint = value;
-  return length;
-}
-
-void AppendCodePoint(uint32_t codePoint, Units* units) {
-  if (codePoint < 0x10000) {
-    units->push_back(static_cast<uint16_t>(codePoint));
-    return;
-  }
-  codePoint -= 0x10000;
-  units->push_back(static_cast<uint16_t>(0xD800 + (codePoint >> 10)));
-  units->push_back(static_cast<uint16_t>(0xDC00 + (codePoint & 0x3FF)));
-}
-
 // Reads an escaped text from line[*pos] up to the unescaped end character, leaving *pos
 // just past it. False when the end character never comes.
 bool ReadEscaped(const std::string& line, size_t* pos, char end, Units* units) {
@@ -99,9 +38,9 @@ bool ReadEscaped(const std::string& line, size_t* pos, char end, Units* units) {
   while (p < line.size() && line[p] != end) {
     const unsigned char c = static_cast<unsigned char>(line[p]);
     if (c >= 0x80) {
-      uint32_t codePoint = c;
-      const size_t length = Utf8Sequence(line, p, &codePoint);
-      AppendCodePoint(codePoint, units);
+      char32_t codePoint = c;  // a byte that begins no UTF-8 sequence is its Latin-1 character
+      const size_t length = Utf8SequenceAt(line, p, &codePoint);
+      AppendUtf16(codePoint, units);
       p += length == 0 ? 1 : length;
       continue;
     }
@@ -136,7 +75,7 @@ bool ReadEscaped(const std::string& line, size_t* pos, char end, Units* units) {
       units->push_back(unit);
     } else {
       // "\\", "\"", "\[" and "\]" stand for the character itself, as does any other.
-      AppendCodePoint(static_cast<unsigned char>(e), units);
+      AppendUtf16(static_cast<unsigned char>(e), units);
       ++p;
     }
   }
@@ -152,11 +91,8 @@ std::vector<uint8_t> NarrowBytes(const Units& units) {
 
 // UTF-16LE bytes of a text-typed hex(N) value, as the ANSI calls convert them.
 std::vector<uint8_t> NarrowUtf16Bytes(const std::vector<uint8_t>& bytes) {
-  Units units;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    units.push_back(static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8)));
-  }
-  return NarrowBytes(units);
+  const std::string text = Utf16LeToAnsi(bytes.data(), bytes.size() / 2, kWineCodePage);
+  return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 bool IsTextType(uint32_t type) {
@@ -366,11 +302,10 @@ class Parser {
     const auto before = [](const std::string& a, const std::string& b) {
       return AsciiLower(a) < AsciiLower(b);
     };
-    std::stable_sort(key->subkeys.begin(), key->subkeys.end(),
-                     [&](const auto& a, const auto& b) { return before(a->name, b->name); });
+    key->SortSubkeys([&](const auto& a, const auto& b) { return before(a.name(), b.name()); });
     std::stable_sort(key->values.begin(), key->values.end(),
                      [&](const auto& a, const auto& b) { return before(a.name, b.name); });
-    for (auto& sub : key->subkeys) SortLikeWine(sub.get());
+    for (const auto& sub : key->subkeys()) SortLikeWine(sub.get());
   }
 
   const std::string& bytes_;

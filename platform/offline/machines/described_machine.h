@@ -13,10 +13,6 @@ bool IsDescribedMachine(const std::string& dir);
 
 // Reads the described machine in dir into *machine; false with *error naming the file
 // and line ("DIR/registry.reg:12: ...") when it cannot be read whole.
-// The facts a machine's registry and files give wherever ini leaves them out: version
-// record, directories, capture drivers (every machine kind without its own rules).
-void DeriveMachineFacts(const MachineIni& ini, OfflineMachine* machine);
-
 bool OpenDescribedMachine(const std::string& dir, const MachineOptions& options,
                           OfflineMachine* machine, std::string* error);
 

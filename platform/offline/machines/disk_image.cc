@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/offline/image_reader.h"
+#include "platform/offline/drives/image_reader.h"
 #include "platform/offline/machines/installation.h"
 #include "platform/offline/machines/installation_layout.h"
 

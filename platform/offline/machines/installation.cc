@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/offline/host_drive.h"
-#include "platform/offline/machines/described_machine.h"
+#include "platform/offline/drives/host_drive.h"
 #include "platform/offline/machines/installation_layout.h"
+#include "platform/offline/machines/machine_facts.h"
 
 namespace korvane {
 

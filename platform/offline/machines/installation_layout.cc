@@ -5,9 +5,12 @@
 #include <cstdio>
 
 #include "platform/ascii.h"
+#include "platform/byte_reader.h"
 #include "platform/offline/formats/ini_section.h"
 #include "platform/offline/machines/machine.h"
-#include "platform/offline/registry_files.h"
+#include "platform/offline/registries/creg_file.h"
+#include "platform/offline/registries/nt_hive.h"
+#include "platform/offline/registries/registry_files.h"
 
 namespace korvane {
 namespace {
@@ -74,9 +77,7 @@ std::optional<std::string> WindowsFolderFromMsdosSys(Drive& drive) {
 
 uint32_t Dword(const MemoryRegistry::Key* key, const std::string& name) {
   const auto* value = key == nullptr ? nullptr : MemoryRegistry::FindValue(key, name);
-  if (value == nullptr || value->data.size() < 4) return 0;
-  return value->data[0] | value->data[1] << 8 | value->data[2] << 16 |
-         static_cast<uint32_t>(value->data[3]) << 24;
+  return value == nullptr ? 0 : ByteReader(value->data.data(), value->data.size()).U32At(0);
 }
 
 // The machine's offset from UTC, as its time zone information in the registry says:
@@ -141,11 +142,7 @@ const MemoryRegistry::Key* Below(const MemoryRegistry::Key* key, const std::stri
     if (end == std::string::npos) end = path.size();
     const std::string part = path.substr(start, end - start);
     start = end + 1;
-    const auto& subkeys = key->subkeys;
-    const auto found = std::find_if(subkeys.begin(), subkeys.end(), [&part](const auto& sub) {
-      return EqualsIgnoringCase(sub->name, part);
-    });
-    key = found == subkeys.end() ? nullptr : found->get();
+    key = key->FindSubkey(part);
   }
   return key;
 }
@@ -207,18 +204,6 @@ class Loader {
   std::string* error_;
 };
 
-// Moves the contents of from into the (empty) key into.
-void Adopt(MemoryRegistry::Key* from, MemoryRegistry::Key* into) {
-  for (auto& sub : from->subkeys) {
-    MemoryRegistry::Key* raw = sub.get();
-    into->subkeys.push_back(std::move(sub));
-    into->subkeyIndex.emplace(AsciiLower(raw->name), raw);
-  }
-  for (auto& value : from->values) into->values.push_back(std::move(value));
-  from->subkeys.clear();
-  from->values.clear();
-}
-
 std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& layout,
                                         const std::string& user, Loader& loader,
                                         MemoryRegistry* registry, std::string* error) {
@@ -243,8 +228,8 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
              IsFile(shared)) {
     MemoryRegistry::Key allUsers;
     if (!loader.Load(*shared, &allUsers, false)) return std::nullopt;
-    for (auto& sub : allUsers.subkeys) {
-      if (EqualsIgnoringCase(sub->name, ".DEFAULT")) Adopt(sub.get(), currentUser);
+    if (MemoryRegistry::Key* shared = allUsers.FindSubkey(".DEFAULT")) {
+      currentUser->TakeContentsOf(shared);
     }
   }
   facts.timeZoneBias = TimeZoneBias(*registry, "System\\CurrentControlSet");
@@ -274,8 +259,7 @@ bool LoadUserClasses(Drive& drive, const UserFile& user, Loader& loader, MemoryR
     if (!IsFile(classes)) continue;
     // NTUSER.DAT holds only a link where the user's classes are shown.
     MemoryRegistry::Key* into = registry->CreateKey(RootKey::kCurrentUser, "Software\\Classes");
-    into->subkeys.clear();
-    into->subkeyIndex.clear();
+    into->ClearSubkeys();
     into->values.clear();
     if (!loader.Load(*classes, into, true)) return false;
     registry->MergeClassesRoot();

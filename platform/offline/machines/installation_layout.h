@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/memory_registry.h"
-#include "platform/offline/drive.h"
+#include "platform/offline/drives/drive.h"
 
 namespace korvane {
 

@@ -1,6 +1,6 @@
 // What every kind of machine on disk hands the offline System: its drives, its registry
 // and its facts. Each kind (described machine, Wine prefix, ...) is one file in this
-// folder that fills an OfflineMachine; OpenMachine picks the kind.
+// folder that fills an OfflineMachine; OpenMachine (open_machine.h) picks the kind.
 #pragma once
 
 #include <array>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/memory_registry.h"
-#include "platform/offline/drive.h"
+#include "platform/offline/drives/drive.h"
 #include "platform/offline/formats/machine_ini.h"
 #include "platform/offline/formats/pe_image.h"
 #include "platform/system.h"

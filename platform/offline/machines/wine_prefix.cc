@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "platform/offline/drives/host_drive.h"
 #include "platform/offline/formats/parse_error.h"
 #include "platform/offline/formats/wine_registry.h"
-#include "platform/offline/host_drive.h"
 
 namespace fs = std::filesystem;
 

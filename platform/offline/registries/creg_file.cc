@@ -1,4 +1,6 @@
 // Windows 9x registry files through libcreg, into a MemoryRegistry.
+#include "platform/offline/registries/creg_file.h"
+
 #include <libcreg.h>
 
 #include <algorithm>
@@ -7,8 +9,8 @@
 #include <vector>
 
 #include "platform/byte_reader.h"
-#include "platform/offline/host_drive.h"
-#include "platform/offline/registry_files.h"
+#include "platform/offline/drives/host_drive.h"
+#include "platform/offline/registries/registry_files.h"
 
 namespace korvane {
 namespace {
@@ -110,7 +112,7 @@ class CregWalk {
       std::string error;
       const auto name = RawName(sub.get(), libcreg_key_get_name_size, libcreg_key_get_name, &error);
       if (!name) return error;
-      if (auto failed = Copy(sub.get(), AddSubkey(into, *name), depth + 1)) return failed;
+      if (auto failed = Copy(sub.get(), into->MakeSubkey(*name), depth + 1)) return failed;
     }
     return std::nullopt;
   }
@@ -153,12 +155,6 @@ class CregWalk {
   std::set<off64_t> visited_;
 };
 
-uint32_t Le32(const std::string& bytes, size_t at) {
-  return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
-         static_cast<uint8_t>(bytes[at + 2]) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
-}
-
 // libcreg follows a key's subkey and sibling links without noticing when they lead back
 // to a key already met, and then lists subkeys until memory runs out. The links are
 // checked here first, before libcreg sees the file: every key entry of the navigation
@@ -172,10 +168,11 @@ bool KeyLinksLoop(const std::string& bytes) {
   constexpr uint32_t kRootKey = 0x20, kNone = 0xFFFFFFFF;
   if (bytes.size() < kNavigation + kHeaderSize || bytes.compare(kNavigation, 4, "RGKN") != 0)
     return false;
-  const uint32_t declared = Le32(bytes, kNavigation + 4);
+  const ByteReader file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  const uint32_t declared = file.U32At(kNavigation + 4);
   if (declared < kHeaderSize) return false;
   const uint64_t area = declared - kHeaderSize;
-  const uint64_t base = Le32(bytes, kNavigation + 8);
+  const uint64_t base = file.U32At(kNavigation + 8);
   const auto readable = [&](uint32_t offset) {
     return offset != kNone && offset + uint64_t{kEntrySize} <= area &&
            base + offset + kEntrySize <= bytes.size();
@@ -183,15 +180,15 @@ bool KeyLinksLoop(const std::string& bytes) {
   if (!readable(kRootKey)) return false;
   // The root's own sibling link is never followed, so the walk starts at its first subkey.
   std::set<uint32_t> met{kRootKey};
-  std::vector<uint32_t> pending{Le32(bytes, static_cast<size_t>(base + kRootKey + 16))};
+  std::vector<uint32_t> pending{file.U32At(base + kRootKey + 16)};
   while (!pending.empty()) {
     const uint32_t offset = pending.back();
     pending.pop_back();
     if (!readable(offset)) continue;
     if (!met.insert(offset).second) return true;
-    const size_t at = static_cast<size_t>(base + offset);
-    pending.push_back(Le32(bytes, at + 16));  // first subkey
-    pending.push_back(Le32(bytes, at + 20));  // next sibling
+    const uint64_t at = base + offset;
+    pending.push_back(file.U32At(at + 16));  // first subkey
+    pending.push_back(file.U32At(at + 20));  // next sibling
   }
   return false;
 }

@@ -1,5 +1,5 @@
 // Case-insensitive lookups, wildcard searches and file facts on a host folder.
-#include "platform/offline/host_drive.h"
+#include "platform/offline/drives/host_drive.h"
 
 #include <sys/stat.h>
 #ifdef __linux__
@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/ascii.h"
+#include "platform/byte_reader.h"
 #include "platform/read_stream.h"
 #include "platform/wildcard.h"
 
@@ -136,7 +137,7 @@ std::optional<uint32_t> MountedNtfsAttributes(const std::string& hostPath) {
   unsigned char value[4];
   if (getxattr(hostPath.c_str(), "system.ntfs_attrib_be", value, sizeof value) != sizeof value)
     return std::nullopt;
-  return uint32_t{value[0]} << 24 | uint32_t{value[1]} << 16 | uint32_t{value[2]} << 8 | value[3];
+  return ByteReader(value, sizeof value).U32BeAt(0);
 #else
   (void)hostPath;
   return std::nullopt;

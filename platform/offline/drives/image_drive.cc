@@ -1,5 +1,5 @@
 // Drive C: inside a disk image: listings, descriptions and reads through The Sleuth Kit.
-#include "platform/offline/image_drive.h"
+#include "platform/offline/drives/image_drive.h"
 
 #include <sys/mman.h>
 #include <tsk/libtsk.h>
@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "platform/ascii.h"
+#include "platform/byte_reader.h"
 #include "platform/memory_registry.h"
 #include "platform/wildcard.h"
 
@@ -53,9 +54,7 @@ std::optional<uint32_t> NtfsAttributes(TSK_FS_FILE* file) {
     tsk_error_reset();
     return std::nullopt;
   }
-  const uint8_t* flags = info->rd.buf + kFlagsAt;
-  return uint32_t{flags[0]} | uint32_t{flags[1]} << 8 | uint32_t{flags[2]} << 16 |
-         uint32_t{flags[3]} << 24;
+  return ByteReader(info->rd.buf, info->rd.buf_size).U32At(kFlagsAt);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "platform/offline/image_reader.h"
+#include "platform/offline/drives/image_reader.h"
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,5 @@
 // The kinds of machine on disk, tried in turn.
-#include "platform/offline/machines/open_machine.h"
+#include "platform/offline/open_machine.h"
 
 #include <filesystem>
 
@@ -23,7 +23,7 @@ struct MachineKind {
 };
 
 // In the order they are tried: a Wine prefix first, since one may hold a folder c/ of its
-// own. A new kind of machine is one more file in this folder and one more line here.
+// own. A new kind of machine is one more file in machines/ and one more line here.
 constexpr MachineKind kKinds[] = {
     {IsWinePrefix, OpenWinePrefix, "a Wine prefix (it has no system.reg with a drive_c/ folder)"},
     {IsDescribedMachine, OpenDescribedMachine,

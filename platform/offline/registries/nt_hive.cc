@@ -1,4 +1,6 @@
 // NT registry hives through hivex, into a MemoryRegistry.
+#include "platform/offline/registries/nt_hive.h"
+
 #include <hivex.h>
 
 #include <cerrno>
@@ -8,9 +10,9 @@
 #include <type_traits>
 
 #include "platform/byte_reader.h"
-#include "platform/offline/formats/text_lines.h"
-#include "platform/offline/host_drive.h"
-#include "platform/offline/registry_files.h"
+#include "platform/offline/drives/host_drive.h"
+#include "platform/offline/registries/registry_files.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 namespace {
@@ -76,7 +78,7 @@ class HiveWalk {
       errno = 0;
       CString name(hivex_node_name(hive_, *child));
       if (!name) return Failure("a key name cannot be read");
-      MemoryRegistry::Key* key = AddSubkey(into, NarrowUtf8(name.get()));
+      MemoryRegistry::Key* key = into->MakeSubkey(Utf8ToAnsi(name.get(), kAssumedAnsiCodePage));
       if (auto error = Copy(*child, key, depth + 1)) return error;
     }
     return std::nullopt;
@@ -102,13 +104,13 @@ class HiveWalk {
       const auto* bytes = reinterpret_cast<const uint8_t*>(data.get());
       std::vector<uint8_t> stored;
       if (IsText(type)) {
-        const std::string text = NarrowUtf16(bytes, size / 2);
+        const std::string text = Utf16LeToAnsi(bytes, size / 2, kAssumedAnsiCodePage);
         stored.assign(text.begin(), text.end());
       } else {
         stored.assign(bytes, bytes + size);
       }
-      MemoryRegistry::SetValue(into, NarrowUtf8(name.get()), static_cast<uint32_t>(type),
-                               std::move(stored));
+      MemoryRegistry::SetValue(into, Utf8ToAnsi(name.get(), kAssumedAnsiCodePage),
+                               static_cast<uint32_t>(type), std::move(stored));
     }
     return std::nullopt;
   }
@@ -139,6 +141,12 @@ std::optional<std::string> LoadNtHive(const std::string& path, MemoryRegistry::K
     if (node == 0) return errno != 0 ? Failure("a key cannot be read") : "it has no key " + subkey;
   }
   return HiveWalk(hive.get()).Copy(node, into, 0);
+}
+
+std::optional<std::string> LoadNtHiveBytes(const std::string& bytes, MemoryRegistry::Key* into,
+                                           const std::string& subkey) {
+  return ThroughMemoryFile(bytes,
+                           [&](const std::string& path) { return LoadNtHive(path, into, subkey); });
 }
 
 }  // namespace korvane

@@ -1,5 +1,5 @@
 // Windows paths taken apart and joined, as every kind of drive needs them.
-#include "platform/offline/drive.h"
+#include "platform/offline/drives/drive.h"
 
 #include <algorithm>
 

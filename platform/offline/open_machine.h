@@ -9,9 +9,11 @@
 
 namespace korvane {
 
-// Reads the machine at path: a Wine prefix or a described machine, the first kind that
-// recognises it. A machine that cannot be read whole is refused: nullptr, and *error
-// names the file and line ("DIR/registry.reg:12: ...") or says why path is no machine.
+// Reads the machine at path: a Wine prefix, a described machine, a Windows installation's
+// folder or a disk image (the last two where KORVANE_INSTALLATIONS is built), the first
+// kind that recognises it (machines/ holds one file a kind). A machine that cannot be read whole is
+// refused: nullptr, and *error names the file and line ("DIR/registry.reg:12: ...") or says why
+// path is no machine.
 std::unique_ptr<OfflineSystem> OpenMachine(const std::string& path, std::string* error,
                                            const MachineOptions& options = MachineOptions());
 

@@ -2,7 +2,7 @@
 // the module (image_reader_module.cc).
 #include <type_traits>
 
-#include "platform/offline/image_reader.h"
+#include "platform/offline/drives/image_reader.h"
 
 extern "C" __attribute__((visibility("default"))) bool korvane_open_image_partitions(
     const std::string& path, std::vector<korvane::ImagePartition>* partitions, std::string* error) {

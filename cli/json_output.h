@@ -1,5 +1,5 @@
 // JSON output with nlohmann/json. Outside text (file names, registry data) may be 8-bit
-// ANSI rather than UTF-8, which JSON cannot carry, so it passes through TextAsUtf8 first.
+// ANSI rather than UTF-8, which JSON cannot carry, so it is made UTF-8 first.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -11,11 +11,8 @@ namespace korvane {
 // A JSON value whose object members keep the order in which they were set.
 using Json = nlohmann::ordered_json;
 
-// bytes as UTF-8: well-formed UTF-8 sequences are kept, and every other byte (8-bit ANSI
-// text) is taken as the Latin-1 character of that number.
-std::string TextAsUtf8(const std::string& bytes);
-
-// A JSON string, or array of strings, holding outside text.
+// A JSON string, or array of strings, holding outside text: well-formed UTF-8 kept, every
+// other byte the ANSI code page's character (TextAsUtf8).
 Json JsonText(const std::string& bytes);
 Json JsonTextList(const std::vector<std::string>& items);
 

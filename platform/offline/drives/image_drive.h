@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/image_reader.h"
+#include "platform/offline/drives/image_reader.h"
 
 namespace korvane {
 

@@ -1,0 +1,178 @@
+// Conversions between 8-bit code pages, UTF-16 and UTF-8, with the rules of the ANSI calls.
+#include "platform/text_encoding.h"
+
+namespace korvane {
+namespace {
+
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// Code page 1252 at 0x80..0x9F; 0 where the code page has no character.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// How many bytes at text[pos], where no well-formed sequence begins, could have begun
+// one that the text does not complete: at least one.
+size_t IllFormedLength(std::string_view text, size_t pos) {
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // shorter forms
+    if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // shorter forms
+    if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
+  } else {
+    return 1;
+  }
+  size_t n = 1;
+  for (; n < length && pos + n < text.size(); ++n) {
+    const auto c = static_cast<unsigned char>(text[pos + n]);
+    const bool fits = n == 1 ? c >= low && c <= high : c >= 0x80 && c <= 0xBF;
+    if (!fits) break;
+  }
+  return n;
+}
+
+}  // namespace
+
+char AnsiFromCodePoint(char32_t codePoint, CodePage page) {
+  if (codePoint < 0x80) return static_cast<char>(codePoint);
+  if (page == CodePage::kLatin1) {
+    return codePoint <= 0xFF ? static_cast<char>(codePoint) : kDefaultCharacter;
+  }
+  if (codePoint >= 0xA0 && codePoint <= 0xFF) return static_cast<char>(codePoint);
+  for (size_t i = 0; i < 32; ++i) {
+    if (kCp1252High[i] != 0 && kCp1252High[i] == codePoint) return static_cast<char>(0x80 + i);
+  }
+  return kDefaultCharacter;
+}
+
+char32_t CodePointFromAnsi(unsigned char byte, CodePage page) {
+  if (page == CodePage::kLatin1 || byte < 0x80 || byte >= 0xA0) return byte;
+  const char16_t unit = kCp1252High[byte - 0x80];
+  return unit != 0 ? unit : kReplacementCharacter;
+}
+
+std::string Utf16ToAnsi(std::u16string_view units, CodePage page) {
+  std::string text;
+  text.reserve(units.size());
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t codePoint = units[i];
+    if (IsHighSurrogate(codePoint) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+      codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (units[++i] - 0xDC00);
+    }
+    text += AnsiFromCodePoint(codePoint, page);
+  }
+  return text;
+}
+
+std::string Utf16LeToAnsi(const uint8_t* data, size_t count, CodePage page) {
+  std::u16string units(count, u'\0');
+  for (size_t i = 0; i < count; ++i) {
+    units[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
+  }
+  return Utf16ToAnsi(units, page);
+}
+
+std::string Utf8ToAnsi(std::string_view utf8, CodePage page) {
+  std::string text;
+  text.reserve(utf8.size());
+  for (size_t pos = 0; pos < utf8.size();) {
+    char32_t codePoint = 0;
+    if (const size_t length = Utf8SequenceAt(utf8, pos, &codePoint)) {
+      text += AnsiFromCodePoint(codePoint, page);
+      pos += length;
+    } else {
+      text += kDefaultCharacter;
+      pos += IllFormedLength(utf8, pos);
+    }
+  }
+  return text;
+}
+
+std::string TextAsUtf8(std::string_view bytes, CodePage page) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (size_t pos = 0; pos < bytes.size();) {
+    char32_t codePoint = 0;
+    if (const size_t length = Utf8SequenceAt(bytes, pos, &codePoint)) {
+      text.append(bytes.substr(pos, length));
+      pos += length;
+    } else {
+      AppendUtf8(CodePointFromAnsi(static_cast<unsigned char>(bytes[pos]), page), &text);
+      ++pos;
+    }
+  }
+  return text;
+}
+
+size_t Utf8SequenceAt(std::string_view text, size_t pos, char32_t* codePoint) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  size_t length;
+  char32_t value;
+  if (lead < 0x80) {
+    *codePoint = lead;
+    return 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, value = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, value = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (text.size() - pos < length) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(pos + i) & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (byte(pos + i) & 0x3F);
+  }
+  constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kShortest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return 0;
+  }
+  *codePoint = value;
+  return length;
+}
+
+void AppendUtf16(char32_t codePoint, std::u16string* units) {
+  if (codePoint < 0x10000) {
+    units->push_back(static_cast<char16_t>(codePoint));
+    return;
+  }
+  codePoint -= 0x10000;
+  units->push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+  units->push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+}
+
+void AppendUtf8(char32_t codePoint, std::string* text) {
+  const auto put = [text](char32_t bits) { *text += static_cast<char>(bits); };
+  if (codePoint < 0x80) {
+    put(codePoint);
+  } else if (codePoint < 0x800) {
+    put(0xC0 | codePoint >> 6);
+    put(0x80 | (codePoint & 0x3F));
+  } else if (codePoint < 0x10000) {
+    put(0xE0 | codePoint >> 12);
+    put(0x80 | (codePoint >> 6 & 0x3F));
+    put(0x80 | (codePoint & 0x3F));
+  } else {
+    put(0xF0 | codePoint >> 18);
+    put(0x80 | (codePoint >> 12 & 0x3F));
+    put(0x80 | (codePoint >> 6 & 0x3F));
+    put(0x80 | (codePoint & 0x3F));
+  }
+}
+
+}  // namespace korvane
