@@ -9,9 +9,8 @@
 
 #include "cli/check_report.h"
 #include "cli/commands.h"
-#include "cli/default_machine.h"
-#include "cli/try_streams.h"
-#include "platform/offline/open_machine.h"
+#include "cli/machine_choice.h"
+#include "cli/try_files.h"
 
 namespace korvane {
 namespace {
@@ -34,20 +33,24 @@ const char kCheckExitStatus[] =
 
 const char kCommand[] = "korvane check";
 
+const MachineOptionHelp kMachineHelp = {
+    "check against the Windows machine at PATH: a Wine prefix (seen as a 32-bit program sees "
+    "it), a described machine (c/ is drive C:, registry.reg its registry, machine.ini its other "
+    "facts, optional), the root folder of a Windows installation, or a disk image (raw, VHD, "
+    "VMDK); without it, the machine the program runs on, and on Linux the Wine prefix "
+    "$WINEPREFIX, else ~/.wine",
+    "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit program, or 64",
+    "a Windows installation or disk image: the registry of this user",
+    "a disk image: the Windows installation on partition N (1 is the first)",
+};
+
 struct CheckArgs {
   std::vector<std::string> files;
-  std::string machineDir;
-  std::string viewText;  // "32" or "64", empty when not given
-  std::optional<WineView> view;
-  std::string user;
-  int partition = 0;
+  std::shared_ptr<MachineChoice> machine = std::make_shared<MachineChoice>();
   bool json = false;
   bool tryDecoders = false;
   std::string timeoutText;  // seconds, empty when not given
-  // The modes of korvane-cli.exe that --try starts: one stream, or every file's findings.
-  int tryStream = -1;
-  bool tryFindings = false;
-  int timeoutMsGiven = 0;
+  ChildModes childModes;
 };
 
 // Seconds as milliseconds: a decimal number above 0 and at most 600.
@@ -60,114 +63,57 @@ std::optional<int> ParseSeconds(const std::string& text) {
   return ms > 0 ? std::optional<int>(ms) : std::nullopt;
 }
 
-// The machine to check against: the one at the path named (a Wine prefix seen through
-// the view, a described machine, an installation or a disk image), else the machine at
-// hand; what was chosen on it (user, partition) is said on standard error. *prefix is the Wine
-// prefix's folder when the machine is one, for --try to run in.
-std::unique_ptr<System> OpenCheckedMachine(const CheckArgs& args, std::string* prefix,
-                                           std::string* error) {
-  std::optional<std::string> folder;
-  if (!args.machineDir.empty()) {
-    folder = args.machineDir;
-  } else {
-#ifdef _WIN32
-    if (args.view) {
-      *error = "--view applies to a Wine prefix named with --machine";
-      return nullptr;
-    }
-    return OpenDefaultMachine(error);
-#else
-    folder = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), error);
-    if (!folder) return nullptr;
-#endif
+// The try limit in milliseconds: --try-timeout's, else the one a parent gave a child mode,
+// else the default; nullopt after a usage error was told.
+std::optional<int> TryTimeoutMs(const CheckArgs& args) {
+  const int given = args.childModes.timeoutMs;
+  if (args.timeoutText.empty()) return given > 0 ? given : kDefaultTryTimeoutMs;
+  const std::optional<int> ms = ParseSeconds(args.timeoutText);
+  if (!ms) {
+    UsageError(kCommand,
+               "--try-timeout takes seconds above 0 and up to 600, not '" + args.timeoutText + "'");
+    return std::nullopt;
   }
-  MachineOptions options(args.view.value_or(WineView::k32), args.user);
-  options.partition = args.partition;
-  std::unique_ptr<OfflineSystem> offline = OpenMachine(*folder, error, options);
-  if (offline && args.view && !offline->ReadFromWinePrefix()) {
-    *error = "--view applies to a Wine prefix; " + *folder + " is not one";
-    return nullptr;
+  if (!args.tryDecoders) {
+    UsageError(kCommand, "--try-timeout applies to --try");
+    return std::nullopt;
   }
-  if (offline && offline->ReadFromWinePrefix()) *prefix = *folder;
-  if (offline) {
-    for (const std::string& note : offline->notes()) {
-      std::fprintf(stderr, "korvane check: %s\n", note.c_str());
-    }
-  }
-  return offline;
+  return ms;
 }
 
-// Why --try cannot run on the machine opened, or empty when it can.
-std::string WhyNoTry(const CheckArgs& args, const std::string& prefix) {
-#ifdef _WIN32
-  (void)prefix;
-  if (!args.machineDir.empty()) {
-    return "--try runs the decoders of the machine it runs on; leave out --machine";
-  }
-  return std::string();
-#else
-  if (!prefix.empty()) return std::string();
-  const std::string folder = args.machineDir.empty() ? "the machine" : args.machineDir;
-  return "--try needs a Wine prefix to run the decoders in; " + folder +
-         " is not one but a Windows installation read from disk (a described machine, "
-         "an installation folder or a disk image), where nothing can run";
-#endif
-}
-
-int RunCheck(CheckArgs& args) {
-  int timeoutMs = args.timeoutMsGiven > 0 ? args.timeoutMsGiven : kDefaultTryTimeoutMs;
-  if (!args.timeoutText.empty()) {
-    const std::optional<int> ms = ParseSeconds(args.timeoutText);
-    if (!ms) {
-      return UsageError(kCommand, "--try-timeout takes seconds above 0 and up to 600, not '" +
-                                      args.timeoutText + "'");
-    }
-    if (!args.tryDecoders) return UsageError(kCommand, "--try-timeout applies to --try");
-    timeoutMs = *ms;
-  }
-  if (!args.viewText.empty()) args.view = args.viewText == "64" ? WineView::k64 : WineView::k32;
-#ifdef _WIN32
-  if (args.tryStream >= 0) {
-    if (args.files.size() != 1) return UsageError(kCommand, "--try-stream takes one FILE");
-    return TryOneStreamMain(args.files.front(), static_cast<size_t>(args.tryStream));
-  }
-  if (args.tryFindings) return TryFindingsMain(args.files, timeoutMs);
-#endif
-
-  std::string error, prefix;
-  std::unique_ptr<System> system = OpenCheckedMachine(args, &prefix, &error);
-  if (system == nullptr) {
-    std::fprintf(stderr, "korvane check: %s\n", error.c_str());
-    return kExitUsage;
-  }
-  if (args.tryDecoders) {
-    const std::string whyNot = WhyNoTry(args, prefix);
-    if (!whyNot.empty()) {
-      std::fprintf(stderr, "korvane check: %s\n", whyNot.c_str());
-      return kExitUsage;
-    }
-  }
-  const CheckedMachine machine =
-      ReadCheckedMachine(*system, args.machineDir.empty() ? "this machine" : args.machineDir);
+// Each file checked against the machine; those that cannot be read are told on standard
+// error.
+std::vector<FileCheck> CheckFiles(System& system, const CheckedMachine& machine,
+                                  const std::vector<std::string>& paths) {
   std::vector<FileCheck> files;
-  for (const std::string& path : args.files) {
-    files.push_back(CheckAviFile(*system, machine.drivers, path));
+  for (const std::string& path : paths) {
+    files.push_back(CheckAviFile(system, machine.drivers, path));
     const FileCheck& file = files.back();
     if (!file.error.empty()) {
       std::fprintf(stderr, "korvane check: can't open %s: %s\n", path.c_str(), file.error.c_str());
     }
   }
-  if (args.tryDecoders) {
-    TryRequest request;
-    request.timeoutMs = timeoutMs;
-    request.prefix = prefix;
-    request.view64 = args.view == WineView::k64;
-    if (!TryFiles(request, &files, &error)) {
-      std::fprintf(stderr, "korvane check: %s\n", error.c_str());
-      return kExitUsage;
-    }
-    for (FileCheck& file : files) ApplyTries(&file);
+  return files;
+}
+
+// The files' tries and the verdicts they change; false after what stopped them was told.
+bool TryAndApply(const CheckArgs& args, const std::string& winePrefix, int timeoutMs,
+                 std::vector<FileCheck>* files) {
+  TryRequest request;
+  request.timeoutMs = timeoutMs;
+  request.prefix = winePrefix;
+  request.view64 = args.machine->view == WineView::k64;
+  std::string error;
+  if (!TryFiles(request, files, &error)) {
+    std::fprintf(stderr, "korvane check: %s\n", error.c_str());
+    return false;
   }
+  for (FileCheck& file : *files) ApplyTries(&file);
+  return true;
+}
+
+int PrintChecks(const CheckArgs& args, const CheckedMachine& machine,
+                const std::vector<FileCheck>& files) {
   bool allPlayable = true;
   for (const FileCheck& file : files) allPlayable = allPlayable && file.playable;
   const std::string text = args.json ? CheckJson(machine, files) : CheckLines(machine, files);
@@ -177,33 +123,41 @@ int RunCheck(CheckArgs& args) {
   return written && allPlayable ? kExitOk : kExitFindings;
 }
 
+int RunCheck(const CheckArgs& args) {
+  const std::optional<int> timeoutMs = TryTimeoutMs(args);
+  if (!timeoutMs) return kExitUsage;
+  if (const auto childStatus = RunChildMode(args.childModes, args.files, *timeoutMs)) {
+    return *childStatus;
+  }
+  const OpenedMachine opened = OpenChosenMachine(*args.machine, kCommand);
+  if (!opened.system) {
+    std::fprintf(stderr, "korvane check: %s\n", opened.error.c_str());
+    return kExitUsage;
+  }
+  if (args.tryDecoders) {
+    const std::string whyNot = WhyNoTry(args.machine->machine, opened.winePrefix);
+    if (!whyNot.empty()) {
+      std::fprintf(stderr, "korvane check: %s\n", whyNot.c_str());
+      return kExitUsage;
+    }
+  }
+  const std::string& named = args.machine->machine;
+  const CheckedMachine machine =
+      ReadCheckedMachine(*opened.system, named.empty() ? "this machine" : named);
+  std::vector<FileCheck> files = CheckFiles(*opened.system, machine, args.files);
+  if (args.tryDecoders && !TryAndApply(args, opened.winePrefix, *timeoutMs, &files)) {
+    return kExitUsage;
+  }
+  return PrintChecks(args, machine, files);
+}
+
 }  // namespace
 
 Command AddCheckCommand(CLI::App& korvane) {
   auto args = std::make_shared<CheckArgs>();
   CLI::App* app = korvane.add_subcommand("check", kCheckDescription);
   app->footer(kCheckExitStatus);
-  TakesValue(app->add_option("--machine", args->machineDir,
-                             "check against the Windows machine at PATH: a Wine prefix (seen as a "
-                             "32-bit program sees it), a described machine (c/ is drive C:, "
-                             "registry.reg its registry, machine.ini its other facts, optional), "
-                             "the root folder of a Windows installation, or a disk image (raw, "
-                             "VHD, VMDK); without it, the machine the program runs on, and on "
-                             "Linux the Wine prefix $WINEPREFIX, else ~/.wine"),
-             "PATH");
-  app->add_option("--view", args->viewText,
-                  "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit "
-                  "program, or 64")
-      ->type_name("32|64")
-      ->check(ViewValidator());
-  TakesValue(app->add_option("--user", args->user,
-                             "a Windows installation or disk image: the registry of this user"),
-             "NAME");
-  TakesValue(app->add_option("--partition", args->partition,
-                             "a disk image: the Windows installation on partition N (1 is the "
-                             "first)"),
-             "N")
-      ->check(PartitionValidator());
+  AddMachineOptions(app, args->machine, kMachineHelp);
   app->add_flag("--json", args->json, "print one JSON document instead of lines");
   app->add_flag("--try", args->tryDecoders,
                 "decode the first frames of each video stream and the first blocks of each "
@@ -214,12 +168,7 @@ Command AddCheckCommand(CLI::App& korvane) {
                              "stop a try that runs longer than S seconds (default 5) and "
                              "report a hang"),
              "S");
-#ifdef _WIN32
-  // The modes --try starts korvane-cli.exe in; not for people, so not in the help.
-  app->add_option("--try-stream", args->tryStream)->group("");
-  app->add_flag("--try-findings", args->tryFindings)->group("");
-  app->add_option("--try-timeout-ms", args->timeoutMsGiven)->group("");
-#endif
+  AddChildModeOptions(app, &args->childModes);
   app->add_option("FILE", args->files)->required();
   return {app, [args] { return RunCheck(*args); }};
 }

@@ -1,17 +1,17 @@
-// The machine that `korvane run` examines when no --machine folder is given.
+// The machine at hand, which a command examines when no --machine names one.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "platform/system.h"
+#include "cli/machine_choice.h"
 
 namespace korvane {
 
-// The live system on Windows; elsewhere the default Wine prefix (below), seen as a 32-bit
-// program sees it. Null with *error saying what to give when there is none.
-std::unique_ptr<System> OpenDefaultMachine(std::string* error);
+// On Windows the live system, set in opened->system (nullopt is returned); elsewhere the
+// folder of the default Wine prefix (below), to be opened as --machine would open it.
+// Failures are left in *opened.
+std::optional<std::string> MachineAtHand(const MachineChoice& choice, OpenedMachine* opened);
 
 // Away from Windows, the machine at hand is the Wine prefix that `wine` itself would use:
 // $WINEPREFIX (winePrefix) when it is set, else ~/.wine (home is $HOME). nullopt with

@@ -36,10 +36,8 @@ std::optional<std::string> DefaultWinePrefix(const char* winePrefix, const char*
   return std::nullopt;
 }
 
-std::unique_ptr<System> OpenDefaultMachine(std::string* error) {
-  const auto prefix = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), error);
-  if (!prefix) return nullptr;
-  return OpenMachine(*prefix, error);
+std::optional<std::string> MachineAtHand(const MachineChoice&, OpenedMachine* opened) {
+  return DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), &opened->error);
 }
 
 }  // namespace korvane

@@ -1,7 +1,6 @@
 // korvane run: one diagnostic run, as the Go! button makes it, on a machine on disk or
 // the live one.
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,10 +8,9 @@
 
 #include "cli/cli_window.h"
 #include "cli/commands.h"
-#include "cli/default_machine.h"
 #include "cli/explain.h"
+#include "cli/machine_choice.h"
 #include "diag/diagnostics.h"
-#include "platform/offline/open_machine.h"
 
 namespace korvane {
 namespace {
@@ -28,11 +26,23 @@ const char kRunExitStatus[] =
     "Exit status: 0 after a run (what it finds is not an error), 1 when the report could\n"
     "not be written in full, 2 for a usage error or a machine that cannot be read.\n";
 
+const MachineOptionHelp kMachineHelp = {
+    "examine the Windows machine at PATH: a Wine prefix (system.reg, drive_c/, dosdevices/), a "
+    "described machine (c/ is drive C:, registry.reg its registry as regedit exports it, "
+    "machine.ini its other facts, optional), the root folder of a Windows installation (a "
+    "mounted partition, a copy of drive C:), or a disk image (raw, VHD, VMDK; read-only, nothing "
+    "mounted); without it, the Windows program examines the machine it runs on, and on Linux the "
+    "Wine prefix $WINEPREFIX, else ~/.wine",
+    "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit program does, "
+    "through Wow6432Node and syswow64, where 32-bit codecs live; 64 as a 64-bit program does",
+    "a Windows installation or disk image: read the registry of this user (without it: the only "
+    "user, or the one whose registry was written last; standard error says which)",
+    "a disk image: read the Windows installation on partition N (1 is the first; without it: "
+    "the first partition holding Windows)",
+};
+
 struct RunArgs {
-  std::string machine;
-  std::optional<WineView> view;
-  std::string user;
-  int partition = 0;
+  std::shared_ptr<MachineChoice> machine = std::make_shared<MachineChoice>();
   std::optional<std::string> tests;
   std::string reportPath;
   bool explain = false;
@@ -113,47 +123,23 @@ int RunToStdout(System& system, const RunArgs& args, const TestOptions& options,
 }
 
 int RunOnce(const RunArgs& args) {
-  std::string error;
-  std::unique_ptr<System> system;
-  ExplainingSystem::NotFoundReason whyNotFound;
-  std::optional<std::string> folder;
-  if (!args.machine.empty()) {
-    folder = args.machine;
-  } else {
-#ifdef _WIN32
-    if (args.view) {
-      return UsageError(kCommand, "--view applies to a Wine prefix named with --machine");
-    }
-    system = OpenDefaultMachine(&error);
-#else
-    folder = DefaultWinePrefix(std::getenv("WINEPREFIX"), std::getenv("HOME"), &error);
-#endif
-  }
-  if (folder) {
-    MachineOptions options(args.view.value_or(WineView::k32), args.user);
-    options.partition = args.partition;
-    std::unique_ptr<OfflineSystem> offline = OpenMachine(*folder, &error, options);
-    if (offline && args.view && !offline->ReadFromWinePrefix()) {
-      return UsageError(kCommand, "--view applies to a Wine prefix; " + *folder + " is not one");
-    }
-    if (offline) {
-      for (const std::string& note : offline->notes()) {
-        std::fprintf(stderr, "korvane run: %s\n", note.c_str());
-      }
-      OfflineSystem* machine = offline.get();
-      whyNotFound = [machine](const std::string& pattern) { return machine->WhyNotFound(pattern); };
-    }
-    system = std::move(offline);
-  }
-  if (!system) {
-    std::fprintf(stderr, "korvane run: %s\n", error.c_str());
+  OpenedMachine opened = OpenChosenMachine(*args.machine, kCommand);
+  if (!opened.system) {
+    if (opened.usageMistake) return UsageError(kCommand, opened.error);
+    std::fprintf(stderr, "%s: %s\n", kCommand, opened.error.c_str());
     return kExitUsage;
   }
+  System& system = *opened.system;
+  ExplainingSystem::NotFoundReason whyNotFound;
+  if (OfflineSystem* machine = opened.offline) {
+    whyNotFound = [machine](const std::string& pattern) { return machine->WhyNotFound(pattern); };
+  }
 
-  TestOptions options = StartupTestOptions(*system);
+  TestOptions options = StartupTestOptions(system);
+  std::string error;
   if (args.tests) ApplyTests(*args.tests, &options, &error);  // the list was checked when read
-  return args.reportPath.empty() ? RunToStdout(*system, args, options, whyNotFound)
-                                 : RunToReportFile(*system, args, options, whyNotFound);
+  return args.reportPath.empty() ? RunToStdout(system, args, options, whyNotFound)
+                                 : RunToReportFile(system, args, options, whyNotFound);
 }
 
 }  // namespace
@@ -162,35 +148,7 @@ Command AddRunCommand(CLI::App& korvane) {
   auto args = std::make_shared<RunArgs>();
   CLI::App* app = korvane.add_subcommand("run", kRunDescription);
   app->footer(kRunExitStatus);
-  TakesValue(app->add_option("--machine", args->machine,
-                             "examine the Windows machine at PATH: a Wine prefix (system.reg, "
-                             "drive_c/, dosdevices/), a described machine (c/ is drive C:, "
-                             "registry.reg its registry as regedit exports it, machine.ini its "
-                             "other facts, optional), the root folder of a Windows installation "
-                             "(a mounted partition, a copy of drive C:), or a disk image (raw, "
-                             "VHD, VMDK; read-only, nothing mounted); without it, the Windows "
-                             "program examines the machine it runs on, and on Linux the Wine "
-                             "prefix $WINEPREFIX, else ~/.wine"),
-             "PATH");
-  app->add_option_function<std::string>(
-         "--view",
-         [args](const std::string& value) {
-           args->view = value == "64" ? WineView::k64 : WineView::k32;
-         },
-         "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit program does, "
-         "through Wow6432Node and syswow64, where 32-bit codecs live; 64 as a 64-bit program does")
-      ->type_name("32|64")
-      ->check(ViewValidator());
-  TakesValue(app->add_option("--user", args->user,
-                             "a Windows installation or disk image: read the registry of this "
-                             "user (without it: the only user, or the one whose registry was "
-                             "written last; standard error says which)"),
-             "NAME");
-  TakesValue(app->add_option("--partition", args->partition,
-                             "a disk image: read the Windows installation on partition N "
-                             "(1 is the first; without it: the first partition holding Windows)"),
-             "N")
-      ->check(PartitionValidator());
+  AddMachineOptions(app, args->machine, kMachineHelp);
   TakesValue(app->add_option_function<std::string>(
                  "--tests", [args](const std::string& list) { args->tests = list; },
                  "run exactly these tests: systemIni, loadDll, captureDrivers, registryAviFile, "

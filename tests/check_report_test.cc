@@ -7,6 +7,7 @@
 
 #include "cli/json_output.h"
 #include "platform/text_encoding.h"
+#include "tests/checked_file_fixture.h"
 #include "tests/fake_system.h"
 #include "tests/riff_builder.h"
 #include "tests/test_support.h"
@@ -188,6 +189,45 @@ TEST_F(CheckReportTest, JsonIsValidWhateverTheNamesHold) {
             "True\n");
   EXPECT_EQ(PythonOnJson(json, "d['machine']['name'], d['machine']['version']"),
             "the test machine Windows 4.10 build 2222 (Win9x)\n");
+}
+
+using TryLinesTest = test::CheckedFileTest;
+
+TEST_F(TryLinesTest, EachStreamHasATryLineAndATryObject) {
+  const FileCheck file =
+      Check({T(TryOutcome::kDecodes, "decodes: 10 frames, 64x48, 24-bit"),
+             T(TryOutcome::kCrashed, "crashed: exception 0xC0000005 (access violation) in x.acm",
+               0xC0000005u, "x.acm"),
+             T(TryOutcome::kHung, "hangs: no answer within 5 s; the try was stopped")});
+  const CheckedMachine facts = ReadCheckedMachine(machine, "m");
+  const std::vector<std::string> lines = test::SplitLines(CheckLines(facts, {file}));
+  std::vector<std::string> tryLines;
+  for (const std::string& line : lines) {
+    if (line.rfind("    try: ", 0) == 0) tryLines.push_back(line);
+  }
+  EXPECT_EQ(tryLines, (std::vector<std::string>{
+                          "    try: decodes: 10 frames, 64x48, 24-bit",
+                          "    try: crashed: exception 0xC0000005 (access violation) in x.acm",
+                          "    try: hangs: no answer within 5 s; the try was stopped"}));
+  // Each try line follows its own stream's lines.
+  EXPECT_EQ(lines[5], "    try: decodes: 10 frames, 64x48, 24-bit");
+
+  const std::string json = CheckJson(facts, {file});
+  EXPECT_NE(json.find("\"try\": {\n            \"outcome\": \"decodes\",\n            "
+                      "\"decodes\": true,\n            \"text\": \"decodes: 10 frames, 64x48, "
+                      "24-bit\"\n          }"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"outcome\": \"crashed\""), std::string::npos);
+  EXPECT_NE(json.find("\"exceptionCode\": \"0xC0000005\",\n            \"module\": \"x.acm\""),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"outcome\": \"hung\",\n            \"decodes\": false"), std::string::npos);
+  // Without --try there is no try line and no try object.
+  FileCheck plain = file;
+  plain.tries.clear();
+  EXPECT_EQ(CheckLines(facts, {plain}).find("try:"), std::string::npos);
+  EXPECT_EQ(CheckJson(facts, {plain}).find("\"try\""), std::string::npos);
 }
 
 }  // namespace

@@ -1,33 +1,14 @@
-// What trying a stream on the machine's own decoders found, and the one-line form in which
-// a child process (or the Windows CLI under Wine) hands it back. Portable code only.
+// The one-line form in which a child process (or the Windows CLI under Wine) hands back
+// what trying a stream found, and the finding of a child that ended without one.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "platform/decoder_trial.h"
+
 namespace korvane {
-
-enum class TryOutcome {
-  kDecodes,        // the decoder took the first frames or blocks and gave pictures or PCM
-  kDoesNotDecode,  // no decoder, or it refused or failed with an error code
-  kCrashed,        // the child died of an exception
-  kHung,           // the child did not finish within the time limit
-  kNotTried,       // nothing to try (uncompressed, not audio or video) or trying failed
-};
-
-struct TryFinding {
-  TryOutcome outcome = TryOutcome::kNotTried;
-  // What the try line says after "try: ": "decodes: 10 frames, 320x240, 24-bit",
-  // "does not decode: no decompressor for 'MJPG'".
-  std::string text;
-  uint32_t exceptionCode = 0;  // kCrashed: the exception code, when it is known
-  std::string module;          // kCrashed: the library the exception happened in, when known
-};
-
-// "decodes", "does not decode", "crashed", "hung", "not tried".
-const char* TryOutcomeName(TryOutcome outcome);
-std::optional<TryOutcome> TryOutcomeFromName(const std::string& name);
 
 // One line, without its line feed:
 // "korvane-try <file> <stream> <outcome-word> <code> <module> <text>", tab-separated, with
@@ -64,19 +45,6 @@ TryFinding HungFinding(int timeoutMs, const std::string& stage);
 
 // The last stage a child's output names, or empty.
 std::string LastStage(const std::string& output);
-
-// "crashed: exception 0xC0000005 (access violation) in kvcrash.dll"
-std::string CrashText(uint32_t code, const std::string& module);
-
-// Names of the codes a try meets, "ICERR_BADFORMAT" or "error -2" when unknown.
-std::string IcErrorName(long code);        // ICERR_*
-std::string MmResultName(unsigned code);   // MMSYSERR_* and ACMERR_*
-std::string AviErrorName(long code);       // AVIERR_* (HRESULTs of AVIFile)
-std::string ExceptionName(uint32_t code);  // "access violation", or empty when unknown
-
-// One argument of a Windows command line, quoted so that the C runtime of the program
-// started reads it back unchanged (backslashes doubled only before a quote).
-std::string WindowsCommandLineArgument(const std::string& argument);
 
 // "1.5 s", "5 s", "250 ms"
 std::string DurationText(int milliseconds);

@@ -1,20 +1,13 @@
-// The Linux side of korvane check --try: which Wine and which Windows CLI run a prefix's
-// tries, where the checked files are as that prefix's programs see them, and the run
-// itself. Portable POSIX code; nothing here knows the Windows API.
+// Away from Windows, the decoders of a Wine prefix are tried by the Windows build of this
+// program run under Wine: which Wine and which Windows CLI that takes for a view of the
+// prefix, and whether the prefix can run it at all. POSIX only.
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace korvane {
-
-// The Windows path of a host file on the prefix's drives (letters to host folders, as
-// ReadDosDevices gives them): the drive whose folder holds it most closely, so a file in
-// drive_c is on C: rather than on Z:, which is /. nullopt when no drive holds it.
-std::optional<std::string> WindowsPathOnDrives(const std::map<char, std::string>& drives,
-                                               const std::string& hostPath);
 
 // What is looked up in the environment and beside this program.
 struct WineTryEnvironment {
@@ -45,12 +38,5 @@ std::optional<WineTool> FindWineTool(const WineTryEnvironment& environment, bool
 // Why the 32-bit view of the prefix in folder prefix has nothing to run, or empty: a
 // 64-bit prefix made by a Wine without its 32-bit half has an empty syswow64.
 std::string WhyNo32BitSide(const std::string& prefix);
-
-// Runs argv with extra environment entries ("NAME=value") added, standard output caught
-// and standard input empty, in a process group of its own that is killed when the run
-// outlives timeoutMs. False with *error when it could not start or was killed; else
-// *exitStatus is its exit status (128 + the signal when a signal ended it).
-bool RunCaught(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-               int timeoutMs, std::string* output, int* exitStatus, std::string* error);
 
 }  // namespace korvane

@@ -1,11 +1,11 @@
 // Which streams of a checked file a try decodes, and the findings of those it does not.
-#include "cli/try_streams.h"
+#include "diag/streams_to_try.h"
 
 namespace korvane {
 
 std::vector<size_t> StreamsToTry(const FileCheck& file) {
   std::vector<size_t> streams;
-  if (!file.error.empty() || !file.walk.isAvi || !file.walk.hasMovi) return streams;
+  if (!file.error.empty() || !file.walk.isAvi || !file.walk.holdsFrames()) return streams;
   for (size_t i = 0; i < file.walk.streams.size() && i < file.decoders.size(); ++i) {
     const AviStream& stream = file.walk.streams[i];
     if ((stream.isVideo() || stream.isAudio()) && stream.hasFormat &&
@@ -25,7 +25,7 @@ TryFinding UntriedFinding(const FileCheck& file, size_t index) {
     finding.text = "not tried: not a video or audio stream";
   } else if (!stream.hasFormat) {
     finding.text = "not tried: the stream has no format";
-  } else if (!file.walk.hasMovi) {
+  } else if (!file.walk.holdsFrames()) {
     finding.text = "not tried: the file holds no frames";
   } else {
     finding.text = "not tried: needs no decoder";

@@ -1,6 +1,5 @@
-// The one-stream mode of korvane-cli.exe: asks this machine's own Video for Windows and
-// ACM to decode the start of one stream, in a process of its own, so that a decoder
-// that crashes takes only this process down.
+// The Video for Windows trial: this machine's own AVIFile reads the start of one stream and
+// its Video for Windows decompressor or ACM driver decodes it, in the calling process.
 #include <windows.h>
 // The multimedia headers need the Windows types first.
 #include <mmreg.h>
@@ -8,15 +7,15 @@
 #include <vfw.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "avi/riff_walk.h"
-#include "cli/try_finding.h"
-#include "cli/try_streams.h"
 #include "platform/format.h"
+#include "platform/win32/trial_stage.h"
+#include "platform/win32/vfw_trial.h"
 
 namespace korvane {
 namespace {
@@ -58,18 +57,6 @@ struct AcmStreamHandle {
     if (stream != nullptr) acmStreamClose(stream, 0);
   }
 };
-
-// The step under way, in a fixed buffer that the exception filter reads.
-char currentStage[256];
-
-// Tells the parent what comes next, in case it never ends.
-void Stage(const std::string& stage) {
-  const size_t n = std::min(stage.size(), sizeof(currentStage) - 1);
-  std::copy(stage.begin(), stage.begin() + n, currentStage);
-  currentStage[n] = '\0';
-  std::printf("%s\n", StageLine(stage).c_str());
-  std::fflush(stdout);
-}
 
 TryFinding Finding(TryOutcome outcome, const std::string& text) {
   TryFinding finding;
@@ -139,6 +126,66 @@ bool ChooseOutput(HIC hic, BITMAPINFOHEADER* in, std::vector<uint8_t>* outFormat
   return false;
 }
 
+// A decompressor that has begun, with its formats and buffers, frame after frame.
+struct VideoDecode {
+  PAVISTREAM stream = nullptr;
+  HIC hic = nullptr;
+  BITMAPINFOHEADER* in = nullptr;
+  BITMAPINFOHEADER* out = nullptr;
+  std::vector<uint8_t> data;
+  std::vector<uint8_t> picture;
+};
+
+TryFinding CantReadFrame(LONG frame, HRESULT hr) {
+  return DoesNotDecode(
+      Format("AVIFile can't read frame %d (%s)", static_cast<int>(frame), AviErrorName(hr)));
+}
+
+// Reads frame i and decodes it: a finding when either fails, else nullopt with *pictured
+// false for a dropped frame, which leaves the previous picture as it is.
+std::optional<TryFinding> DecodeFrame(VideoDecode* video, LONG i, bool* pictured) {
+  const LONG frame = AVIStreamStart(video->stream) + i;
+  LONG bytes = 0, samples = 0;
+  *pictured = false;
+  Stage(Format("reading frame %d through AVIFile", static_cast<int>(i)));
+  HRESULT hr = AVIStreamRead(video->stream, frame, 1, nullptr, 0, &bytes, &samples);
+  if (hr != 0 || bytes < 0 || bytes > kMaxVideoFrameBytes) return CantReadFrame(i, hr);
+  if (bytes == 0) return std::nullopt;
+  video->data.assign(bytes + 4096, 0);
+  hr = AVIStreamRead(video->stream, frame, 1, video->data.data(), bytes, &bytes, &samples);
+  if (hr != 0) return CantReadFrame(i, hr);
+  const DWORD compressedBytes = video->in->biSizeImage;
+  video->in->biSizeImage = bytes;
+  const DWORD flags = AVIStreamIsKeyFrame(video->stream, frame) ? 0 : ICDECOMPRESS_NOTKEYFRAME;
+  Stage(Format("decoding frame %d (ICDecompress)", static_cast<int>(i)));
+  const LONG result = static_cast<LONG>(ICDecompress(
+      video->hic, flags, video->in, video->data.data(), video->out, video->picture.data()));
+  video->in->biSizeImage = compressedBytes;
+  if (result != ICERR_OK && result != ICERR_DONTDRAW) {
+    return DoesNotDecode(
+        Format("ICDecompress on frame %d: %s", static_cast<int>(i), IcErrorName(result)));
+  }
+  *pictured = true;
+  return std::nullopt;
+}
+
+// The first kFramesToTry frames through a decompressor that has begun.
+TryFinding DecodeFirstFrames(VideoDecode* video) {
+  const LONG frames = std::min(AVIStreamLength(video->stream), kFramesToTry);
+  int decoded = 0;
+  for (LONG i = 0; i < frames; ++i) {
+    bool pictured = false;
+    if (auto failed = DecodeFrame(video, i, &pictured)) return *failed;
+    if (pictured) ++decoded;
+  }
+  if (decoded == 0) return Finding(TryOutcome::kNotTried, "not tried: the stream has no frames");
+  const BITMAPINFOHEADER& out = *video->out;
+  return Finding(TryOutcome::kDecodes,
+                 Format("decodes: %d frame%s, %dx%d, %d-bit", decoded, decoded == 1 ? "" : "s",
+                        static_cast<int>(out.biWidth), static_cast<int>(std::labs(out.biHeight)),
+                        static_cast<int>(out.biBitCount)));
+}
+
 TryFinding TryVideo(PAVISTREAM stream, const AVISTREAMINFOA& info) {
   std::vector<uint8_t> inFormat;
   if (!ReadFormat(stream, sizeof(BITMAPINFOHEADER), &inFormat)) {
@@ -157,50 +204,17 @@ TryFinding TryVideo(PAVISTREAM stream, const AVISTREAMINFOA& info) {
   if (!ChooseOutput(decompressor.hic, in, &outFormat, &error)) {
     return DoesNotDecode("the decompressor offers no picture format (" + IcErrorName(error) + ")");
   }
-  auto* out = reinterpret_cast<BITMAPINFOHEADER*>(outFormat.data());
-  std::vector<uint8_t> picture(PictureBytes(*out) + 4096);
+  VideoDecode video;
+  video.stream = stream;
+  video.hic = decompressor.hic;
+  video.in = in;
+  video.out = reinterpret_cast<BITMAPINFOHEADER*>(outFormat.data());
+  video.picture.assign(PictureBytes(*video.out) + 4096, 0);
   Stage("starting the decompressor (ICDecompressBegin)");
-  const LONG begin = static_cast<LONG>(ICDecompressBegin(decompressor.hic, in, out));
+  const LONG begin = static_cast<LONG>(ICDecompressBegin(decompressor.hic, in, video.out));
   if (begin != ICERR_OK) return DoesNotDecode("ICDecompressBegin: " + IcErrorName(begin));
   decompressor.begun = true;
-
-  const LONG start = AVIStreamStart(stream);
-  const LONG frames = std::min(AVIStreamLength(stream), kFramesToTry);
-  const DWORD compressedBytes = in->biSizeImage;
-  std::vector<uint8_t> data;
-  int decoded = 0;
-  for (LONG i = 0; i < frames; ++i) {
-    LONG bytes = 0, samples = 0;
-    Stage(Format("reading frame %d through AVIFile", static_cast<int>(i)));
-    HRESULT hr = AVIStreamRead(stream, start + i, 1, nullptr, 0, &bytes, &samples);
-    if (hr != 0 || bytes < 0 || bytes > kMaxVideoFrameBytes) {
-      return DoesNotDecode(
-          Format("AVIFile can't read frame %d (%s)", static_cast<int>(i), AviErrorName(hr)));
-    }
-    if (bytes == 0) continue;  // a dropped frame: the previous picture stays
-    data.assign(bytes + 4096, 0);
-    hr = AVIStreamRead(stream, start + i, 1, data.data(), bytes, &bytes, &samples);
-    if (hr != 0) {
-      return DoesNotDecode(
-          Format("AVIFile can't read frame %d (%s)", static_cast<int>(i), AviErrorName(hr)));
-    }
-    in->biSizeImage = bytes;
-    const DWORD flags = AVIStreamIsKeyFrame(stream, start + i) ? 0 : ICDECOMPRESS_NOTKEYFRAME;
-    Stage(Format("decoding frame %d (ICDecompress)", static_cast<int>(i)));
-    const LONG result = static_cast<LONG>(
-        ICDecompress(decompressor.hic, flags, in, data.data(), out, picture.data()));
-    in->biSizeImage = compressedBytes;
-    if (result != ICERR_OK && result != ICERR_DONTDRAW) {
-      return DoesNotDecode(
-          Format("ICDecompress on frame %d: %s", static_cast<int>(i), IcErrorName(result)));
-    }
-    ++decoded;
-  }
-  if (decoded == 0) return Finding(TryOutcome::kNotTried, "not tried: the stream has no frames");
-  return Finding(TryOutcome::kDecodes,
-                 Format("decodes: %d frame%s, %dx%d, %d-bit", decoded, decoded == 1 ? "" : "s",
-                        static_cast<int>(out->biWidth), static_cast<int>(std::labs(out->biHeight)),
-                        static_cast<int>(out->biBitCount)));
+  return DecodeFirstFrames(&video);
 }
 
 std::string PcmText(const WAVEFORMATEX& pcm) {
@@ -236,6 +250,48 @@ std::vector<uint8_t> ReadFirstBlocks(PAVISTREAM stream, WORD blockAlign) {
   return data;
 }
 
+// The bytes of PCM that blocks of the source give, as the ACM stream sizes them, or a
+// generous guess when it gives no sane size.
+DWORD PcmBytesFor(HACMSTREAM acm, DWORD sourceBytes) {
+  DWORD pcmBytes = 0;
+  Stage("sizing the PCM for the first blocks (acmStreamSize)");
+  if (acmStreamSize(acm, sourceBytes, &pcmBytes, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR ||
+      pcmBytes == 0 || pcmBytes > (64u << 20)) {
+    pcmBytes = sourceBytes * 16 + 65536;
+  }
+  return pcmBytes;
+}
+
+// The first blocks through an open ACM stream to pcm.
+TryFinding ConvertToPcm(HACMSTREAM acm, std::vector<uint8_t>* blocks, const WAVEFORMATEX& pcm) {
+  const DWORD sourceBytes = static_cast<DWORD>(blocks->size());
+  const DWORD pcmBytes = PcmBytesFor(acm, sourceBytes);
+  std::vector<uint8_t> out(pcmBytes + 4096);
+  ACMSTREAMHEADER header = {};
+  header.cbStruct = sizeof(header);
+  header.pbSrc = blocks->data();
+  header.cbSrcLength = sourceBytes;
+  header.pbDst = out.data();
+  header.cbDstLength = pcmBytes;
+  Stage("preparing the ACM buffers (acmStreamPrepareHeader)");
+  MMRESULT result = acmStreamPrepareHeader(acm, &header, 0);
+  if (result != MMSYSERR_NOERROR) {
+    return DoesNotDecode("acmStreamPrepareHeader: " + MmResultName(result));
+  }
+  Stage("converting the first blocks to PCM (acmStreamConvert)");
+  result = acmStreamConvert(acm, &header, ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END);
+  const DWORD produced = header.cbDstLengthUsed;
+  header.cbSrcLength = sourceBytes;
+  header.cbDstLength = pcmBytes;
+  acmStreamUnprepareHeader(acm, &header, 0);
+  if (result != MMSYSERR_NOERROR) return DoesNotDecode("acmStreamConvert: " + MmResultName(result));
+  if (produced == 0) {
+    return DoesNotDecode(Format("acmStreamConvert gave no PCM from the first %u bytes",
+                                static_cast<unsigned>(sourceBytes)));
+  }
+  return Finding(TryOutcome::kDecodes, PcmText(pcm));
+}
+
 TryFinding TryAudio(PAVISTREAM stream) {
   std::vector<uint8_t> format;
   if (!ReadFormat(stream, sizeof(PCMWAVEFORMAT), &format)) {
@@ -266,75 +322,12 @@ TryFinding TryAudio(PAVISTREAM stream) {
   Stage("reading the first blocks through AVIFile");
   std::vector<uint8_t> blocks = ReadFirstBlocks(stream, source->nBlockAlign);
   if (blocks.empty()) return Finding(TryOutcome::kNotTried, "not tried: the stream has no sound");
-  DWORD pcmBytes = 0;
-  Stage("sizing the PCM for the first blocks (acmStreamSize)");
-  if (acmStreamSize(acm.stream, static_cast<DWORD>(blocks.size()), &pcmBytes,
-                    ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR ||
-      pcmBytes == 0 || pcmBytes > (64u << 20)) {
-    pcmBytes = static_cast<DWORD>(blocks.size()) * 16 + 65536;
-  }
-  std::vector<uint8_t> out(pcmBytes + 4096);
-  ACMSTREAMHEADER header = {};
-  header.cbStruct = sizeof(header);
-  header.pbSrc = blocks.data();
-  header.cbSrcLength = static_cast<DWORD>(blocks.size());
-  header.pbDst = out.data();
-  header.cbDstLength = pcmBytes;
-  Stage("preparing the ACM buffers (acmStreamPrepareHeader)");
-  result = acmStreamPrepareHeader(acm.stream, &header, 0);
-  if (result != MMSYSERR_NOERROR)
-    return DoesNotDecode("acmStreamPrepareHeader: " + MmResultName(result));
-  Stage("converting the first blocks to PCM (acmStreamConvert)");
-  result = acmStreamConvert(acm.stream, &header, ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END);
-  const DWORD produced = header.cbDstLengthUsed;
-  header.cbSrcLength = static_cast<DWORD>(blocks.size());
-  header.cbDstLength = pcmBytes;
-  acmStreamUnprepareHeader(acm.stream, &header, 0);
-  if (result != MMSYSERR_NOERROR) return DoesNotDecode("acmStreamConvert: " + MmResultName(result));
-  if (produced == 0) {
-    return DoesNotDecode(Format("acmStreamConvert gave no PCM from the first %u bytes",
-                                static_cast<unsigned>(blocks.size())));
-  }
-  return Finding(TryOutcome::kDecodes, PcmText(pcm));
-}
-
-// The finding line of a crash, written by the exception filter. The filter builds it
-// with the heap, which a decoder may have broken; a crash in there ends the process with
-// the same exception code, which the parent still reports.
-char crashLine[512];
-
-LONG WINAPI ReportCrash(EXCEPTION_POINTERS* pointers) {
-  const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
-  const uint32_t code = record->ExceptionCode;
-  char modulePath[MAX_PATH] = "";
-  HMODULE module = nullptr;
-  if (GetModuleHandleExA(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          static_cast<LPCSTR>(record->ExceptionAddress), &module)) {
-    GetModuleFileNameA(module, modulePath, sizeof(modulePath));
-  }
-  const char* name = modulePath;
-  for (const char* p = modulePath; *p != '\0'; ++p) {
-    if (*p == '\\' || *p == '/') name = p + 1;
-  }
-  TryFinding finding;
-  finding.outcome = TryOutcome::kCrashed;
-  finding.exceptionCode = code;
-  finding.module = name;
-  finding.text = CrashText(code, name);
-  if (currentStage[0] != '\0') finding.text += std::string(" while ") + currentStage;
-  const std::string line = FindingLine(0, 0, finding) + "\n";
-  const size_t n = std::min(line.size(), sizeof(crashLine));
-  std::copy(line.begin(), line.begin() + n, crashLine);
-  DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), crashLine, static_cast<DWORD>(n), &written, nullptr);
-  TerminateProcess(GetCurrentProcess(), code);
-  return EXCEPTION_EXECUTE_HANDLER;
+  return ConvertToPcm(acm.stream, &blocks, pcm);
 }
 
 }  // namespace
 
-TryFinding TryOneStream(const std::string& path, size_t index) {
+TryFinding TryVideoForWindows(const std::string& path, size_t index) {
   AviFileLibrary library;
   FileHandle file;
   Stage("opening the file through AVIFile");
@@ -355,14 +348,6 @@ TryFinding TryOneStream(const std::string& path, size_t index) {
   if (info.fccType == streamtypeVIDEO) return TryVideo(stream.stream, info);
   if (info.fccType == streamtypeAUDIO) return TryAudio(stream.stream);
   return Finding(TryOutcome::kNotTried, "not tried: not a video or audio stream");
-}
-
-int TryOneStreamMain(const std::string& path, size_t index) {
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-  SetUnhandledExceptionFilter(ReportCrash);
-  const TryFinding finding = TryOneStream(path, index);
-  std::printf("%s\n", FindingLine(0, index, finding).c_str());
-  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace korvane

@@ -1,22 +1,10 @@
-// Finding Wine and the Windows CLI, placing files on a prefix's drives, and running the
-// Windows CLI under a time limit.
-#include "cli/wine_try.h"
+// Finding Wine and the Windows CLI for a view of a Wine prefix.
+#include "platform/wine_tool.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-
-#include "cli/try_finding.h"
-
-extern char** environ;
 
 namespace korvane {
 namespace {
@@ -106,34 +94,7 @@ std::optional<std::string> FindCli(const WineTryEnvironment& env, bool view64, s
   return std::nullopt;
 }
 
-long long NowMs() {
-  timespec now = {};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 }  // namespace
-
-std::optional<std::string> WindowsPathOnDrives(const std::map<char, std::string>& drives,
-                                               const std::string& hostPath) {
-  const std::string file = Canonical(hostPath);
-  std::optional<std::string> best;
-  size_t bestLength = 0;
-  for (const auto& [letter, folder] : drives) {
-    std::string root = Canonical(folder);
-    if (!root.empty() && root.back() == '/') root.pop_back();
-    const bool inside = file.size() > root.size() && file.compare(0, root.size(), root) == 0 &&
-                        file[root.size()] == '/';
-    if (!inside || (best && root.size() + 1 <= bestLength)) continue;
-    std::string windows = std::string(1, letter) + ":" + file.substr(root.size());
-    for (char& c : windows) {
-      if (c == '/') c = '\\';
-    }
-    best = windows;
-    bestLength = root.size() + 1;
-  }
-  return best;
-}
 
 std::string WhyNo32BitSide(const std::string& prefix) {
   std::error_code ignored;
@@ -165,116 +126,6 @@ std::optional<WineTool> FindWineTool(const WineTryEnvironment& environment, bool
   const auto cli = FindCli(environment, view64, error);
   if (!cli) return std::nullopt;
   return WineTool{*wine, *cli};
-}
-
-bool RunCaught(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-               int timeoutMs, std::string* output, int* exitStatus, std::string* error) {
-  int pipeEnds[2];
-  if (argv.empty() || pipe(pipeEnds) != 0) {
-    *error = std::string("can't make a pipe: ") + std::strerror(errno);
-    return false;
-  }
-  std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  std::vector<std::string> envStrings = extraEnv;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const char* equals = std::strchr(*e, '=');
-    const std::string name(*e, equals == nullptr ? std::strlen(*e) : equals - *e);
-    bool replaced = false;
-    for (const std::string& extra : extraEnv) {
-      replaced = replaced || extra.compare(0, name.size() + 1, name + "=") == 0;
-    }
-    if (!replaced) envStrings.push_back(*e);
-  }
-  std::vector<char*> envp;
-  for (std::string& entry : envStrings) envp.push_back(&entry[0]);
-  envp.push_back(nullptr);
-
-  // Closed by a successful exec; a failed one writes its errno here.
-  int execEnds[2];
-  if (pipe2(execEnds, O_CLOEXEC) != 0) {
-    *error = std::string("can't make a pipe: ") + std::strerror(errno);
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    return false;
-  }
-  const pid_t child = fork();
-  if (child < 0) {
-    *error = std::string("can't start ") + argv[0] + ": " + std::strerror(errno);
-    for (int fd : {pipeEnds[0], pipeEnds[1], execEnds[0], execEnds[1]}) close(fd);
-    return false;
-  }
-  if (child == 0) {
-    setpgid(0, 0);
-    const int devNull = open("/dev/null", O_RDONLY);
-    if (devNull >= 0) dup2(devNull, 0);
-    dup2(pipeEnds[1], 1);
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    execve(args[0], args.data(), envp.data());
-    const int execError = errno;
-    if (write(execEnds[1], &execError, sizeof(execError)) < 0) _exit(126);
-    _exit(127);
-  }
-  setpgid(child, child);
-  close(pipeEnds[1]);
-  close(execEnds[1]);
-  int execError = 0;
-  ssize_t execGot;
-  while ((execGot = read(execEnds[0], &execError, sizeof(execError))) < 0 && errno == EINTR) {
-  }
-  close(execEnds[0]);
-  if (execGot == static_cast<ssize_t>(sizeof(execError))) {
-    close(pipeEnds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    *error = "can't start " + argv[0] + ": " + std::strerror(execError);
-    return false;
-  }
-  const long long deadline = NowMs() + timeoutMs;
-  bool timedOut = false;
-  bool exited = false;
-  bool endOfPipe = false;
-  int status = 0;
-  char buffer[4096];
-  // Wine's server may inherit the pipe and outlive the program, so the program's own end,
-  // not the pipe's, ends the run.
-  while (!exited) {
-    if (NowMs() >= deadline) {
-      timedOut = true;
-      break;
-    }
-    pollfd readable = {pipeEnds[0], POLLIN, 0};
-    const int ready = poll(&readable, endOfPipe ? 0 : 1, endOfPipe ? 20 : 100);
-    if (ready > 0) {
-      const ssize_t got = read(pipeEnds[0], buffer, sizeof(buffer));
-      if (got > 0 && output->size() < (16u << 20)) output->append(buffer, got);
-      if (got > 0) continue;
-      endOfPipe = got == 0;
-    }
-    exited = waitpid(child, &status, WNOHANG) == child;
-  }
-  if (exited) {
-    fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
-    ssize_t got;
-    while ((got = read(pipeEnds[0], buffer, sizeof(buffer))) > 0) {
-      if (output->size() < (16u << 20)) output->append(buffer, got);
-    }
-  }
-  close(pipeEnds[0]);
-  if (timedOut) {
-    kill(-child, SIGKILL);
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
-  if (timedOut) {
-    *error = argv[0] + " did not finish within " + DurationText(timeoutMs) + " and was stopped";
-    return false;
-  }
-  *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return true;
 }
 
 }  // namespace korvane

@@ -1,0 +1,111 @@
+// Reads an AVI file, checks each of its streams against a machine's drivers, and gives the
+// verdict, which a try of the machine's own decoders may then change.
+#include "diag/file_check.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/read_stream.h"
+
+namespace korvane {
+namespace {
+
+const char kPlayable[] = "playable here";
+
+std::string Join(const std::vector<std::string>& items, const char* separator) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : separator) + item;
+  return text;
+}
+
+// Why the file cannot be read, or empty when it opened.
+std::string OpenError(const std::string& path, std::FILE** file) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return "it is a folder";
+  *file = OpenReadStream(path);
+  if (*file == nullptr) return std::strerror(errno);
+  return std::string();
+}
+
+// The verdict from what the file holds and check->install.
+void SetVerdict(FileCheck* check) {
+  const AviWalk& walk = check->walk;
+  check->playable = false;
+  if (!walk.isAvi) {
+    check->verdict = "not an AVI file: " + (walk.problems.empty() ? "" : walk.problems.front());
+  } else if (walk.streams.empty()) {
+    check->verdict = "can't tell: the file describes no streams";
+  } else if (!check->install.empty()) {
+    check->verdict = Join(check->install, "; ");
+  } else if (!walk.holdsFrames()) {
+    check->verdict = "the decoders are here, but the file holds no frames";
+  } else {
+    check->playable = true;
+    check->verdict = kPlayable;
+  }
+}
+
+void DecideVerdict(const AviStream* streams, FileCheck* check) {
+  for (size_t i = 0; i < check->decoders.size(); ++i) {
+    if (!check->decoders[i].ready()) {
+      check->install.push_back(InstallAdvice(check->decoders[i], streams[i]));
+    }
+  }
+  SetVerdict(check);
+}
+
+// What to do about a decoder that is there and loads but failed its try.
+std::string TryAdvice(const DecoderCheck& decoder, const TryFinding& finding) {
+  const std::string what = "the decoder for " + decoder.codecName + " (" + decoder.code + ")";
+  const std::string where = decoder.libraryPath.empty() ? "" : ", " + decoder.libraryPath;
+  // The finding's text after its first word: "crashed: exception ..." gives "exception ...".
+  const size_t colon = finding.text.find(": ");
+  const std::string detail =
+      colon == std::string::npos ? finding.text : finding.text.substr(colon + 2);
+  switch (finding.outcome) {
+    case TryOutcome::kCrashed:
+      return "repair or replace " + what + where + ": its try crashed (" + detail + ")";
+    case TryOutcome::kHung:
+      return "repair or replace " + what + where + ": its try hung (" + detail + ")";
+    default:
+      return "repair " + what + where + ": it loads but " + finding.text;
+  }
+}
+
+}  // namespace
+
+FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const std::string& path) {
+  FileCheck check;
+  check.path = path;
+  std::FILE* file = nullptr;
+  check.error = OpenError(path, &file);
+  if (!check.error.empty()) return check;
+  FileByteSource source(file);
+  check.walk = WalkAvi(source);
+  std::fclose(file);
+  for (const AviStream& stream : check.walk.streams) {
+    check.decoders.push_back(CheckStreamDecoder(system, drivers, stream));
+  }
+  DecideVerdict(check.walk.streams.data(), &check);
+  return check;
+}
+
+void ApplyTries(FileCheck* file) {
+  if (!file->error.empty() || file->tries.size() != file->walk.streams.size()) return;
+  file->install.clear();
+  for (size_t i = 0; i < file->decoders.size() && i < file->tries.size(); ++i) {
+    const DecoderCheck& decoder = file->decoders[i];
+    const TryFinding& finding = file->tries[i];
+    if (finding.outcome == TryOutcome::kDecodes) continue;  // it decodes, whatever the files say
+    if (!decoder.ready()) {
+      file->install.push_back(InstallAdvice(decoder, file->walk.streams[i]));
+    } else if (finding.outcome != TryOutcome::kNotTried) {
+      file->install.push_back(TryAdvice(decoder, finding));
+    }
+  }
+  SetVerdict(file);
+}
+
+}  // namespace korvane

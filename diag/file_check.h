@@ -1,0 +1,36 @@
+// One AVI file checked against a machine: its streams, the decoder each needs, what the
+// machine lacks and the verdict, which the findings of a try may change.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "avi/riff_walk.h"
+#include "diag/decoder_check.h"
+#include "platform/decoder_trial.h"
+#include "platform/system.h"
+
+namespace korvane {
+
+struct FileCheck {
+  std::string path;
+  std::string error;  // why the file could not be read; empty when it was
+  AviWalk walk;
+  std::vector<DecoderCheck> decoders;  // one per stream, in stream order
+  std::vector<std::string> install;    // what the machine lacks, one phrase each
+  // With --try: one finding per stream, in stream order; empty without it.
+  std::vector<TryFinding> tries;
+  bool playable = false;
+  std::string verdict;
+};
+
+// Reads the file at path (a path of the host, not of the machine) and checks each of
+// its streams against the machine's drivers.
+FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const std::string& path);
+
+// Lets the tries decide where they tell more than the files: a stream that decodes needs
+// nothing, one whose decoder is there but fails its try (does not decode, crashes, hangs)
+// needs repair. The verdict, install list and playable follow.
+void ApplyTries(FileCheck* file);
+
+}  // namespace korvane

@@ -1,0 +1,141 @@
+// What a trial finds and the names of the Windows codes it meets. Portable code only.
+#include "platform/decoder_trial.h"
+
+#include "platform/format.h"
+
+namespace korvane {
+namespace {
+
+struct NamedCode {
+  long code;
+  const char* name;
+};
+
+// Video for Windows decompressor results (vfw.h).
+const NamedCode kIcErrors[] = {
+    {0, "ICERR_OK"},           {1, "ICERR_DONTDRAW"},       {2, "ICERR_NEWPALETTE"},
+    {3, "ICERR_GOTOKEYFRAME"}, {4, "ICERR_STOPDRAWING"},    {-1, "ICERR_UNSUPPORTED"},
+    {-2, "ICERR_BADFORMAT"},   {-3, "ICERR_MEMORY"},        {-4, "ICERR_INTERNAL"},
+    {-5, "ICERR_BADFLAGS"},    {-6, "ICERR_BADPARAM"},      {-7, "ICERR_BADSIZE"},
+    {-8, "ICERR_BADHANDLE"},   {-9, "ICERR_CANTUPDATE"},    {-10, "ICERR_ABORT"},
+    {-100, "ICERR_ERROR"},     {-200, "ICERR_BADBITDEPTH"}, {-201, "ICERR_BADIMAGESIZE"},
+};
+
+// Multimedia system and Audio Compression Manager results (mmsystem.h, msacm.h).
+const NamedCode kMmResults[] = {
+    {0, "MMSYSERR_NOERROR"},      {1, "MMSYSERR_ERROR"},         {2, "MMSYSERR_BADDEVICEID"},
+    {3, "MMSYSERR_NOTENABLED"},   {4, "MMSYSERR_ALLOCATED"},     {5, "MMSYSERR_INVALHANDLE"},
+    {6, "MMSYSERR_NODRIVER"},     {7, "MMSYSERR_NOMEM"},         {8, "MMSYSERR_NOTSUPPORTED"},
+    {9, "MMSYSERR_BADERRNUM"},    {10, "MMSYSERR_INVALFLAG"},    {11, "MMSYSERR_INVALPARAM"},
+    {12, "MMSYSERR_HANDLEBUSY"},  {13, "MMSYSERR_INVALIDALIAS"}, {14, "MMSYSERR_BADDB"},
+    {15, "MMSYSERR_KEYNOTFOUND"}, {16, "MMSYSERR_READERROR"},    {17, "MMSYSERR_WRITEERROR"},
+    {18, "MMSYSERR_DELETEERROR"}, {19, "MMSYSERR_VALNOTFOUND"},  {20, "MMSYSERR_NODRIVERCB"},
+    {21, "MMSYSERR_MOREDATA"},    {512, "ACMERR_NOTPOSSIBLE"},   {513, "ACMERR_BUSY"},
+    {514, "ACMERR_UNPREPARED"},   {515, "ACMERR_CANCELED"},
+};
+
+// AVIFile results: MAKE_AVIERR(n) is 0x80044000 + n (vfw.h).
+const NamedCode kAviErrors[] = {
+    {101, "AVIERR_UNSUPPORTED"},    {102, "AVIERR_BADFORMAT"},    {103, "AVIERR_MEMORY"},
+    {104, "AVIERR_INTERNAL"},       {105, "AVIERR_BADFLAGS"},     {106, "AVIERR_BADPARAM"},
+    {107, "AVIERR_BADSIZE"},        {108, "AVIERR_BADHANDLE"},    {109, "AVIERR_FILEREAD"},
+    {110, "AVIERR_FILEWRITE"},      {111, "AVIERR_FILEOPEN"},     {112, "AVIERR_COMPRESSOR"},
+    {113, "AVIERR_NOCOMPRESSOR"},   {114, "AVIERR_READONLY"},     {115, "AVIERR_NODATA"},
+    {116, "AVIERR_BUFFERTOOSMALL"}, {117, "AVIERR_CANTCOMPRESS"}, {198, "AVIERR_USERABORT"},
+    {199, "AVIERR_ERROR"},
+};
+
+struct NamedException {
+  uint32_t code;
+  const char* name;
+};
+
+const NamedException kExceptions[] = {
+    {0x80000002u, "datatype misalignment"},
+    {0x80000003u, "breakpoint"},
+    {0xC0000005u, "access violation"},
+    {0xC0000006u, "in-page error"},
+    {0xC000001Du, "illegal instruction"},
+    {0xC000008Cu, "array bounds exceeded"},
+    {0xC000008Eu, "floating-point division by zero"},
+    {0xC0000090u, "invalid floating-point operation"},
+    {0xC0000094u, "integer division by zero"},
+    {0xC0000095u, "integer overflow"},
+    {0xC0000096u, "privileged instruction"},
+    {0xC00000FDu, "stack overflow"},
+    {0xC0000374u, "heap corruption"},
+    {0xC0000409u, "stack buffer overrun"},
+    {0xE06D7363u, "C++ exception"},
+};
+
+template <size_t N>
+const char* Lookup(const NamedCode (&table)[N], long code) {
+  for (const NamedCode& entry : table) {
+    if (entry.code == code) return entry.name;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const char* TryOutcomeName(TryOutcome outcome) {
+  switch (outcome) {
+    case TryOutcome::kDecodes:
+      return "decodes";
+    case TryOutcome::kDoesNotDecode:
+      return "does not decode";
+    case TryOutcome::kCrashed:
+      return "crashed";
+    case TryOutcome::kHung:
+      return "hung";
+    case TryOutcome::kNotTried:
+      return "not tried";
+  }
+  return "not tried";
+}
+
+std::optional<TryOutcome> TryOutcomeFromName(const std::string& name) {
+  for (TryOutcome outcome : {TryOutcome::kDecodes, TryOutcome::kDoesNotDecode, TryOutcome::kCrashed,
+                             TryOutcome::kHung, TryOutcome::kNotTried}) {
+    if (name == TryOutcomeName(outcome)) return outcome;
+  }
+  return std::nullopt;
+}
+
+std::string ExceptionName(uint32_t code) {
+  for (const NamedException& entry : kExceptions) {
+    if (entry.code == code) return entry.name;
+  }
+  return std::string();
+}
+
+std::string CrashText(uint32_t code, const std::string& module) {
+  std::string text = Format("crashed: exception 0x%08X", code);
+  const std::string name = ExceptionName(code);
+  if (!name.empty()) text += " (" + name + ")";
+  text += module.empty() ? " in an unknown module" : " in " + module;
+  return text;
+}
+
+std::string IcErrorName(long code) {
+  if (const char* name = Lookup(kIcErrors, code)) return name;
+  return Format("error %ld", code);
+}
+
+std::string MmResultName(unsigned code) {
+  if (const char* name = Lookup(kMmResults, static_cast<long>(code))) return name;
+  return Format("error %u", code);
+}
+
+std::string AviErrorName(long code) {
+  const uint32_t hr = static_cast<uint32_t>(code);
+  if (hr >= 0x80044000u && hr < 0x80044100u) {
+    if (const char* name = Lookup(kAviErrors, static_cast<long>(hr - 0x80044000u))) return name;
+  }
+  if (hr == 0x80040154u) return "REGDB_E_CLASSNOTREG";
+  if (hr == 0x80004005u) return "E_FAIL";
+  if (hr == 0x8007000Eu) return "E_OUTOFMEMORY";
+  return Format("error 0x%08X", hr);
+}
+
+}  // namespace korvane
