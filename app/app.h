@@ -20,6 +20,8 @@ extern TestOptions Options;        // the eight switches and the VfW version wor
 System& ThisMachine();             // the live machine the tests look at
 ReportWindow& MainWindowReport();  // IDC_REPORT, IDC_PATH, the message box of MainWindow
 
+// The main window's check box that shows a test (IDC_SYSTEM_INI to IDC_WELL_KNOWN_DLLS).
+int CheckBoxOf(TestId test);
 // The eight check boxes of kTestSwitches: ticked from the switches of options, or read
 // back into them.
 void SetCheckBoxes(HWND window, const TestOptions& options);

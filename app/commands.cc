@@ -39,7 +39,7 @@ void SaveLog(HWND window) {
 void ReadCheckBoxes(HWND window, TestOptions* options) {
   for (const TestSwitch& box : kTestSwitches) {
     options->*box.field =
-        static_cast<uint32_t>(SendDlgItemMessageA(window, box.checkBoxId, BM_GETCHECK, 0, 0));
+        static_cast<uint32_t>(SendDlgItemMessageA(window, CheckBoxOf(box.test), BM_GETCHECK, 0, 0));
   }
 }
 

@@ -54,9 +54,31 @@ ATOM RegisterMainWindowClass() {
 
 }  // namespace
 
+int CheckBoxOf(TestId test) {
+  switch (test) {
+    case TestId::kSystemIni:
+      return IDC_SYSTEM_INI;
+    case TestId::kLoadDll:
+      return IDC_LOAD_DLL;
+    case TestId::kCaptureDrivers:
+      return IDC_CAPTURE_DRIVERS;
+    case TestId::kRegistryAviFile:
+      return IDC_REGISTRY_AVIFILE;
+    case TestId::kRegistryUninstall:
+      return IDC_REGISTRY_UNINSTALL;
+    case TestId::kNtTests:
+      return IDC_NT_TESTS;
+    case TestId::kMsvcList:
+      return IDC_MSVC_LIST;
+    case TestId::kWellKnownDlls:
+      return IDC_WELL_KNOWN_DLLS;
+  }
+  return 0;
+}
+
 void SetCheckBoxes(HWND window, const TestOptions& options) {
   for (const TestSwitch& box : kTestSwitches) {
-    SendDlgItemMessageA(window, box.checkBoxId, BM_SETCHECK,
+    SendDlgItemMessageA(window, CheckBoxOf(box.test), BM_SETCHECK,
                         options.*box.field != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
   }
 }

@@ -13,7 +13,7 @@ for i in $(seq -w 1 "$files"); do head -c $((1024 + 10#$i)) /dev/zero > "$system
 "$root/scripts/make-disk-image.sh" "$scratch/w98" "$scratch/w98.vhd" vhd 4096
 echo "image: $(du -h --apparent-size "$scratch/w98.vhd" | cut -f1) on the host, 4 GiB disk, $(ls "$system" | wc -l) files in C:\\WINDOWS\\SYSTEM"
 best=
-for run in 1 2 3 4 5; do
+for _ in 1 2 3 4 5; do
   start=$(date +%s.%N)
   "$build/korvane" run --machine "$scratch/w98.vhd" > /dev/null
   t=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')

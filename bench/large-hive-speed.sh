@@ -28,7 +28,7 @@ cp "$root/tests/disks/winxp-like.ini" "$xp/machine.ini"
 hive="$scratch/xp/WINDOWS/system32/config/SOFTWARE"
 echo "SOFTWARE hive: $(du -h --apparent-size "$hive" | cut -f1), $keys extra classes"
 best=
-for run in 1 2 3 4 5; do
+for _ in 1 2 3 4 5; do
   start=$(date +%s.%N)
   "$build/korvane" run --machine "$scratch/xp" > "$scratch/report" 2> "$scratch/said" ||
     { cat "$scratch/said"; exit 1; }

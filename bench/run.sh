@@ -4,24 +4,25 @@
 #   1. codec identification of many small AVI files: korvane dump against ffprobe,
 #      mediainfo and the floor (bench/floor.cc);
 #   2. korvane run --machine on a large described machine, at 1x, 2x and 4x its size;
-#   3. start-up of korvane.exe under Wine against a minimal dialog program.
+#   3. start-up of korvane.exe under Wine against a minimal dialog program;
+#   4. start-up of korvane's commands against a bare C program that reads one file.
 # Installs what it needs, builds the release preset (and win64 for measurement 3), writes the
 # results to bench/out/results.md and prints them.
 #
-# Usage: bench/run.sh [--quick] [--parts 123]
+# Usage: bench/run.sh [--quick] [--parts 1234]
 #   --quick     a smoke run: 200 files, small machines, few runs (about two minutes)
-#   --parts P   only the measurements whose digits are in P (default 123)
+#   --parts P   only the measurements whose digits are in P (default 1234)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 quick=0
-parts=123
+parts=1234
 while [ $# -gt 0 ]; do
   case $1 in
     --quick) quick=1 ;;
     --parts) parts=${2:?--parts needs digits}; shift ;;
-    -h | --help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
   shift
@@ -30,10 +31,10 @@ wants() { [[ $parts == *$1* ]]; }
 
 if [ $quick = 1 ]; then
   avi_count=200 peer_sample=20 dump_runs=5 peer_runs=1 machine_runs=3 scales="1 2 4"
-  machine_base=0.1 startup_runs=3
+  machine_base=0.1 startup_runs=3 cli_runs=5
 else
   avi_count=10000 peer_sample=500 dump_runs=21 peer_runs=3 machine_runs=7 scales="1 2 4"
-  machine_base=1 startup_runs=21
+  machine_base=1 startup_runs=21 cli_runs=51
 fi
 
 out=$root/bench/out
@@ -47,6 +48,7 @@ say() { printf '%s\n' "$*" | tee -a "$log" >&2; }
 packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev ffmpeg mediainfo time)
 wants 2 && packages+=(python3)
 wants 3 && packages+=(g++-mingw-w64-x86-64 wine64 xvfb xdotool)
+wants 4 && packages+=(python3 libcreg-utils mtools fdisk qemu-utils)
 scripts/install-deps.sh --only "${packages[@]}"
 
 say "building the release preset"
@@ -263,6 +265,52 @@ part_machine() {
   } >>"$results"
 }
 
+# ---- 4. start-up of the command line ----------------------------------------------------
+part_cli_startup() {
+  local release=$root/build/release times=$out/cli-startup.txt
+  say "measurement 4: $cli_runs starts each of korvane's commands and of the bare read"
+  bench/startup.sh "$release" "$cli_runs" "$times" >>"$log" 2>&1
+  {
+    echo
+    echo "## 4. Start-up of korvane's commands"
+    echo
+    echo "\`bench-startup-timer\` (bench/startup_timer.cc) starts each command in turn with"
+    echo "posix_spawn, output to /dev/null, and waits for its end: wall time, and the processor"
+    echo "time (user and system) that the command took, which a busy machine disturbs less."
+    echo "Median of $cli_runs starts each after three warm-up rounds. The AVI file is one of"
+    echo "\`bench/make-avis.sh\`'s; the disk image is the example machine on a FAT32 partition"
+    echo "of a 64 MiB dynamic VHD (\`scripts/make-disk-image.sh\`); the bare read"
+    echo "(bench/bare_read.c) opens the AVI file, reads it to its end and closes it."
+    echo
+    echo "| Command | Median (ms) | Fastest (ms) | Slowest (ms) | Processor (ms) | / bare read |"
+    echo "|---|---:|---:|---:|---:|---:|"
+    # Each word of a command without its folder ("korvane run --machine w98.vhd"), but a
+    # program from elsewhere than this build (KORVANE_BEFORE) with its path.
+    awk -F'\t' -v release="$release/" '$1 > 0 {
+        n = split($3, words, " "); label = ""
+        for (i = 1; i <= n; i++) {
+          if (i > 1 || index(words[i], release) == 1) sub(/.*\//, "", words[i])
+          label = label (i > 1 ? " " : "") words[i]
+        }
+        count[label]++; wall[label, count[label]] = $2; cpu[label, count[label]] = $4
+        if (!(label in seen)) { seen[label] = 1; order[++labels] = label }
+      }
+      function median(values, key, n,   i, j, t, v) {
+        for (i = 1; i <= n; i++) v[i] = values[key, i]
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+        lo = v[1]; hi = v[n]
+        return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+      }
+      END {
+        base = median(wall, order[1], count[order[1]])
+        for (k = 1; k <= labels; k++) {
+          l = order[k]; m = median(wall, l, count[l]); low = lo; high = hi
+          printf "| %s | %.2f | %.2f | %.2f | %.2f | %.1f× |\n", l, m, low, high, median(cpu, l, count[l]), m / base
+        }
+      }' "$times"
+  } >>"$results"
+}
+
 # ---- 3. start-up under Wine ------------------------------------------------------------
 part_startup() {
   local win=$root/build/win64
@@ -279,10 +327,9 @@ part_startup() {
   # The command goes through the environment: awk -v would take its backslashes as escapes.
   startup_times() { c=$1 awk -F'\t' '$1 > 0 && $3 == ENVIRON["c"] { print $2 }' "$out/startup.txt"; }
   startup_median() { startup_times "$1" | median; }
-  local minimal='C:\bench\minimal-dialog.exe' k m mc mcl
+  local minimal='C:\bench\minimal-dialog.exe' k m mcl
   k=$(startup_median 'C:\bench\korvane.exe')
   m=$(startup_median "$minimal")
-  mc=$(startup_median "$minimal controls")
   mcl=$(startup_median "$minimal controls libraries")
   {
     echo
@@ -319,5 +366,6 @@ part_startup() {
 wants 1 && part_dump
 wants 2 && part_machine
 wants 3 && part_startup
+wants 4 && part_cli_startup
 printf '\nLoad average at the end of the run: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$results"
 cat "$results"

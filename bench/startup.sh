@@ -1,12 +1,57 @@
 #!/usr/bin/env bash
-# Start-up of korvane.exe against the minimal dialog program, under wine64 and Xvfb, in
-# one scratch Wine prefix: startup-timer.exe starts each in turn and writes one line per
-# start (run, milliseconds, command, tab-separated; run 0 is a further warm-up) to OUTFILE.
-# Usage: bench/startup.sh BUILD_DIR RUNS OUTFILE      (BUILD_DIR: the win64 build)
+# Start-up of korvane against the least a program of its kind costs, one start after the
+# other, written to OUTFILE one line per start (run, milliseconds, command, tab-separated;
+# run 0 is a further warm-up).
+#   BUILD_DIR a win64 build: korvane.exe against the minimal dialog program, under wine64
+#     and Xvfb in one scratch Wine prefix, up to the shown main window (startup-timer.exe).
+#   BUILD_DIR a Linux build with -DKORVANE_BENCH=ON: korvane dump of one AVI file, korvane
+#     run on the example machine and on it as a disk image (a VHD), against a bare C program
+#     that reads the same AVI file (bench-bare-read), each to its end (bench-startup-timer).
+#     KORVANE_BEFORE=PATH adds the same commands of another korvane, an earlier build's.
+# Usage: bench/startup.sh BUILD_DIR RUNS OUTFILE
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: startup.sh BUILD_DIR RUNS OUTFILE}" && pwd)
 runs=${2:?usage: startup.sh BUILD_DIR RUNS OUTFILE}
 outfile=${3:?usage: startup.sh BUILD_DIR RUNS OUTFILE}
+
+# The command lines korvane's start-up is timed with, one per line.
+native_commands() {
+  local avi=$1 image=$2 korvane
+  echo "$build/bench-bare-read $avi"
+  for korvane in "$build/korvane" ${KORVANE_BEFORE:+"$KORVANE_BEFORE"}; do
+    echo "$korvane dump $avi"
+    echo "$korvane run --machine $root/examples/win98se"
+    echo "$korvane run --machine $image"
+  done
+}
+
+native_startup() {
+  local exe
+  for exe in korvane bench-bare-read bench-startup-timer; do
+    [ -x "$build/$exe" ] || { echo "startup.sh: $build/$exe is missing (-DKORVANE_BENCH=ON)" >&2; exit 1; }
+  done
+  # The timer splits its command lines at spaces.
+  case "$root$build${KORVANE_BEFORE:-}" in
+    *' '*) echo "startup.sh: the paths of the programs must hold no space" >&2; exit 1 ;;
+  esac
+  work=$(mktemp -d /tmp/korvane-bench.XXXXXX)
+  trap 'rm -rf "$work"' EXIT
+  "$root/bench/make-avis.sh" "$work/avis" 1
+  "$root/scripts/make-installation.sh" "$root/examples/win98se" "$work/w98" >/dev/null
+  "$root/scripts/make-disk-image.sh" "$work/w98" "$work/w98.vhd" vhd 64 >/dev/null
+  local commands
+  mapfile -t commands < <(native_commands "$work/avis/avi-00000.avi" "$work/w98.vhd")
+  # Two rounds that put the programs and their libraries in the page cache, not recorded.
+  "$build/bench-startup-timer" 2 "${commands[@]}" >/dev/null
+  "$build/bench-startup-timer" "$runs" "${commands[@]}" >"$outfile"
+  echo "startup.sh: $(grep -c . "$outfile") starts timed" >&2
+}
+
+if [ ! -f "$build/korvane.exe" ]; then
+  native_startup
+  exit 0
+fi
 for exe in korvane.exe minimal-dialog.exe startup-timer.exe; do
   [ -f "$build/$exe" ] || { echo "startup.sh: $build/$exe is missing" >&2; exit 1; }
 done

@@ -1,7 +1,7 @@
 # What `cmake --build --preset X --target package` builds: on Windows builds the zip
 # korvane-<version>-win32.zip or -win64.zip (korvane.exe, korvane-cli.exe, the help
 # file, README.txt and LICENSE.txt with CR LF); on Linux korvane_<version>_amd64.deb
-# (the command line, its manual page and the documents).
+# (the command line, its disk-image module, its manual page and the documents).
 set(CPACK_PACKAGE_NAME korvane)
 set(CPACK_PACKAGE_VENDOR "The Korvane authors")
 set(CPACK_PACKAGE_CONTACT "Korvane maintainers <korvane@example.com>")
@@ -55,6 +55,12 @@ else()
   add_custom_target(korvane_package_texts ALL DEPENDS ${korvane_gzipped})
 
   install(TARGETS korvane_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(KORVANE_IMAGE_MODULE)
+    # The disk-image reader in korvane's private library folder, where korvane looks for
+    # it; a module is read, never run.
+    install(TARGETS korvane_image_module LIBRARY DESTINATION ${KORVANE_MODULE_INSTALL_DIR}
+            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endif()
   install(FILES ${korvane_text_dir}/korvane.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${korvane_text_dir}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
                 ${PROJECT_SOURCE_DIR}/README.md

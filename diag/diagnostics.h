@@ -22,12 +22,25 @@ struct TestOptions {
   uint32_t vfwVersion = 0;
 };
 
+// The tests a run can switch on or off, one for each switch of TestOptions. The front end
+// shows each on a control of its own choosing.
+enum class TestId {
+  kSystemIni,
+  kLoadDll,
+  kCaptureDrivers,
+  kRegistryAviFile,
+  kRegistryUninstall,
+  kNtTests,
+  kMsvcList,
+  kWellKnownDlls,
+};
+
 // One switch of TestOptions: the name the command line's --tests gives it, its field, and
-// the main window's check box that shows it (IDC_SYSTEM_INI to IDC_WELL_KNOWN_DLLS).
+// the test it switches.
 struct TestSwitch {
   const char* name;
   uint32_t TestOptions::*field;
-  int checkBoxId;
+  TestId test;
 };
 // The eight switches, in the order "Go!" reads their check boxes.
 extern const TestSwitch kTestSwitches[8];

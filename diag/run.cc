@@ -1,7 +1,6 @@
 // The Go! run: the version lines, then every enabled test under its heading.
 #include "diag/diag_steps.h"
 #include "diag/diagnostics.h"
-#include "res/resource.h"
 
 namespace korvane {
 namespace {
@@ -54,14 +53,14 @@ const char* PlatformName(uint32_t platformId) {
 }
 
 const TestSwitch kTestSwitches[8] = {
-    {"systemIni", &TestOptions::systemIni, IDC_SYSTEM_INI},
-    {"loadDll", &TestOptions::loadDll, IDC_LOAD_DLL},
-    {"captureDrivers", &TestOptions::captureDrivers, IDC_CAPTURE_DRIVERS},
-    {"registryAviFile", &TestOptions::registryAviFile, IDC_REGISTRY_AVIFILE},
-    {"registryUninstall", &TestOptions::registryUninstall, IDC_REGISTRY_UNINSTALL},
-    {"ntTests", &TestOptions::ntTests, IDC_NT_TESTS},
-    {"msvcList", &TestOptions::msvcList, IDC_MSVC_LIST},
-    {"wellKnownDlls", &TestOptions::wellKnownDlls, IDC_WELL_KNOWN_DLLS},
+    {"systemIni", &TestOptions::systemIni, TestId::kSystemIni},
+    {"loadDll", &TestOptions::loadDll, TestId::kLoadDll},
+    {"captureDrivers", &TestOptions::captureDrivers, TestId::kCaptureDrivers},
+    {"registryAviFile", &TestOptions::registryAviFile, TestId::kRegistryAviFile},
+    {"registryUninstall", &TestOptions::registryUninstall, TestId::kRegistryUninstall},
+    {"ntTests", &TestOptions::ntTests, TestId::kNtTests},
+    {"msvcList", &TestOptions::msvcList, TestId::kMsvcList},
+    {"wellKnownDlls", &TestOptions::wellKnownDlls, TestId::kWellKnownDlls},
 };
 
 TestOptions StartupTestOptions(System& system) {

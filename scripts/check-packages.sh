@@ -2,7 +2,8 @@
 # Builds the packages of one build folder and checks them as a user would meet them.
 #   check-packages.sh deb build/native   korvane_<version>_amd64.deb: lintian without an
 #       error or a warning, unpacked into a scratch root, its korvane run from there on
-#       examples/win98se, its manual page rendered without a warning
+#       examples/win98se and with its disk-image module, its manual page rendered without
+#       a warning
 #   check-packages.sh zip build/win64    korvane-<version>-win64.zip (win32 the same): the
 #       files it holds, README.txt and LICENSE.txt with CR LF, the help file the build made
 # The zip under Wine (korvane.exe and its Help button) is tests/wine/run-package-help.sh.
@@ -15,10 +16,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 scratch=$(mktemp -d /tmp/korvane-packages.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 
-failures=0
-pass() { printf '  ok   %s\n' "$*"; }
-fail() { failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
-check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
+# shellcheck source=tests/lib.sh
+. "$root/tests/lib.sh"
 
 cmake --build "$build" --target package >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; echo "check-packages: building the package failed"; exit 1; }
@@ -51,6 +50,11 @@ case $kind in
     fi
     check "the report opens with the version line" \
       grep -q '^GetVersionEx() reports: ver. 4.10' "$scratch/actual.txt"
+    # The disk-image reader is a module korvane loads from the package's library folder:
+    # only the reader itself refuses a file too small to be an image for that.
+    head -c 12 /dev/zero >"$scratch/small.img"
+    check "the unpacked korvane loads its disk-image module" \
+      bash -c "'$bin' run --machine '$scratch/small.img' 2>&1 | grep -q 'not a disk image (12 bytes'"
     man=$scratch/root/usr/share/man/man1/korvane.1.gz
     check "the manual page is installed" test -f "$man"
     check "the installed manual page renders without a warning and names $version" \

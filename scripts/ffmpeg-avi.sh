@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that make sample AVI files with ffmpeg: the two kinds of file.
 # avi_video FILE SIZE RATE FRAMES ENCODER [ffmpeg options]: FRAMES frames of ffmpeg's
 #   test pattern at SIZE (WxH) and RATE frames a second, in ENCODER.

@@ -20,7 +20,7 @@ else
   if [ "$kind" = test ]; then
     packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
                wine wine64 fonts-wine xvfb xdotool imagemagick mediainfo libbenchmark-dev
-               clang-format lintian dpkg-dev file unzip bc)
+               clang-format shellcheck lintian dpkg-dev file unzip bc)
   fi
 fi
 

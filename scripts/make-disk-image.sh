@@ -47,15 +47,19 @@ else
   part="$raw@@1M"
   sectors=$(( (size - 1) * 2048 ))
 fi
+ntfs_cleanup() {
+  local status=$?
+  umount "$mnt" 2>/dev/null; rmdir "$mnt"; rm -f "$ntfs_file"; exit "$status"
+}
 ntfs() {  # ntfs PARTITION_FILE SECTORS: mkntfs, fill through a mount, unmount
   local file=$1 log
   truncate -s $(( $2 * 512 )) "$file"
   # Hidden sectors and geometry as a partition starting at sector 2048 needs them.
   log=$(mkntfs -F -q -f -s 512 -p 2048 -H 64 -S 32 -L KORVANE "$file" 2>&1) || {
     echo "$log" >&2; exit 1; }
-  mnt=$(mktemp -d)
+  mnt=$(mktemp -d) ntfs_file=$file
   # Unmounted and removed whatever happens: a failed copy must not leave a mount behind.
-  trap 'status=$?; umount "$mnt" 2>/dev/null; rmdir "$mnt"; rm -f "'"$file"'"; exit $status' EXIT
+  trap ntfs_cleanup EXIT
   ntfs-3g "$file" "$mnt"
   (cd "$src" && find . -mindepth 1 -type d -printf '%P\0') | (cd "$mnt" && xargs -0 -r mkdir -p)
   (cd "$src" && find . -type f -printf '%P\0') |

@@ -13,10 +13,14 @@
 namespace korvane {
 namespace {
 
+using test::Cli;
 using test::RunCommand;
 using test::ShellQuote;
 
-std::string Cli() { return ShellQuote(KORVANE_CLI); }
+// A usage error of korvane check, as it says it.
+std::string CheckError(const std::string& message) {
+  return "korvane check: " + message + " (see 'korvane check --help')";
+}
 
 const std::string kExample = std::string(KORVANE_SOURCE_DIR) + "/examples/win98se";
 
@@ -198,26 +202,18 @@ TEST(CliCheckTest, MachinesThatCannotBeReadExitWithTwo) {
 // Each usage error is one line on standard error that names the fault, and nothing is
 // checked: the machine is never opened and standard output stays empty.
 TEST(CliCheckTest, UsageErrorsAreOneLineAndExitWithTwo) {
-  const struct {
-    const char* args;
-    const char* message;
-  } kCases[] = {
-      {"check", "no FILE given"},
-      {"check --json", "no FILE given"},
-      {"check --machine", "--machine needs PATH"},
-      {"check a.avi --machine", "--machine needs PATH"},
-      {"check --machine '' a.avi", "--machine needs PATH, not an empty name"},
-      {"check --machine a --machine b x.avi", "--machine given twice"},
-      {"check --bogus x.avi", "unknown option --bogus"},
-      {"check x.avi -j", "unknown option -j"},
-  };
-  for (const auto& c : kCases) {
-    const auto r = RunCommand(Cli() + " " + c.args);
-    EXPECT_EQ(r.exitCode, 2) << c.args;
-    EXPECT_EQ(r.err, std::string("korvane check: ") + c.message + " (see 'korvane check --help')\n")
-        << c.args;
-    EXPECT_EQ(r.out, "") << c.args;
-  }
+  test::ExpectUsageErrors({
+      KORVANE_USAGE_ERROR("check", CheckError("no FILE given")),
+      KORVANE_USAGE_ERROR("check --json", CheckError("no FILE given")),
+      KORVANE_USAGE_ERROR("check --machine", CheckError("--machine needs PATH")),
+      KORVANE_USAGE_ERROR("check a.avi --machine", CheckError("--machine needs PATH")),
+      KORVANE_USAGE_ERROR("check --machine '' a.avi",
+                          CheckError("--machine needs PATH, not an empty name")),
+      KORVANE_USAGE_ERROR("check --machine a --machine b x.avi",
+                          CheckError("--machine given twice")),
+      KORVANE_USAGE_ERROR("check --bogus x.avi", CheckError("unknown option --bogus")),
+      KORVANE_USAGE_ERROR("check x.avi -j", CheckError("unknown option -j")),
+  });
 }
 
 // "--" ends the options: a file may then be named like one.
@@ -232,31 +228,27 @@ TEST(CliCheckTest, DoubleDashEndsTheOptions) {
 }
 
 TEST(CliCheckTest, TryOptionsThatMakeNoSenseAreUsageErrors) {
-  const std::string seconds = "--try-timeout takes seconds above 0 and up to 600, not ";
-  const struct {
-    const char* args;
-    std::string message;
-  } kCases[] = {
-      {"check --try-timeout 3 a.avi", "--try-timeout applies to --try"},
-      {"check --try --try-timeout 0 a.avi", seconds + "'0'"},
-      {"check --try --try-timeout abc a.avi", seconds + "'abc'"},
-      {"check --try --try-timeout 601 a.avi", seconds + "'601'"},
-      {"check --try --try-timeout -1 a.avi", seconds + "'-1'"},
-      {"check --try --try-timeout 1e400 a.avi", seconds + "'1e400'"},
-      {"check --try --try-timeout a.avi", "no FILE given"},
-      {"check --try --try-timeout 1 --try-timeout 2 a.avi", "--try-timeout given twice"},
-      {"check --view 48 a.avi", "--view takes 32 or 64, not '48'"},
-      {"check --view a.avi", "--view takes 32 or 64, not 'a.avi'"},
-      // The modes that --try starts the Windows program in do not exist elsewhere.
-      {"check --try-stream 0 a.avi", "unknown option --try-stream"},
-      {"check --try-findings a.avi", "unknown option --try-findings"},
+  const auto seconds = [](const std::string& given) {
+    return CheckError("--try-timeout takes seconds above 0 and up to 600, not " + given);
   };
-  for (const auto& c : kCases) {
-    const auto r = RunCommand(Cli() + " " + c.args);
-    EXPECT_EQ(r.exitCode, 2) << c.args;
-    EXPECT_EQ(r.err, "korvane check: " + c.message + " (see 'korvane check --help')\n") << c.args;
-    EXPECT_EQ(r.out, "") << c.args;
-  }
+  test::ExpectUsageErrors({
+      KORVANE_USAGE_ERROR("check --try-timeout 3 a.avi",
+                          CheckError("--try-timeout applies to --try")),
+      KORVANE_USAGE_ERROR("check --try --try-timeout 0 a.avi", seconds("'0'")),
+      KORVANE_USAGE_ERROR("check --try --try-timeout abc a.avi", seconds("'abc'")),
+      KORVANE_USAGE_ERROR("check --try --try-timeout 601 a.avi", seconds("'601'")),
+      KORVANE_USAGE_ERROR("check --try --try-timeout -1 a.avi", seconds("'-1'")),
+      KORVANE_USAGE_ERROR("check --try --try-timeout 1e400 a.avi", seconds("'1e400'")),
+      KORVANE_USAGE_ERROR("check --try --try-timeout a.avi", CheckError("no FILE given")),
+      KORVANE_USAGE_ERROR("check --try --try-timeout 1 --try-timeout 2 a.avi",
+                          CheckError("--try-timeout given twice")),
+      KORVANE_USAGE_ERROR("check --view 48 a.avi", CheckError("--view takes 32 or 64, not '48'")),
+      KORVANE_USAGE_ERROR("check --view a.avi", CheckError("--view takes 32 or 64, not 'a.avi'")),
+      // The modes that --try starts the Windows program in do not exist elsewhere.
+      KORVANE_USAGE_ERROR("check --try-stream 0 a.avi", CheckError("unknown option --try-stream")),
+      KORVANE_USAGE_ERROR("check --try-findings a.avi",
+                          CheckError("unknown option --try-findings")),
+  });
 }
 
 #ifndef _WIN32

@@ -6,10 +6,9 @@
 namespace korvane {
 namespace {
 
+using test::Cli;
 using test::RunCommand;
 using test::ShellQuote;
-
-std::string Cli() { return ShellQuote(KORVANE_CLI); }
 
 class CliDumpTest : public ::testing::Test {
  protected:
@@ -63,26 +62,22 @@ TEST_F(CliDumpTest, ReportThatCannotBeWrittenFails) {
 
 // Each usage error is one line on standard error that names the fault; nothing is dumped.
 TEST_F(CliDumpTest, UsageErrorsAreOneLineAndExitWithTwo) {
-  const struct {
-    const char* args;
-    const char* error;
-  } kCases[] = {
-      {"dump", "korvane dump: no FILE given (see 'korvane dump --help')"},
-      {"dump -o", "korvane dump: -o needs REPORT (see 'korvane dump --help')"},
-      {"dump -o '' x.avi",
-       "korvane dump: -o needs REPORT, not an empty name (see 'korvane dump --help')"},
-      {"dump -o a -o b x.avi", "korvane dump: -o given twice (see 'korvane dump --help')"},
-      {"dump --bogus x.avi", "korvane dump: unknown option --bogus (see 'korvane dump --help')"},
-      {"frobnicate", "korvane: unknown command 'frobnicate' (see 'korvane --help')"},
-      {"--frobnicate", "korvane: unknown option --frobnicate (see 'korvane --help')"},
-      {"''", "korvane: unknown command '' (see 'korvane --help')"},
-  };
-  for (const auto& c : kCases) {
-    const auto r = RunCommand(Cli() + " " + c.args);
-    EXPECT_EQ(r.exitCode, 2) << c.args;
-    EXPECT_EQ(r.err, std::string(c.error) + "\n") << c.args;
-    EXPECT_EQ(r.out, "") << c.args;
-  }
+  test::ExpectUsageErrors({
+      KORVANE_USAGE_ERROR("dump", "korvane dump: no FILE given (see 'korvane dump --help')"),
+      KORVANE_USAGE_ERROR("dump -o", "korvane dump: -o needs REPORT (see 'korvane dump --help')"),
+      KORVANE_USAGE_ERROR(
+          "dump -o '' x.avi",
+          "korvane dump: -o needs REPORT, not an empty name (see 'korvane dump --help')"),
+      KORVANE_USAGE_ERROR("dump -o a -o b x.avi",
+                          "korvane dump: -o given twice (see 'korvane dump --help')"),
+      KORVANE_USAGE_ERROR("dump --bogus x.avi",
+                          "korvane dump: unknown option --bogus (see 'korvane dump --help')"),
+      KORVANE_USAGE_ERROR("frobnicate",
+                          "korvane: unknown command 'frobnicate' (see 'korvane --help')"),
+      KORVANE_USAGE_ERROR("--frobnicate",
+                          "korvane: unknown option --frobnicate (see 'korvane --help')"),
+      KORVANE_USAGE_ERROR("''", "korvane: unknown command '' (see 'korvane --help')"),
+  });
   // With no arguments at all, the overview goes to standard error.
   const auto bare = RunCommand(Cli());
   EXPECT_EQ(bare.exitCode, 2);

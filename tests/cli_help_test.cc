@@ -12,10 +12,9 @@
 namespace korvane {
 namespace {
 
+using test::Cli;
 using test::RunCommand;
 using test::ShellQuote;
-
-std::string Cli() { return ShellQuote(KORVANE_CLI); }
 
 const char* const kCommands[] = {"dump", "run", "check"};
 

@@ -12,16 +12,15 @@
 namespace korvane {
 namespace {
 
+using test::RunCli;
 using test::RunResult;
 using test::ShellQuote;
 using test::SplitLines;
 
 const std::string kExample = std::string(KORVANE_SOURCE_DIR) + "/examples/win98se";
 
-// Runs the command line with an environment of its own: env ARGS korvane ...
-RunResult Korvane(const std::string& env, const std::string& args) {
-  return test::RunCommand("env -u WINEPREFIX " + env + " " + ShellQuote(KORVANE_CLI) + " " + args);
-}
+// korvane with an environment of its own, where no WINEPREFIX is set unless it sets one.
+test::CliStart Env(const std::string& environment = "") { return {environment, true}; }
 
 std::vector<std::string> WithoutDates(const std::string& out) {
   static const std::regex date(" [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]+");
@@ -42,7 +41,7 @@ class CliWine : public ::testing::Test {
 };
 
 TEST_F(CliWine, RunReadsThePrefixAsA32BitProgramByDefault) {
-  const RunResult r = Korvane("", "run --machine " + Prefix() + " --tests ntTests,loadDll");
+  const RunResult r = RunCli("run --machine " + Prefix() + " --tests ntTests,loadDll", Env());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(
@@ -63,7 +62,7 @@ TEST_F(CliWine, RunReadsThePrefixAsA32BitProgramByDefault) {
 
 TEST_F(CliWine, RunWithView64ReadsThe64BitSide) {
   const RunResult r =
-      Korvane("", "run --machine " + Prefix() + " --view 64 --tests ntTests,loadDll --explain");
+      RunCli("run --machine " + Prefix() + " --view 64 --tests ntTests,loadDll --explain", Env());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::vector<std::string> lines = WithoutDates(r.out);
   const std::vector<std::string> expected = {
@@ -83,8 +82,9 @@ TEST_F(CliWine, RunWithView64ReadsThe64BitSide) {
 
 TEST_F(CliWine, RunUninstallAndWellKnownFollowTheView) {
   for (const char* view : {"32", "64"}) {
-    const RunResult r = Korvane("", "run --machine " + Prefix() + " --view " + view +
-                                        " --tests registryUninstall,wellKnownDlls,ntTests");
+    const RunResult r = RunCli("run --machine " + Prefix() + " --view " + view +
+                                   " --tests registryUninstall,wellKnownDlls,ntTests",
+                               Env());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> lines = WithoutDates(r.out);
     const bool is64 = std::string(view) == "64";
@@ -100,23 +100,23 @@ TEST_F(CliWine, RunUninstallAndWellKnownFollowTheView) {
 }
 
 TEST_F(CliWine, ViewErrorsAreUsageErrors) {
-  RunResult r = Korvane("", "run --machine " + Prefix() + " --view 48");
+  RunResult r = RunCli("run --machine " + Prefix() + " --view 48", Env());
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("--view takes 32 or 64, not '48'"), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
 
-  r = Korvane("", "run --machine " + ShellQuote(kExample) + " --view 64");
+  r = RunCli("run --machine " + ShellQuote(kExample) + " --view 64", Env());
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("--view applies to a Wine prefix; " + kExample + " is not one"),
             std::string::npos)
       << r.err;
 
-  r = Korvane("", "run --machine " + ShellQuote(prefix_.scratch() + "/none") + " --view 64");
+  r = RunCli("run --machine " + ShellQuote(prefix_.scratch() + "/none") + " --view 64", Env());
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "korvane run: " + prefix_.scratch() + "/none: no such folder\n");
 
   test::WinePrefixFolder prefix32("win32");
-  r = Korvane("", "run --machine " + ShellQuote(prefix32.path()) + " --view 64");
+  r = RunCli("run --machine " + ShellQuote(prefix32.path()) + " --view 64", Env());
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "korvane run: " + prefix32.path() +
                        ": a 32-bit Wine prefix (its system.reg does not say #arch=win64) has no "
@@ -126,24 +126,24 @@ TEST_F(CliWine, ViewErrorsAreUsageErrors) {
 
 TEST_F(CliWine, DefaultMachineIsWineprefixThenDotWine) {
   const std::string tests = " run --tests none";
-  RunResult r = Korvane("WINEPREFIX=" + Prefix() + " HOME=/nonexistent", tests);
+  RunResult r = RunCli(tests, Env("WINEPREFIX=" + Prefix() + " HOME=/nonexistent"));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(SplitLines(r.out)[0], kVersionLine);
 
   test::ScratchDir home;
   std::filesystem::create_directory_symlink(prefix_.path(), home.path() + "/.wine");
   for (const std::string& env : {std::string(), std::string("WINEPREFIX=")}) {
-    r = Korvane(env + " HOME=" + ShellQuote(home.path()), tests);
+    r = RunCli(tests, Env(env + " HOME=" + ShellQuote(home.path())));
     EXPECT_EQ(r.exitCode, 0) << env << r.err;
     EXPECT_EQ(r.out, std::string(kVersionLine) + "\nVideo for Windows version: 0x400\n") << env;
   }
-  r = Korvane("HOME=" + ShellQuote(home.path()), "run --tests none --view 64");
+  r = RunCli("run --tests none --view 64", Env("HOME=" + ShellQuote(home.path())));
   EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 TEST_F(CliWine, NoDefaultMachineSaysHowToNameOne) {
   test::ScratchDir home;
-  RunResult r = Korvane("HOME=" + ShellQuote(home.path()), "run");
+  RunResult r = RunCli("run", Env("HOME=" + ShellQuote(home.path())));
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "korvane run: no machine found: $WINEPREFIX is not set and " + home.path() +
@@ -153,16 +153,15 @@ TEST_F(CliWine, NoDefaultMachineSaysHowToNameOne) {
 
   // $WINEPREFIX is the one Wine would use, so a wrong one is not passed over.
   std::filesystem::create_directory_symlink(prefix_.path(), home.path() + "/.wine");
-  r = Korvane(
-      "WINEPREFIX=" + ShellQuote(home.path() + "/none") + " HOME=" + ShellQuote(home.path()),
-      "run");
+  r = RunCli("run", Env("WINEPREFIX=" + ShellQuote(home.path() + "/none") +
+                        " HOME=" + ShellQuote(home.path())));
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "korvane run: no machine found: $WINEPREFIX is " + home.path() +
                        "/none, which is not a Wine prefix (no system.reg with a drive_c folder); "
                        "name one with --machine PATH (a Wine prefix, a described machine "
                        "folder, a Windows installation folder or a disk image)\n");
 
-  r = Korvane("-u HOME", "run");
+  r = RunCli("run", Env("-u HOME"));
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("neither $WINEPREFIX nor $HOME is set"), std::string::npos) << r.err;
 }
@@ -170,7 +169,7 @@ TEST_F(CliWine, NoDefaultMachineSaysHowToNameOne) {
 TEST_F(CliWine, CheckOpensPrefixesToo) {
   test::ScratchDir files;
   const std::string avi = files.Write("cinepak.avi", test::Avi({test::VideoStream("cvid")}));
-  RunResult r = Korvane("", "check --machine " + Prefix() + " " + ShellQuote(avi));
+  RunResult r = RunCli("check --machine " + Prefix() + " " + ShellQuote(avi), Env());
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(SplitLines(r.out)[0],
             "machine: " + prefix_.path() + ", Windows 6.01 build 7601 (WinNT)");
@@ -179,7 +178,7 @@ TEST_F(CliWine, CheckOpensPrefixesToo) {
   EXPECT_NE(r.out.find("  verdict: playable here\n"), std::string::npos) << r.out;
 
   // Without --machine, the prefix of $WINEPREFIX.
-  r = Korvane("WINEPREFIX=" + Prefix(), "check " + ShellQuote(avi));
+  r = RunCli("check " + ShellQuote(avi), Env("WINEPREFIX=" + Prefix()));
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("    loads: C:\\windows\\syswow64\\codec32.dll\n"), std::string::npos)
       << r.out;

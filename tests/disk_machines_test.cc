@@ -13,6 +13,7 @@
 namespace korvane {
 namespace {
 
+using test::RunCli;
 using test::RunCommand;
 using test::RunResult;
 using test::ShellQuote;
@@ -25,10 +26,8 @@ void Sh(const std::string& command) {
   ASSERT_EQ(result.exitCode, 0) << command << "\n" << result.err;
 }
 
-RunResult Korvane(const std::string& args) {
-  // A hang fails the test instead of stopping the suite.
-  return RunCommand("timeout 60 " + ShellQuote(KORVANE_CLI) + " " + args);
-}
+// A hang fails the test instead of stopping the suite.
+const test::CliStart kBounded = {"", false, 60};
 
 // The example machine as an installation folder and as raw images, made once.
 class DiskMachines : public ::testing::Test {
@@ -39,7 +38,7 @@ class DiskMachines : public ::testing::Test {
     Sh(kSource + "/scripts/make-disk-image.sh " + Folder() + " " + Image() + " raw 40");
     Sh(kSource + "/scripts/make-disk-image.sh " + Folder() + " " + TwoPartitions() +
        " raw 40 second");
-    expected_ = Korvane("run --machine " + ShellQuote(kExample)).out;
+    expected_ = RunCli("run --machine " + ShellQuote(kExample), kBounded).out;
   }
   static void TearDownTestSuite() { delete dir_; }
 
@@ -67,14 +66,14 @@ test::ScratchDir* DiskMachines::dir_ = nullptr;
 std::string DiskMachines::expected_;
 
 TEST_F(DiskMachines, PartitionChoiceIsSaidAndCanBeMade) {
-  const RunResult chosen = Korvane("run --machine " + ShellQuote(TwoPartitions()));
+  const RunResult chosen = RunCli("run --machine " + ShellQuote(TwoPartitions()), kBounded);
   EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
   EXPECT_EQ(chosen.out, expected_);
   EXPECT_EQ(chosen.err, "korvane run: Windows on partition 2 (Win95 FAT32 (0x0c)) of " +
                             TwoPartitions() + " (--partition N to choose)\n");
 
   const RunResult named =
-      Korvane("run --machine " + ShellQuote(TwoPartitions()) + " --partition 2");
+      RunCli("run --machine " + ShellQuote(TwoPartitions()) + " --partition 2", kBounded);
   EXPECT_EQ(named.exitCode, 0) << named.err;
   EXPECT_EQ(named.out, expected_);
   EXPECT_EQ(named.err, "");
@@ -83,7 +82,7 @@ TEST_F(DiskMachines, PartitionChoiceIsSaidAndCanBeMade) {
 TEST_F(DiskMachines, UserChoiceIsSaid) {
   // The example's 9x registry has no profiles: HKEY_CURRENT_USER is USER.DAT's .DEFAULT,
   // and nobody is named.
-  const RunResult shared = Korvane("run --machine " + ShellQuote(Folder()));
+  const RunResult shared = RunCli("run --machine " + ShellQuote(Folder()), kBounded);
   EXPECT_EQ(shared.out, expected_);
   EXPECT_EQ(shared.err, "");
   // With a profile, its own USER.DAT is read and said.
@@ -92,10 +91,11 @@ TEST_F(DiskMachines, UserChoiceIsSaid) {
   Sh("mkdir -p " + ShellQuote(copy.path() + "/WINDOWS/Profiles/Ann") + " && cp " +
      ShellQuote(copy.path() + "/WINDOWS/USER.DAT") + " " +
      ShellQuote(copy.path() + "/WINDOWS/Profiles/Ann/USER.DAT"));
-  const RunResult ann = Korvane("run --machine " + ShellQuote(copy.path()));
+  const RunResult ann = RunCli("run --machine " + ShellQuote(copy.path()), kBounded);
   EXPECT_EQ(ann.exitCode, 0);
   EXPECT_EQ(ann.err, "korvane run: the registry of user Ann\n");
-  const RunResult nobody = Korvane("run --machine " + ShellQuote(copy.path()) + " --user Bob");
+  const RunResult nobody =
+      RunCli("run --machine " + ShellQuote(copy.path()) + " --user Bob", kBounded);
   EXPECT_EQ(nobody.exitCode, 2);
   EXPECT_EQ(nobody.out, "");
   EXPECT_EQ(nobody.err, "korvane run: no user Bob on this machine (its users: Ann)\n");
@@ -141,8 +141,9 @@ TEST_F(DiskMachines, DamagedInputIsRefusedNamingFileAndPartition) {
   };
   for (const auto& c : cases) {
     for (const char* command : {"run", "check"}) {
-      const RunResult r = Korvane(std::string(command) + " --machine " + ShellQuote(c.path) +
-                                  c.args + (std::string(command) == "check" ? " x.avi" : ""));
+      const RunResult r = RunCli(std::string(command) + " --machine " + ShellQuote(c.path) +
+                                     c.args + (std::string(command) == "check" ? " x.avi" : ""),
+                                 kBounded);
       EXPECT_EQ(r.exitCode, 2) << c.name << " (" << command << ")";
       EXPECT_EQ(r.out, "") << c.name << " (" << command << ")";
       const std::string prefix = std::string("korvane ") + command + ": " + c.message;
@@ -155,7 +156,7 @@ TEST_F(DiskMachines, DamagedInputIsRefusedNamingFileAndPartition) {
 // The image is read, never written.
 TEST_F(DiskMachines, ImageIsLeftUnchanged) {
   const std::string before = test::ReadFile(Image());
-  EXPECT_EQ(Korvane("run --machine " + ShellQuote(Image())).exitCode, 0);
+  EXPECT_EQ(RunCli("run --machine " + ShellQuote(Image()), kBounded).exitCode, 0);
   EXPECT_EQ(test::ReadFile(Image()), before);
 }
 
@@ -190,7 +191,7 @@ TEST_F(DiskMachines, ReadOnlyFlagAndTimesOnEachFileSystem) {
                    " " + image + " " + c.form + " 40");
     if (made.exitCode == 77) GTEST_SKIP() << made.err;
     ASSERT_EQ(made.exitCode, 0) << made.err;
-    const RunResult run = Korvane("run --machine " + ShellQuote(image));
+    const RunResult run = RunCli("run --machine " + ShellQuote(image), kBounded);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find(c.expected), std::string::npos) << run.out;
   }
@@ -203,28 +204,17 @@ TEST_F(DiskMachines, ReadOnlyFlagAndTimesOnEachFileSystem) {
 // so that case needs what the NTFS images need, and is skipped without it.
 TEST_F(DiskMachines, HiddenAndSystemFlags) {
   const std::string fat = dir_->path() + "/flags-fat.img";
-  Sh("cp " + Image() + " " + fat + " && for f in iccvid.dll msrle32.dll; do mattrib -i " + fat +
-     "@@1M +h ::/WINDOWS/SYSTEM/$f; done && mattrib -i " + fat +
-     "@@1M +r ::/WINDOWS/SYSTEM/msrle32.dll && mattrib -i " + fat +
-     "@@1M +s ::/WINDOWS/SYSTEM/ir50_32.dll");
   const std::string ntfs = dir_->path() + "/flags-ntfs.img";
   const std::string partition = dir_->path() + "/flags-ntfs.part";
   const std::string mnt = dir_->path() + "/flags-ntfs.mnt";
-  const RunResult made =
-      RunCommand(kSource + "/scripts/make-disk-image.sh " + Folder() + " " + ntfs + " raw-ntfs 40");
+  // Hidden, system, archive and read-only on one library; hidden and system on another.
+  const RunResult made = RunCommand(kSource + "/tests/disks/make-flag-images.sh " + Folder() + " " +
+                                    Image() + " " + dir_->path());
   const bool ntfsMade = made.exitCode == 0;
-  if (made.exitCode != 77) ASSERT_EQ(made.exitCode, 0) << made.err;
-  if (ntfsMade) {
-    // Hidden, system, archive and read-only on one library; hidden and system on another.
-    Sh("dd if=" + ntfs + " of=" + partition + " bs=1M skip=1 status=none && mkdir -p " + mnt +
-       " && ntfs-3g " + partition + " " + mnt +
-       " && python3 -c 'import os,sys; os.setxattr(sys.argv[1], \"system.ntfs_attrib_be\","
-       " (0x27).to_bytes(4, \"big\")); os.setxattr(sys.argv[2], \"system.ntfs_attrib_be\","
-       " (0x06).to_bytes(4, \"big\"))' " +
-       mnt + "/WINDOWS/SYSTEM/iccvid.dll " + mnt + "/WINDOWS/SYSTEM/msrle32.dll && umount " + mnt +
-       " && dd if=" + partition + " of=" + ntfs + " bs=1M seek=1 conv=notrunc status=none");
-    Sh("ntfs-3g -o ro " + partition + " " + mnt);
+  if (made.exitCode != 77) {
+    ASSERT_EQ(made.exitCode, 0) << made.err;
   }
+  if (ntfsMade) Sh("mkdir -p " + mnt + " && ntfs-3g -o ro " + partition + " " + mnt);
   const struct {
     const char* what;
     std::string machine;
@@ -250,7 +240,8 @@ TEST_F(DiskMachines, HiddenAndSystemFlags) {
   for (const auto& form : forms) {
     SCOPED_TRACE(form.what);
     if (form.needsNtfs && !ntfsMade) continue;
-    const RunResult run = Korvane("run --machine " + ShellQuote(form.machine) + " --tests loadDll");
+    const RunResult run =
+        RunCli("run --machine " + ShellQuote(form.machine) + " --tests loadDll", kBounded);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     for (const std::string& line : form.lines) {
       EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
@@ -344,7 +335,7 @@ TEST_F(DiskMachines, UsersClassesAreLaidOverTheMachinesOnWindows2000AndLater) {
       Sh("mkdir -p " + ShellQuote(folder) + " && cp " + userClasses + " " +
          ShellQuote(folder + "/UsrClass.dat"));
     }
-    const RunResult run = Korvane("run --machine " + machine);
+    const RunResult run = RunCli("run --machine " + machine, kBounded);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     for (const std::string& line : c.shown)
       EXPECT_NE(run.out.find(line), std::string::npos) << line;
@@ -357,7 +348,7 @@ TEST_F(DiskMachines, UsersClassesAreLaidOverTheMachinesOnWindows2000AndLater) {
   std::string bytes = test::ReadFile(userClasses);
   bytes.replace(0, 4, "XXXX");
   std::ofstream(damaged, std::ios::binary | std::ios::trunc) << bytes;
-  const RunResult bad = Korvane("run --machine " + overHere + "/machine0");
+  const RunResult bad = RunCli("run --machine " + overHere + "/machine0", kBounded);
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_EQ(bad.out, "");
   EXPECT_NE(bad.err.find("UsrClass.dat: "), std::string::npos) << bad.err;
@@ -447,8 +438,9 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
     SCOPED_TRACE(c.what);
     Sh("cp " + ShellQuote(c.file) + " " + ShellQuote(c.place));
     for (const char* command : {"run", "check"}) {
-      const RunResult r = Korvane(std::string(command) + " --machine " + ShellQuote(c.machine) +
-                                  (std::string(command) == "check" ? " x.avi" : ""));
+      const RunResult r = RunCli(std::string(command) + " --machine " + ShellQuote(c.machine) +
+                                     (std::string(command) == "check" ? " x.avi" : ""),
+                                 kBounded);
       EXPECT_EQ(r.exitCode, 2) << command;
       EXPECT_EQ(r.out, "") << command;
       EXPECT_EQ(r.err, std::string("korvane ") + command + ": " + c.place + ": " + c.says + "\n");
@@ -457,8 +449,8 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
        " && cp " + here + "/systemdat.good " + systemDat);
   }
   // Put back, each machine is read again.
-  EXPECT_EQ(Korvane("run --machine " + ShellQuote(xp)).exitCode, 0);
-  EXPECT_EQ(Korvane("run --machine " + ShellQuote(w98)).out, expected_);
+  EXPECT_EQ(RunCli("run --machine " + ShellQuote(xp), kBounded).exitCode, 0);
+  EXPECT_EQ(RunCli("run --machine " + ShellQuote(w98), kBounded).out, expected_);
 }
 
 // NT 4 keeps its profiles in the Windows directory (Profiles\NAME\NTUSER.DAT), beside the
@@ -466,7 +458,7 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
 TEST_F(DiskMachines, Nt4ProfilesLieInTheWindowsDirectory) {
   const std::string here = dir_->path() + "/nt4";
   const std::string nt4 = MakeXpLike(here);
-  const RunResult before = Korvane("run --machine " + ShellQuote(nt4));
+  const RunResult before = RunCli("run --machine " + ShellQuote(nt4), kBounded);
   ASSERT_EQ(before.exitCode, 0) << before.err;
   const std::string profiles = nt4 + "/WINDOWS/Profiles";
   Sh("mkdir -p " + ShellQuote(profiles + "/All Users") + " " +
@@ -485,7 +477,7 @@ TEST_F(DiskMachines, Nt4ProfilesLieInTheWindowsDirectory) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const RunResult r = Korvane("run --machine " + ShellQuote(nt4) + c.args);
+    const RunResult r = RunCli("run --machine " + ShellQuote(nt4) + c.args, kBounded);
     EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, c.exitCode == 0 ? before.out : "");
@@ -512,10 +504,10 @@ TEST_F(DiskMachines, WindowsMeWithTheNtKeyIsWindows9x) {
   Sh(kSource + "/scripts/make-installation.sh " + described + " " + here + "/installed");
   const std::string firstLine =
       "GetVersionEx() reports: ver. 4.90, build 0x45A0BB8 (3000), platform 1 (Win9x), \" A \"\n";
-  const RunResult asDescribed = Korvane("run --machine " + ShellQuote(described));
+  const RunResult asDescribed = RunCli("run --machine " + ShellQuote(described), kBounded);
   EXPECT_EQ(asDescribed.exitCode, 0) << asDescribed.err;
   EXPECT_EQ(asDescribed.out.rfind(firstLine, 0), 0u) << asDescribed.out.substr(0, 200);
-  const RunResult installed = Korvane("run --machine " + ShellQuote(here + "/installed"));
+  const RunResult installed = RunCli("run --machine " + ShellQuote(here + "/installed"), kBounded);
   EXPECT_EQ(installed.exitCode, 0) << installed.err;
   EXPECT_EQ(installed.out, asDescribed.out);
   EXPECT_TRUE(test::ReadFile(here + "/installed/WINDOWS/SYSTEM.DAT").rfind("CREG", 0) == 0);

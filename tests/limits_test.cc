@@ -19,8 +19,9 @@ namespace {
 
 using Key = MemoryRegistry::Key;
 
-std::string Cli() { return ShellQuote(KORVANE_CLI); }
-std::string CliRun(const std::string& args) { return Cli() + " " + args; }
+// A wait for a writer that never comes ends after this long and fails the test (124)
+// instead of stopping the suite.
+const CliStart kBounded = {"", false, 20};
 
 // ---- system.ini lines longer than one read ----------------------------------------------
 
@@ -253,7 +254,7 @@ class DumpFileTest : public ::testing::Test {
 TEST_F(DumpFileTest, AFolderWhereAFileIsExpectedCannotBeOpened) {
   const std::string folder = scratch.path() + "/movie.avi";
   ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-  const auto r = RunCommand(CliRun("dump " + ShellQuote(folder)));
+  const auto r = RunCli("dump " + ShellQuote(folder));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "can't open " + folder + "\n");
   EXPECT_EQ(r.out, "");
@@ -262,7 +263,7 @@ TEST_F(DumpFileTest, AFolderWhereAFileIsExpectedCannotBeOpened) {
 TEST_F(DumpFileTest, APipeWithoutAWriterReadsAsEmptyAndDoesNotWait) {
   const std::string pipe = scratch.path() + "/pipe.avi";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  const auto r = RunCommand("timeout 20 " + CliRun("dump " + ShellQuote(pipe)));
+  const auto r = RunCli("dump " + ShellQuote(pipe), kBounded);
   ASSERT_NE(r.exitCode, 124) << "korvane dump waited for a writer";
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(SplitLines(r.out),
@@ -271,7 +272,7 @@ TEST_F(DumpFileTest, APipeWithoutAWriterReadsAsEmptyAndDoesNotWait) {
                    "codec by fourcc: unknown"}));
   // And one that is written to is read like a file.
   const auto fed =
-      RunCommand("(printf 'RIFF\\004\\000\\000\\000AVI LIST' | " + CliRun("dump /dev/stdin") + ")");
+      RunCommand("(printf 'RIFF\\004\\000\\000\\000AVI LIST' | " + Cli() + " dump /dev/stdin)");
   EXPECT_EQ(fed.exitCode, 0) << fed.err;
   EXPECT_EQ(SplitLines(fed.out).at(3), "RIFF file") << fed.out;
 }
@@ -281,7 +282,7 @@ TEST_F(DumpFileTest, APipeThatDeliversTheHeadInPiecesIsReadInFull) {
   const auto r = RunCommand(
       "((printf 'RIFF\\004\\000\\000\\000'; sleep 0.3; printf 'AVI '; sleep 0.3; "
       "printf '%0400d' 0) | " +
-      CliRun("dump /dev/stdin") + ")");
+      Cli() + " dump /dev/stdin)");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const Lines out = SplitLines(r.out);
   ASSERT_EQ(out.size(), 2u + 24u + 3u) << r.out;
@@ -295,8 +296,8 @@ TEST_F(DumpFileTest, CheckingAPipeWithoutAWriterDoesNotWait) {
   const std::string pipe = scratch.path() + "/pipe.avi";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   MachineFolder machine;
-  const auto r = RunCommand("timeout 20 " + CliRun("check --machine " + ShellQuote(machine.path()) +
-                                                   " " + ShellQuote(pipe)));
+  const auto r =
+      RunCli("check --machine " + ShellQuote(machine.path()) + " " + ShellQuote(pipe), kBounded);
   ASSERT_NE(r.exitCode, 124) << "korvane check waited for a writer";
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.out.find("verdict: not an AVI file"), std::string::npos) << r.out;
@@ -309,12 +310,12 @@ TEST_F(DumpFileTest, AFileWithoutReadPermissionCannotBeOpened) {
     GTEST_SKIP() << "running as root, which reads files whatever their mode; the folder and "
                     "pipe tests above stand in for an unreadable file";
   }
-  auto r = RunCommand(CliRun("dump " + ShellQuote(file)));
+  auto r = RunCli("dump " + ShellQuote(file));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "can't open " + file + "\n");
   ASSERT_EQ(chmod(file.c_str(), 0644), 0);
   ASSERT_EQ(chmod((scratch.path() + "/locked").c_str(), 0), 0);  // a folder not searchable
-  r = RunCommand(CliRun("dump " + ShellQuote(file)));
+  r = RunCli("dump " + ShellQuote(file));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "can't open " + file + "\n");
 }
@@ -353,7 +354,7 @@ TEST_F(DumpFileTest, FilesAroundTwoAndFourGigabytes) {
     head.replace(188, 4, "IV50");
     scratch.Write("big.avi", head);
     if (truncate(path.c_str(), c.size) != 0) GTEST_SKIP() << "no sparse files here";
-    const auto r = RunCommand(CliRun("dump " + ShellQuote(path)));
+    const auto r = RunCli("dump " + ShellQuote(path));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     const Lines out = SplitLines(r.out);
     ASSERT_EQ(out.size(), c.truncated ? 29u : 28u) << c.sizeLine;
@@ -392,7 +393,7 @@ TEST(FullDiskTest, TheCommandLineSaysTheReportIsIncompleteAndFails) {
   const FullDisk disk(scratch.path() + "/disk");
   std::string args = "dump -o " + ShellQuote(disk.ReportPath());
   for (int i = 0; i < 100; ++i) args += " " + ShellQuote(avi);  // about 190 KB of report
-  const auto r = RunCommand(CliRun(args));
+  const auto r = RunCli(args);
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "korvane dump: " + disk.ReportPath() + " is incomplete: writing it failed\n");
   if (disk.mounted()) {
@@ -422,7 +423,7 @@ TEST(FullDiskTest, EveryCommandSaysWhenItsOutputIsShort) {
   };
   for (const auto& c : cases) {
     // In a subshell, so that the command's own redirection is not overridden.
-    const auto r = RunCommand("(" + CliRun(c.args) + ")");
+    const auto r = RunCommand("(" + Cli() + " " + c.args + ")");
     EXPECT_EQ(r.exitCode, 1) << c.args;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
   }
@@ -449,9 +450,8 @@ TEST(HostileMachineTest, PipesOnTheMachineDiskAreNeitherWaitedForNorRead) {
   machine.File("WINDOWS/SYSTEM/real.dll", "MZ");
   ASSERT_EQ(mkfifo((machine.path() + "/c/WINDOWS/SYSTEM/pipe.dll").c_str(), 0600), 0);
   ASSERT_EQ(mkfifo((machine.path() + "/c/WINDOWS/system.ini").c_str(), 0600), 0);
-  const std::string run =
-      "timeout 20 " + CliRun("run --explain --machine " + ShellQuote(machine.path()) + " --tests ");
-  auto r = RunCommand(run + "systemIni");
+  const std::string run = "run --explain --machine " + ShellQuote(machine.path()) + " --tests ";
+  auto r = RunCli(run + "systemIni", kBounded);
   ASSERT_NE(r.exitCode, 124) << "korvane run waited for a writer of system.ini";
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const Lines out = SplitLines(r.out);
@@ -460,7 +460,7 @@ TEST(HostileMachineTest, PipesOnTheMachineDiskAreNeitherWaitedForNorRead) {
   // A pipe named as a driver: found by the search, and it does not load.
   std::filesystem::remove(machine.path() + "/c/WINDOWS/system.ini");
   machine.File("WINDOWS/system.ini", "[drivers32]\r\nvidc.pipe=pipe.dll\r\n");
-  r = RunCommand(run + "systemIni,loadDll");
+  r = RunCli(run + "systemIni,loadDll", kBounded);
   ASSERT_NE(r.exitCode, 124) << "korvane run waited for a writer of a driver";
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const std::string probe = "C:\\WINDOWS\\SYSTEM\\pipe.dll 0x";
@@ -471,7 +471,7 @@ TEST(HostileMachineTest, PipesOnTheMachineDiskAreNeitherWaitedForNorRead) {
 
   std::filesystem::remove(machine.path() + "/registry.reg");
   ASSERT_EQ(mkfifo((machine.path() + "/registry.reg").c_str(), 0600), 0);
-  r = RunCommand(run + "none");
+  r = RunCli(run + "none", kBounded);
   ASSERT_NE(r.exitCode, 124) << "korvane run waited for a writer of registry.reg";
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("registry.reg: cannot be read"), std::string::npos) << r.err;
@@ -488,7 +488,7 @@ TEST(HostileMachineTest, ARegistryExportFullOfBinaryJunkIsRefusedWithItsLine) {
     std::string error;
     EXPECT_EQ(OpenMachine(machine.path(), &error), nullptr);
     EXPECT_EQ(error.rfind(machine.path() + "/registry.reg:", 0), 0u) << error.substr(0, 200);
-    const auto r = RunCommand(CliRun("run --machine " + ShellQuote(machine.path())));
+    const auto r = RunCli("run --machine " + ShellQuote(machine.path()));
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.rfind("korvane run: " + machine.path() + "/registry.reg:", 0), 0u)

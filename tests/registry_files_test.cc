@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <random>
 
 #include "platform/offline/formats/reg_file.h"
@@ -287,6 +286,9 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
   std::string cregNoNavigation = creg;
   cregNoNavigation.replace(rgkn, 4, "XXXX");
 
+  // A loop is refused as one by the loader itself. libcreg left to follow it gives up
+  // only after growing its key list to the limit, tens of seconds later and with an error
+  // of its own; the reasons checked here tell the two apart without timing the load.
   struct Case {
     const char* name;
     const std::string* bytes;
@@ -319,11 +321,7 @@ TEST(RegistryFiles, DamagedFilesAreRefused) {
   };
   for (const Case& c : cases) {
     MemoryRegistry::Key loaded;
-    const auto start = std::chrono::steady_clock::now();
     const auto error = c.nt ? LoadNtHiveBytes(*c.bytes, &loaded) : LoadCregBytes(*c.bytes, &loaded);
-    // Refused at once: libcreg left to follow a loop gives up only after growing its key
-    // list to the limit, tens of seconds later.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.name;
     EXPECT_TRUE(error) << c.name;
     if (error) {
       EXPECT_FALSE(error->empty()) << c.name;

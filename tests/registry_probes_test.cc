@@ -1,18 +1,10 @@
-// Registry probes and capture drivers: lines, failure lines, bounds and speed.
-#include <chrono>
-
+// Registry probes and capture drivers: lines, failure lines and bounds.
 #include "tests/diag_fixture.h"
 
 namespace korvane::test {
 namespace {
 
 using Key = MemoryRegistry::Key;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kSlowdown = 10;  // instrumented Debug build, often on a loaded machine
-#else
-constexpr int kSlowdown = 1;
-#endif
 
 class RegistryTest : public DiagTest {
  protected:
@@ -176,7 +168,7 @@ TEST_F(RegistryTest, CaptureDriversAreAskedAtIndexesZeroToNine) {
   EXPECT_EQ(lines(), Lines{"nothing found"});
 }
 
-TEST_F(RegistryTest, ALargeMachineIsReportedWellUnderASecond) {
+TEST_F(RegistryTest, ALargeMachineIsReportedInFull) {
   for (int i = 0; i < 600; ++i) {
     MemoryRegistry::SetString(Drivers32(), "d" + std::to_string(i), "d" + std::to_string(i));
   }
@@ -189,12 +181,9 @@ TEST_F(RegistryTest, ALargeMachineIsReportedWellUnderASecond) {
   ASSERT_EQ(uninstall->subkeys().size(), 20000u);
   TestOptions options;
   options.ntTests = 1;
-  const auto start = std::chrono::steady_clock::now();
+  // How fast this runs is bench/run.sh's to measure.
   RunDiagnostics(system, window, options);
-  const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GT(lines().size(), 600u + 511u + 3 * 20000u);
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(),
-            500 * kSlowdown);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The file dump on AVI files made by a real muxer (ffmpeg), cross-checked with ffprobe.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "avi/avi_dump.h"
@@ -10,23 +9,13 @@
 namespace korvane {
 namespace {
 
-class SampleAviTest : public ::testing::Test {
+constexpr char kMakeSampleAvis[] = "scripts/make-sample-avis.sh";
+
+class SampleAviTest : public test::SampleFilesTest<kMakeSampleAvis> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new test::ScratchDir;
-    const auto made =
-        test::RunCommand(std::string(KORVANE_SOURCE_DIR) + "/scripts/make-sample-avis.sh " +
-                         test::ShellQuote(dir_->path()));
-    made_ = made.exitCode == 0;
-    makeError_ = made.err;
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
   void SetUp() override {
-    if (!made_ && std::getenv("CI") == nullptr) GTEST_SKIP() << "ffmpeg failed: " << makeError_;
-    ASSERT_TRUE(made_) << makeError_;
+    SampleFilesTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ResetReportMoreErrors();
     SetMainWindow(&window);
   }
@@ -37,8 +26,6 @@ class SampleAviTest : public ::testing::Test {
     EXPECT_TRUE(DumpAviFile(window, Path(name)));
     return window.lines;
   }
-  static std::string Path(const std::string& name) { return dir_->path() + "/" + name + ".avi"; }
-
   // The FourCC of the first video stream as ffprobe reads it from the file's headers.
   static std::string ProbedTag(const std::string& name) {
     const auto r = test::RunCommand(
@@ -48,15 +35,8 @@ class SampleAviTest : public ::testing::Test {
     return r.out.substr(0, r.out.find('\n'));
   }
 
-  static test::ScratchDir* dir_;
-  static bool made_;
-  static std::string makeError_;
   ReportLines window;
 };
-
-test::ScratchDir* SampleAviTest::dir_ = nullptr;
-bool SampleAviTest::made_ = false;
-std::string SampleAviTest::makeError_;
 
 TEST_F(SampleAviTest, CodecLineFollowsTheTagInTheFile) {
   const std::pair<const char*, const char*> cases[] = {

@@ -2,7 +2,6 @@
 // on a Wine prefix, in both output forms, with the verdicts the machines' drivers call for.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 
 #include "tests/pe_builder.h"
@@ -102,32 +101,14 @@ void FillCodecPrefix(test::WinePrefixFolder* prefix) {
   prefix->File("windows/syswow64/xvidvfw.dll", pe(kMachineX8664, {"MSVFW32.DLL"}));
 }
 
-class SampleCheckCliTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    samples_ = new test::ScratchDir;
-    const auto made =
-        test::RunCommand(std::string(KORVANE_SOURCE_DIR) + "/scripts/make-codec-avis.sh " +
-                         ShellQuote(samples_->path()));
-    made_ = made.exitCode == 0;
-    makeError_ = made.err;
-  }
-  static void TearDownTestSuite() {
-    delete samples_;
-    samples_ = nullptr;
-  }
-  void SetUp() override {
-    if (!made_ && std::getenv("CI") == nullptr) GTEST_SKIP() << "ffmpeg failed: " << makeError_;
-    ASSERT_TRUE(made_) << makeError_;
-  }
+constexpr char kMakeCodecAvis[] = "scripts/make-codec-avis.sh";
 
+class SampleCheckCliTest : public test::SampleFilesTest<kMakeCodecAvis> {
+ protected:
   static std::string AllSamples(const Verdicts& verdicts) {
     std::string args;
-    for (const auto& entry : verdicts) args += " " + ShellQuote(SamplePath(entry.first));
+    for (const auto& entry : verdicts) args += " " + ShellQuote(Path(entry.first));
     return args;
-  }
-  static std::string SamplePath(const std::string& name) {
-    return samples_->path() + "/" + name + ".avi";
   }
   static std::string NameOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -169,10 +150,9 @@ class SampleCheckCliTest : public ::testing::Test {
   // Both forms on one machine: every sample's verdict as expected, the same in both.
   static void ExpectVerdicts(const std::string& machine, const Verdicts& expected) {
     const std::string args = " --machine " + ShellQuote(machine) + AllSamples(expected);
-    const auto lines =
-        test::RunCommand("env -u WINEPREFIX " + ShellQuote(KORVANE_CLI) + " check" + args);
-    const auto json =
-        test::RunCommand("env -u WINEPREFIX " + ShellQuote(KORVANE_CLI) + " check --json" + args);
+    const test::CliStart withoutPrefix = {"", true};
+    const auto lines = test::RunCli("check" + args, withoutPrefix);
+    const auto json = test::RunCli("check --json" + args, withoutPrefix);
     EXPECT_EQ(lines.exitCode, 1) << lines.err;  // some samples are not playable here
     EXPECT_EQ(json.exitCode, 1) << json.err;
     const Verdicts fromLines = FromLines(lines.out);
@@ -191,15 +171,7 @@ class SampleCheckCliTest : public ::testing::Test {
       EXPECT_EQ(playable.at(name), verdict == "ok");
     }
   }
-
-  static test::ScratchDir* samples_;
-  static bool made_;
-  static std::string makeError_;
 };
-
-test::ScratchDir* SampleCheckCliTest::samples_ = nullptr;
-bool SampleCheckCliTest::made_ = false;
-std::string SampleCheckCliTest::makeError_;
 
 TEST_F(SampleCheckCliTest, EverySampleOnTheExampleMachine) { ExpectVerdicts(kExample, kOnExample); }
 

@@ -75,27 +75,10 @@ void InstallWin98Drivers(test::FakeSystem* machine) {
   }
 }
 
-class SampleCheckTest : public ::testing::Test {
+constexpr char kMakeCodecAvis[] = "scripts/make-codec-avis.sh";
+
+class SampleCheckTest : public test::SampleFilesTest<kMakeCodecAvis> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new test::ScratchDir;
-    const auto made =
-        test::RunCommand(std::string(KORVANE_SOURCE_DIR) + "/scripts/make-codec-avis.sh " +
-                         test::ShellQuote(dir_->path()));
-    made_ = made.exitCode == 0;
-    makeError_ = made.err;
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-  void SetUp() override {
-    if (!made_ && std::getenv("CI") == nullptr) GTEST_SKIP() << "ffmpeg failed: " << makeError_;
-    ASSERT_TRUE(made_) << makeError_;
-  }
-
-  static std::string Path(const std::string& name) { return dir_->path() + "/" + name + ".avi"; }
-
   // False (and a failure in CI) when this ffmpeg could not make the file.
   static bool Made(const Sample& sample) {
     if (std::filesystem::exists(Path(sample.name))) return true;
@@ -120,15 +103,7 @@ class SampleCheckTest : public ::testing::Test {
                          test::ShellQuote(Path(name)));
     return test::SplitLines(r.out);
   }
-
-  static test::ScratchDir* dir_;
-  static bool made_;
-  static std::string makeError_;
 };
-
-test::ScratchDir* SampleCheckTest::dir_ = nullptr;
-bool SampleCheckTest::made_ = false;
-std::string SampleCheckTest::makeError_;
 
 TEST_F(SampleCheckTest, WalkFindsTheStreamsFfprobeFinds) {
   for (const Sample& sample : kSamples) {

@@ -85,4 +85,36 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+std::string Cli() { return ShellQuote(KORVANE_CLI); }
+
+RunResult RunCli(const std::string& args, const CliStart& start) {
+  std::string command;
+  if (start.timeoutSeconds > 0) command += "timeout " + std::to_string(start.timeoutSeconds) + " ";
+  if (start.withoutWinePrefix) command += "env -u WINEPREFIX ";
+  if (!start.environment.empty()) command += start.environment + " ";
+  return RunCommand(command + Cli() + " " + args);
+}
+
+void ExpectUsageErrors(const std::vector<UsageError>& cases) {
+  for (const UsageError& c : cases) {
+    const ::testing::ScopedTrace at(c.file, c.line, "korvane " + c.args);
+    const RunResult r = RunCli(c.args);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, c.error + "\n");
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+SampleFolder::SampleFolder(const std::string& script) {
+  const RunResult made =
+      RunCommand(std::string(KORVANE_SOURCE_DIR) + "/" + script + " " + ShellQuote(dir_.path()));
+  made_ = made.exitCode == 0;
+  error_ = made.err;
+}
+
+void SampleFolder::RequireMade() const {
+  if (!made_ && std::getenv("CI") == nullptr) GTEST_SKIP() << "ffmpeg failed: " << error_;
+  ASSERT_TRUE(made_) << error_;
+}
+
 }  // namespace korvane::test

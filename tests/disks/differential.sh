@@ -11,9 +11,15 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/native}" && pwd)
 korvane=$build/korvane
+# shellcheck source=tests/lib.sh
+. "$root/tests/lib.sh"
 scratch=$(mktemp -d)
-trap 'for m in "$scratch"/*.mnt; do umount "$m" 2>/dev/null; done; rm -rf "$scratch"' EXIT
-passed=0 failed=0 skipped=0
+cleanup() {
+  local mnt
+  for mnt in "$scratch"/*.mnt; do umount "$mnt" 2>/dev/null; done
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
 
 # The XP-like described machine: the example's libraries in an NT system directory.
 xp=$scratch/winxp-like
@@ -49,18 +55,17 @@ compare() {  # compare NAME DESCRIBED OTHER FORM
   answers "$other" "$scratch/$name.$form"
   for what in run check; do
     if diff -u "$scratch/$name.described.$what" "$scratch/$name.$form.$what" >"$scratch/diff"; then
-      passed=$((passed + 1))
+      pass "$name as $form: korvane $what as on the described machine"
     else
-      echo "FAILED: $name as $form: korvane $what differs from the described machine"
+      fail "$name as $form: korvane $what differs from the described machine"
       head -40 "$scratch/diff"; cat "$scratch/$name.$form.$what.err"
-      failed=$((failed + 1))
     fi
   done
   # A report that found nothing would match an empty one: each must hold the machine.
   if grep -q '^GetVersionEx() reports: ver\.' "$scratch/$name.$form.run"; then
-    passed=$((passed + 1))
+    pass "$name as $form: the report holds the version line"
   else
-    echo "FAILED: $name as $form: no version line in the report"; failed=$((failed + 1))
+    fail "$name as $form: no version line in the report"
   fi
 }
 
@@ -107,8 +112,7 @@ mounted() {  # mounted NAME DESCRIBED RAW_IMAGE: its partition (at 1 MiB) throug
   dd if="$3" of="$partition" bs=1M skip=1 status=none
   mkdir -p "$mnt"
   if ! ntfs-3g -o ro "$partition" "$mnt" 2>"$scratch/mount.err"; then
-    echo "FAILED: $1 as a mounted partition: ntfs-3g cannot mount it"; cat "$scratch/mount.err"
-    failed=$((failed + 1))
+    fail "$1 as a mounted partition: ntfs-3g cannot mount it"; cat "$scratch/mount.err"
     return
   fi
   compare "$1" "$2" "$mnt" mounted
@@ -131,11 +135,10 @@ for machine in win98se:"$root/examples/win98se" winxp-like:"$xp"; do
       2>"$scratch/make.err"
     made=$?
     if [ "$made" -eq 77 ]; then
-      echo "SKIPPED: $name as $form: $(cat "$scratch/make.err")"; skipped=$((skipped + 1))
+      skip "$name as $form: $(cat "$scratch/make.err")"
       continue
     elif [ "$made" -ne 0 ]; then
-      echo "FAILED: $name as $form: the image could not be made"; cat "$scratch/make.err"
-      failed=$((failed + 1))
+      fail "$name as $form: the image could not be made"; cat "$scratch/make.err"
       continue
     fi
     compare "$name" "$described" "$scratch/$name.$form" "$form"
@@ -144,5 +147,4 @@ for machine in win98se:"$root/examples/win98se" winxp-like:"$xp"; do
   [ -f "$scratch/$name.raw-ntfs" ] && mounted "$name" "$described" "$scratch/$name.raw-ntfs"
 done
 
-echo "$passed passed, $failed failed, $skipped skipped"
-[ "$failed" -eq 0 ]
+summary

@@ -499,171 +499,295 @@ HWND FindHelpWindow(const char* text) {
   return search.found;
 }
 
-int HelpStep(const std::string& step, const char* text, double seconds) {
+// The words after a step's name.
+using Args = std::vector<std::string>;
+
+double SecondsOr(const Args& args, size_t at, double otherwise) {
+  return args.size() > at ? std::atof(args[at].c_str()) : otherwise;
+}
+
+std::string Rectangle(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  return Format("%ldx%ld+%ld+%ld", rect.right - rect.left, rect.bottom - rect.top, rect.left,
+                rect.top);
+}
+
+// ---- steps without the main window --------------------------------------------------
+
+int WaitWindow(HWND, const Args& args) {
+  HWND main = WaitFor(FindMain, SecondsOr(args, 0, 30));
+  if (main == nullptr) return Fail("no visible korvaneClass window%s", "");
+  Sync(main);
+  return 0;
+}
+
+int WaitGone(HWND, const Args& args) {
+  const double seconds = SecondsOr(args, 0, 30);
+  for (int i = 0; i < seconds * 20; ++i) {
+    if (FindWindowA(kClassName, nullptr) == nullptr) return 0;
+    Sleep(50);
+  }
+  return Fail("the korvaneClass window is still there%s", "");
+}
+
+int ResourcesStep(HWND, const Args& args) { return Resources(args[0].c_str()); }
+int RegistryStep(HWND, const Args&) { return Registry(); }
+
+// The help engine's window that shows text, waited for up to seconds; null when none.
+HWND WaitForHelp(const std::string& text, double seconds) {
   HWND help = nullptr;
   for (int i = 0; help == nullptr && i < seconds * 20; ++i) {
-    help = FindHelpWindow(text);
+    help = FindHelpWindow(text.c_str());
     if (help == nullptr) Sleep(50);
   }
-  if (help == nullptr) return Fail("no window with \"%s\" in its caption", text);
-  if (step == "help-wait") {
-    Print(WindowText(help));
-  } else if (step == "help-text") {
-    HWND edit = RichEditOf(help);
-    if (edit == nullptr) return Fail("the help window \"%s\" shows no rich edit control", text);
-    std::string shown = WindowText(edit), lines;
-    for (size_t i = 0; i < shown.size(); ++i) {
-      if (shown[i] == '\r') {
-        lines += '\n';
-        if (i + 1 < shown.size() && shown[i + 1] == '\n') ++i;
-      } else {
-        lines += shown[i];
-      }
+  if (help == nullptr) Fail("no window with \"%s\" in its caption", text);
+  return help;
+}
+
+int HelpWait(HWND, const Args& args) {
+  HWND help = WaitForHelp(args[0], SecondsOr(args, 1, 20));
+  if (help == nullptr) return 1;
+  Print(WindowText(help));
+  return 0;
+}
+
+int HelpText(HWND, const Args& args) {
+  HWND help = WaitForHelp(args[0], 20);
+  if (help == nullptr) return 1;
+  HWND edit = RichEditOf(help);
+  if (edit == nullptr) return Fail("the help window \"%s\" shows no rich edit control", args[0]);
+  std::string shown = WindowText(edit), lines;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] == '\r') {
+      lines += '\n';
+      if (i + 1 < shown.size() && shown[i + 1] == '\n') ++i;
+    } else {
+      lines += shown[i];
     }
-    Print(lines);
-  } else if (step == "help-rect") {
-    RECT rect;
-    GetWindowRect(help, &rect);
-    Print(Format("%ldx%ld+%ld+%ld", rect.right - rect.left, rect.bottom - rect.top, rect.left,
-                 rect.top));
-  } else {
-    PostMessageA(help, WM_CLOSE, 0, 0);
-    if (!WaitUntilGone(help, 20)) return Fail("the help window \"%s\" stays open", text);
-    // The engine ends with its last window; until it has, WinHelp would hand the next
-    // request to the ending engine.
-    for (int i = 0; FindWindowA("MS_WINHELP", nullptr) != nullptr; ++i) {
-      if (i == 400) return Fail("the help engine's MS_WINHELP window stays%s", "");
-      Sleep(50);
-    }
+  }
+  Print(lines);
+  return 0;
+}
+
+int HelpRect(HWND, const Args& args) {
+  HWND help = WaitForHelp(args[0], 20);
+  if (help == nullptr) return 1;
+  Print(Rectangle(help));
+  return 0;
+}
+
+int HelpClose(HWND, const Args& args) {
+  HWND help = WaitForHelp(args[0], 20);
+  if (help == nullptr) return 1;
+  PostMessageA(help, WM_CLOSE, 0, 0);
+  if (!WaitUntilGone(help, 20)) return Fail("the help window \"%s\" stays open", args[0]);
+  // The engine ends with its last window; until it has, WinHelp would hand the next
+  // request to the ending engine.
+  for (int i = 0; FindWindowA("MS_WINHELP", nullptr) != nullptr; ++i) {
+    if (i == 400) return Fail("the help engine's MS_WINHELP window stays%s", "");
+    Sleep(50);
   }
   return 0;
 }
 
-int Main(int argc, char** argv) {
-  if (argc < 2) return Fail("usage: driver STEP [ARGS]");
-  const std::string step = argv[1];
-  if (step == "resources") return argc > 2 ? Resources(argv[2]) : Fail("resources needs EXE");
-  if (step == "registry") return Registry();
-  if (step.compare(0, 5, "help-") == 0) {
-    if (argc < 3) return Fail("%s needs the caption's text", step);
-    return HelpStep(step, argv[2], step == "help-wait" && argc > 3 ? std::atof(argv[3]) : 20);
-  }
+// ---- steps on the main window -------------------------------------------------------
 
-  if (step == "wait-window") {
-    const double seconds = argc > 2 ? std::atof(argv[2]) : 30;
-    HWND main = WaitFor(FindMain, seconds);
-    if (main == nullptr) return Fail("no visible korvaneClass window%s", "");
-    Sync(main);
-    return 0;
-  }
-  if (step == "wait-gone") {
-    const double seconds = argc > 2 ? std::atof(argv[2]) : 30;
-    for (int i = 0; i < seconds * 20; ++i) {
-      if (FindWindowA(kClassName, nullptr) == nullptr) return 0;
-      Sleep(50);
-    }
-    return Fail("the korvaneClass window is still there%s", "");
-  }
+int Caption(HWND main, const Args&) {
+  Print(WindowText(main));
+  return 0;
+}
 
-  HWND main = FindMain();
-  if (main == nullptr) return Fail("no visible korvaneClass window%s", "");
+int Field(HWND main, const Args&) {
+  Print(WindowText(GetDlgItem(main, 101)));
+  return 0;
+}
 
-  if (step == "caption") {
-    Print(WindowText(main));
-  } else if (step == "field") {
-    Print(WindowText(GetDlgItem(main, 101)));
-  } else if (step == "count") {
-    Print(std::to_string(SendDlgItemMessageA(main, 104, LB_GETCOUNT, 0, 0)));
-  } else if (step == "boxes") {
-    for (int id : kBoxes)
-      Print(
-          Format("%d %d", id, static_cast<int>(SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0))));
-  } else if (step == "list") {
-    HWND list = GetDlgItem(main, 104);
-    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) Print(ListLine(list, i));
-  } else if (step == "set-boxes") {
-    for (int i = 2; i < argc; ++i) {
-      int id = 0, state = 0;
-      if (std::sscanf(argv[i], "%d=%d", &id, &state) != 2) return Fail("bad box %s", argv[i]);
-      if (SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0) != state)
-        SendDlgItemMessageA(main, id, BM_CLICK, 0, 0);
-      if (SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0) != state)
-        return Fail("box %s did not change", argv[i]);
-    }
-  } else if (step == "click" && argc > 2) {
-    SendDlgItemMessageA(main, std::atoi(argv[2]), BM_CLICK, 0, 0);
-    Sync(main);
-  } else if (step == "post-click" && argc > 2) {
-    PostMessageA(GetDlgItem(main, std::atoi(argv[2])), BM_CLICK, 0, 0);
-  } else if (step == "command" && argc > 2) {
-    PostMessageA(main, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
-  } else if ((step == "open-file" && argc > 3) || (step == "cancel-file" && argc > 2)) {
-    HWND dialog = WaitForDialog(main, argv[2], 20);
-    if (dialog == nullptr) return Fail("no dialog \"%s\"", argv[2]);
-    if (step == "open-file") {
-      HWND box = FileNameBox(dialog);
-      if (box == nullptr) return Fail("no file name box in \"%s\"", argv[2]);
-      SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
-      PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    } else {
-      PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-    }
-    if (!WaitUntilGone(dialog, 20)) return Fail("the dialog \"%s\" stays open", argv[2]);
-    Sync(main);
-  } else if (step == "no-dialog" && argc > 2) {
-    const double seconds = std::atof(argv[2]);
-    for (int i = 0; i < seconds * 20; ++i) {
-      if (HWND other = FindDialog(main, nullptr))
-        return Fail("a window appeared: \"%s\"", WindowText(other));
-      Sleep(50);
-    }
-    Sync(main);
-    if (HWND other = FindDialog(main, nullptr))
-      return Fail("a window appeared: \"%s\"", WindowText(other));
-  } else if (step == "about-text") {
-    HWND about = WaitForDialog(main, kAboutTitle, 20);
-    if (about == nullptr) return Fail("no About box%s", "");
-    Print(WindowText(GetDlgItem(about, 101)));
-  } else if (step == "about-esc") {
-    HWND about = FindDialog(main, kAboutTitle);
-    if (about == nullptr) return Fail("no About box%s", "");
-    PressKey(about, GetDlgItem(about, IDOK), VK_ESCAPE);
-    Sleep(300);
-    Sync(about);
-    if (!IsWindow(about) || !IsWindowVisible(about)) return Fail("Esc closed the About box%s", "");
-  } else if (step == "about-ok" || step == "about-close") {
-    HWND about = FindDialog(main, kAboutTitle);
-    if (about == nullptr) return Fail("no About box%s", "");
-    if (step == "about-ok")
-      PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
-    else
-      PostMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0);
-    if (!WaitUntilGone(about, 20)) return Fail("the About box stays open%s", "");
-    Sync(main);
-  } else if (step == "close" && argc > 2) {
-    const std::string how = argv[2];
-    if (how == "esc")
-      PressKey(main, GetDlgItem(main, 103), VK_ESCAPE);
-    else if (how == "done")
-      PostMessageA(GetDlgItem(main, 2), BM_CLICK, 0, 0);
-    else if (how == "exit")
-      PostMessageA(main, WM_COMMAND, 206, 0);
-    else if (how == "button")
-      PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-      return Fail("unknown way to close: %s", how);
-  } else if (step == "rect" && argc > 2) {
-    HWND window = std::string(argv[2]) == "about" ? FindDialog(main, kAboutTitle) : main;
-    if (window == nullptr) return Fail("no window %s", argv[2]);
-    RECT rect;
-    GetWindowRect(window, &rect);
-    Print(Format("%ldx%ld+%ld+%ld", rect.right - rect.left, rect.bottom - rect.top, rect.left,
-                 rect.top));
-  } else {
-    return Fail("unknown step %s", step);
+int Count(HWND main, const Args&) {
+  Print(std::to_string(SendDlgItemMessageA(main, 104, LB_GETCOUNT, 0, 0)));
+  return 0;
+}
+
+int Boxes(HWND main, const Args&) {
+  for (int id : kBoxes)
+    Print(Format("%d %d", id, static_cast<int>(SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0))));
+  return 0;
+}
+
+int List(HWND main, const Args&) {
+  HWND list = GetDlgItem(main, 104);
+  const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) Print(ListLine(list, i));
+  return 0;
+}
+
+int SetBoxes(HWND main, const Args& args) {
+  for (const std::string& box : args) {
+    int id = 0, state = 0;
+    if (std::sscanf(box.c_str(), "%d=%d", &id, &state) != 2) return Fail("bad box %s", box);
+    if (SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0) != state)
+      SendDlgItemMessageA(main, id, BM_CLICK, 0, 0);
+    if (SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0) != state)
+      return Fail("box %s did not change", box);
   }
   return 0;
+}
+
+int Click(HWND main, const Args& args) {
+  SendDlgItemMessageA(main, std::atoi(args[0].c_str()), BM_CLICK, 0, 0);
+  Sync(main);
+  return 0;
+}
+
+int PostClick(HWND main, const Args& args) {
+  PostMessageA(GetDlgItem(main, std::atoi(args[0].c_str())), BM_CLICK, 0, 0);
+  return 0;
+}
+
+int Command(HWND main, const Args& args) {
+  PostMessageA(main, WM_COMMAND, static_cast<WPARAM>(std::atoi(args[0].c_str())), 0);
+  return 0;
+}
+
+// Presses the file dialog's button; for OK, with PATH typed into its file name box first.
+int FileDialog(HWND main, const std::string& title, int button, const std::string* path) {
+  HWND dialog = WaitForDialog(main, title.c_str(), 20);
+  if (dialog == nullptr) return Fail("no dialog \"%s\"", title);
+  if (path != nullptr) {
+    HWND box = FileNameBox(dialog);
+    if (box == nullptr) return Fail("no file name box in \"%s\"", title);
+    SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path->c_str()));
+  }
+  PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+  if (!WaitUntilGone(dialog, 20)) return Fail("the dialog \"%s\" stays open", title);
+  Sync(main);
+  return 0;
+}
+
+int OpenFile(HWND main, const Args& args) { return FileDialog(main, args[0], IDOK, &args[1]); }
+int CancelFile(HWND main, const Args& args) { return FileDialog(main, args[0], IDCANCEL, nullptr); }
+
+int NoDialog(HWND main, const Args& args) {
+  const double seconds = std::atof(args[0].c_str());
+  for (int i = 0; i < seconds * 20; ++i) {
+    if (HWND other = FindDialog(main, nullptr))
+      return Fail("a window appeared: \"%s\"", WindowText(other));
+    Sleep(50);
+  }
+  Sync(main);
+  if (HWND other = FindDialog(main, nullptr))
+    return Fail("a window appeared: \"%s\"", WindowText(other));
+  return 0;
+}
+
+int AboutText(HWND main, const Args&) {
+  HWND about = WaitForDialog(main, kAboutTitle, 20);
+  if (about == nullptr) return Fail("no About box%s", "");
+  Print(WindowText(GetDlgItem(about, 101)));
+  return 0;
+}
+
+int AboutEsc(HWND main, const Args&) {
+  HWND about = FindDialog(main, kAboutTitle);
+  if (about == nullptr) return Fail("no About box%s", "");
+  PressKey(about, GetDlgItem(about, IDOK), VK_ESCAPE);
+  Sleep(300);
+  Sync(about);
+  if (!IsWindow(about) || !IsWindowVisible(about)) return Fail("Esc closed the About box%s", "");
+  return 0;
+}
+
+// Closes the About box with the message given, and waits until it has gone.
+int CloseAbout(HWND main, HWND (*target)(HWND about), UINT message, WPARAM wParam) {
+  HWND about = FindDialog(main, kAboutTitle);
+  if (about == nullptr) return Fail("no About box%s", "");
+  PostMessageA(target(about), message, wParam, 0);
+  if (!WaitUntilGone(about, 20)) return Fail("the About box stays open%s", "");
+  Sync(main);
+  return 0;
+}
+
+HWND OkButton(HWND about) { return GetDlgItem(about, IDOK); }
+HWND Itself(HWND about) { return about; }
+int AboutOk(HWND main, const Args&) { return CloseAbout(main, OkButton, BM_CLICK, 0); }
+int AboutClose(HWND main, const Args&) { return CloseAbout(main, Itself, WM_SYSCOMMAND, SC_CLOSE); }
+
+int Close(HWND main, const Args& args) {
+  const std::string& how = args[0];
+  if (how == "esc")
+    PressKey(main, GetDlgItem(main, 103), VK_ESCAPE);
+  else if (how == "done")
+    PostMessageA(GetDlgItem(main, 2), BM_CLICK, 0, 0);
+  else if (how == "exit")
+    PostMessageA(main, WM_COMMAND, 206, 0);
+  else if (how == "button")
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  else
+    return Fail("unknown way to close: %s", how);
+  return 0;
+}
+
+int Rect(HWND main, const Args& args) {
+  HWND window = args[0] == "about" ? FindDialog(main, kAboutTitle) : main;
+  if (window == nullptr) return Fail("no window %s", args[0]);
+  Print(Rectangle(window));
+  return 0;
+}
+
+// ---- the table ----------------------------------------------------------------------
+
+struct Step {
+  const char* name;
+  size_t needs;      // words the step needs after its name
+  bool onMain;       // acts on the main window, which must be visible first
+  const char* what;  // what those words are, for the message when they are missing
+  int (*run)(HWND main, const Args& args);
+};
+
+const Step kSteps[] = {
+    {"wait-window", 0, false, "", WaitWindow},
+    {"wait-gone", 0, false, "", WaitGone},
+    {"resources", 1, false, "EXE", ResourcesStep},
+    {"registry", 0, false, "", RegistryStep},
+    {"help-wait", 1, false, "the caption's text", HelpWait},
+    {"help-text", 1, false, "the caption's text", HelpText},
+    {"help-rect", 1, false, "the caption's text", HelpRect},
+    {"help-close", 1, false, "the caption's text", HelpClose},
+    {"caption", 0, true, "", Caption},
+    {"field", 0, true, "", Field},
+    {"count", 0, true, "", Count},
+    {"boxes", 0, true, "", Boxes},
+    {"list", 0, true, "", List},
+    {"set-boxes", 0, true, "", SetBoxes},
+    {"click", 1, true, "ID", Click},
+    {"post-click", 1, true, "ID", PostClick},
+    {"command", 1, true, "ID", Command},
+    {"open-file", 2, true, "TITLE PATH", OpenFile},
+    {"cancel-file", 1, true, "TITLE", CancelFile},
+    {"no-dialog", 1, true, "SECONDS", NoDialog},
+    {"about-text", 0, true, "", AboutText},
+    {"about-esc", 0, true, "", AboutEsc},
+    {"about-ok", 0, true, "", AboutOk},
+    {"about-close", 0, true, "", AboutClose},
+    {"close", 1, true, "esc|done|exit|button", Close},
+    {"rect", 1, true, "main|about", Rect},
+};
+
+int Main(int argc, char** argv) {
+  if (argc < 2) return Fail("usage: driver STEP [ARGS]");
+  const std::string name = argv[1];
+  const Args args(argv + 2, argv + argc);
+  for (const Step& step : kSteps) {
+    if (name != step.name) continue;
+    if (args.size() < step.needs) return Fail(("%s needs " + std::string(step.what)).c_str(), name);
+    HWND main = nullptr;
+    if (step.onMain) {
+      main = FindMain();
+      if (main == nullptr) return Fail("no visible korvaneClass window%s", "");
+    }
+    return step.run(main, args);
+  }
+  return Fail("unknown step %s", name);
 }
 
 }  // namespace

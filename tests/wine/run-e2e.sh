@@ -18,10 +18,10 @@ logs=$root/build/e2e/${build##*/}
 mkdir -p "$shots" "$logs"
 rm -f "$logs"/*
 
+# shellcheck source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 wine_for_build "$build" || exit 1
 scratch_prefix e2e
-note() { printf '\n-- %s\n' "$*"; }
 
 # ---- the scratch machine ------------------------------------------------------------
 for exe in korvane.exe korvane-cli.exe korvane-wine-driver.exe; do
@@ -43,7 +43,7 @@ cp "$build"/korvane.exe "$build"/korvane-cli.exe "$build"/korvane-wine-driver.ex
 cp "$root/build/samples/cinepak-upper.avi" "$c/korvane-test/first.avi"
 cp "$root/build/samples/msmpeg4v3-divx.avi" "$c/korvane-test/second.avi"
 
-drv() { "$WINE" 'C:\korvane\korvane-wine-driver.exe' "$@"; }
+driver_at 'C:\korvane\korvane-wine-driver.exe'
 cli() { "$WINE" 'C:\korvane\korvane-cli.exe' "$@" | tr -d '\r'; }
 start_program() {
   "$WINE" 'C:\korvane\korvane.exe' >"$work/program.log" 2>&1 &
@@ -137,7 +137,7 @@ if [ "$have_run" = 1 ]; then
   same "the list equals what korvane-cli.exe run prints in the same prefix" \
     "$work/cli-full.txt" "$work/gui-full.txt"
 else
-  printf '  SKIP the list against korvane-cli.exe run: this korvane-cli.exe has no run command\n'
+  skip "the list against korvane-cli.exe run: this korvane-cli.exe has no run command"
 fi
 
 note "the switches decide the sections"
@@ -163,9 +163,9 @@ combination() {
 # test_names ID=1...: the names that `korvane run --tests` gives the ticked boxes.
 test_names() {
   local names=() a
-  declare -A name=([105]=systemIni [106]=loadDll [107]=captureDrivers [108]=registryAviFile
+  declare -A name_of=([105]=systemIni [106]=loadDll [107]=captureDrivers [108]=registryAviFile
                    [109]=registryUninstall [110]=ntTests [111]=msvcList [112]=wellKnownDlls)
-  for a in "$@"; do [ "${a#*=}" = 1 ] && names+=("${name[${a%=*}]}"); done
+  for a in "$@"; do [ "${a#*=}" = 1 ] && names+=("${name_of[${a%=*}]}"); done
   [ ${#names[@]} = 0 ] && { echo none; return; }
   (IFS=,; echo "${names[*]}")
 }
@@ -279,7 +279,7 @@ same "unticked boxes start ticked again at the next start" "$work/boxes.expected
 drv command 215
 drv no-dialog 2 && pass "Save log as with an empty list shows no dialog" ||
   fail "Save log as with an empty list shows no dialog"
-stop_program done
+stop_program "done"
 {
   echo "ExportDir 1 $(hex 'c:\')00"
   echo "OpenDir 1 $(hex "$open254")00"
@@ -318,7 +318,7 @@ note "Help and How to... show Korvane's help"
 if [ -f "$build/Korvane.hlp" ] && [ -f "$build/Korvane.cnt" ]; then
   cp "$build/Korvane.hlp" "$build/Korvane.cnt" "$c/korvane/"
   help_title=$(sed -n 's/^:Title //p' "$build/Korvane.cnt" | tr -d '\r')
-  pushd "$c/korvane" >/dev/null
+  pushd "$c/korvane" >/dev/null || exit 1
   if start_program; then
     for how in "post-click 9:the Help button" "command 208:How to... in the menu"; do
       drv ${how%%:*}
@@ -339,7 +339,7 @@ if [ -f "$build/Korvane.hlp" ] && [ -f "$build/Korvane.cnt" ]; then
     done
     stop_program esc
   fi
-  popd >/dev/null
+  popd >/dev/null || exit 1
   # Each topic the contents file lists, opened by its context id as a jump opens it.
   tr -d '\r' <"$build/Korvane.cnt" | sed -n 's/^2 //p' >"$work/help-topics.txt"
   contents_id=$(head -n1 "$work/help-topics.txt" | sed 's/.*=//')
@@ -414,5 +414,4 @@ mode_run() {
 mode_run app:win98 win98 'GetVersionEx() reports: ver. 4.10, build 0x40A08AE (2222), platform 1 (Win9x), " A "' 0
 mode_run global:nt40 nt40 'GetVersionEx() reports: ver. 4.0, build 0x565 (1381), platform 2 (WinNT), "Service Pack 6a"' 1
 
-printf '\n%d checks, %d failed\n' "$checks" "$failures"
-[ "$failures" = 0 ]
+summary

@@ -17,11 +17,12 @@ zip=$build/korvane-$version-win64.zip
 mkdir -p "$root/build/screenshots"
 
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+# shellcheck source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 scratch_prefix package
 start_xvfb 141 190 || { echo "run-package-help: cannot start Xvfb"; exit 1; }
 
-printf -- '-- %s in a scratch Wine prefix\n' "$(basename "$zip")"
+note "$(basename "$zip") in a scratch Wine prefix"
 "$WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 c=$WINEPREFIX/drive_c
@@ -29,7 +30,7 @@ cp /usr/share/wine/fonts/*.ttf "$c/windows/Fonts/" 2>/dev/null
 unzip -q "$zip" -d "$c" || { echo "run-package-help: cannot unzip $zip"; exit 1; }
 folder=korvane-$version-win64
 mkdir -p "$c/driver" && cp "$build/korvane-wine-driver.exe" "$c/driver/"
-drv() { "$WINE" 'C:\driver\korvane-wine-driver.exe' "$@"; }
+driver_at 'C:\driver\korvane-wine-driver.exe'
 
 copies=$(find "$c" -iname korvane.hlp | wc -l)
 [ "$copies" = 1 ] && pass "the prefix holds one Korvane.hlp, the packaged one" ||
@@ -39,7 +40,7 @@ shown=$(cd "$c/$folder" && "$WINE" "C:\\$folder\\korvane-cli.exe" --version | tr
   fail "korvane-cli.exe --version shows $version: [$shown]"
 
 help_title=$(tr -d '\r' <"$c/$folder/Korvane.cnt" | sed -n 's/^:Title //p')
-cd "$c/$folder"
+cd "$c/$folder" || exit 1
 "$WINE" "C:\\$folder\\korvane.exe" >"$work/program.log" 2>&1 &
 program_pid=$!
 if drv wait-window 60; then
@@ -61,6 +62,6 @@ if drv wait-window 60; then
 else
   fail "the packaged korvane.exe shows its main window"
 fi
-cd "$root"
+cd "$root" || exit 1
 
 [ "$failures" = 0 ] || { echo "run-package-help: $failures failed"; exit 1; }

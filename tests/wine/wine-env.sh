@@ -1,5 +1,6 @@
+# shellcheck shell=bash
 # Sourced by the Wine suites: which Wine runs the programs of a build, the scratch prefix
-# of a run, a display, and the check counters.
+# of a run and a display, with tests/lib.sh (the check counters and the test driver).
 #
 # wine_for_build BUILD_DIR: sets WINE (the command that runs a Windows program, like
 #   `wine`) and WINE_BITS (32 or 64) from the machine type of BUILD_DIR/korvane-cli.exe:
@@ -16,10 +17,10 @@
 #   instead when the variable named KEEP_VARIABLE is 1.
 # start_xvfb FIRST LAST: an Xvfb on the first free display in FIRST..LAST (suites that
 #   run side by side pick different ranges); sets DISPLAY and xvfb_pid.
-# pass/fail TEXT, same NAME EXPECTED_FILE ACTUAL_FILE, equal NAME EXPECTED ACTUAL: count
-#   the checks ($checks, $failures); same keeps both files in $logs when that is set.
 
 wine_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=tests/lib.sh
+. "$wine_env_root/tests/lib.sh"
 
 # pe_machine FILE: the COFF machine field of a PE image, as 4 hex digits.
 pe_machine() {
@@ -114,21 +115,3 @@ start_xvfb() {
   done
   return 1
 }
-
-failures=0
-checks=0
-pass() { checks=$((checks + 1)); printf '  ok   %s\n' "$*"; }
-fail() { checks=$((checks + 1)); failures=$((failures + 1)); printf '  FAIL %s\n' "$*"; }
-same() {
-  if cmp -s "$2" "$3"; then pass "$1"; else
-    if [ -n "${logs:-}" ]; then
-      fail "$1 (diff in ${logs#"$wine_env_root"/}/)"
-      local tag=${1//[^A-Za-z0-9]/_}
-      cp "$2" "$logs/$tag.expected"; cp "$3" "$logs/$tag.actual"
-    else
-      fail "$1"
-    fi
-    diff -u "$2" "$3" | head -30 | sed 's/^/       /'
-  fi
-}
-equal() { if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi; }

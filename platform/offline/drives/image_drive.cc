@@ -102,7 +102,7 @@ std::optional<std::vector<ImagePartition>> OpenImagePartitions(const std::string
     if (fs == nullptr) {
       partition->whyNoFileSystem = "no FAT or NTFS file system that can be read (" + why + ")";
     } else {
-      partition->fileSystem = std::make_shared<ImageFileSystem>(image, fs);
+      partition->drive = std::make_unique<ImageDrive>(std::make_shared<ImageFileSystem>(image, fs));
     }
   };
   std::unique_ptr<TSK_VS_INFO, VolumeCloser> volumes(

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/drives/drive.h"
+#include "platform/offline/drives/image_reader.h"
 
 namespace korvane {
 
@@ -16,30 +16,14 @@ namespace korvane {
 // and whoever found it; the image stays open as long as the file system does.
 class ImageFileSystem;
 
-// The partitions of a disk image that hold a file system The Sleuth Kit reads.
-struct ImagePartition {
-  int number = 0;           // 1-based among the allocated partitions; 0: the image is one
-  std::string description;  // "DOS FAT32 (0x0c)", "NTFS / exFAT (0x07)", ...
-  std::shared_ptr<ImageFileSystem> fileSystem;  // null when none could be opened
-  std::string whyNoFileSystem;
-};
-
-// Opens the image at path read-only (raw, VHD, VMDK; an image of a whole disk with an MBR
-// or GPT partition table, or of one partition) and each of its partitions' file systems.
-// nullopt with *error when the image itself cannot be read.
-std::optional<std::vector<ImagePartition>> OpenImagePartitions(const std::string& path,
-                                                               std::string* error);
-
 // Drive C: as the file system holds it. Locations are the file system's own paths
 // ("/WINDOWS/SYSTEM/x.dll", as the disk spells each name).
-class ImageDrive : public Drive {
+class ImageDrive : public DiskImageDrive {
  public:
   explicit ImageDrive(std::shared_ptr<ImageFileSystem> fileSystem);
   ~ImageDrive() override;
 
-  // FAT stores local times: they are taken as the machine's, bias minutes from UTC
-  // (UTC = local + bias). NTFS times are UTC already.
-  void SetTimeZoneBias(int32_t bias) { bias_ = bias; }
+  void SetTimeZoneBias(int32_t bias) override { bias_ = bias; }
 
   std::optional<std::string> Resolve(const std::string& windowsPath, std::string* whyNot) override;
   std::vector<FindData> Find(const std::string& pattern, std::string* whyNot) override;

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/offline/drives/image_drive.h"
+#include "platform/offline/drives/image_reader.h"
 #include "platform/offline/machines/installation.h"
 #include "platform/offline/machines/installation_layout.h"
 
@@ -35,7 +35,7 @@ bool OpenDiskImage(const std::string& path, const MachineOptions& options, Offli
   for (ImagePartition& partition : *partitions) {
     if (options.partition != 0 && partition.number != options.partition) continue;
     const std::string where = Where(path, partition);
-    if (!partition.fileSystem) {
+    if (!partition.drive) {
       if (options.partition != 0) {
         *error = where + partition.whyNoFileSystem;
         return false;
@@ -43,7 +43,7 @@ bool OpenDiskImage(const std::string& path, const MachineOptions& options, Offli
       reasons += (reasons.empty() ? "" : "; ") + where + partition.whyNoFileSystem;
       continue;
     }
-    auto drive = std::make_unique<ImageDrive>(partition.fileSystem);
+    std::unique_ptr<DiskImageDrive> drive = std::move(partition.drive);
     if (!FindInstallation(*drive)) {
       if (options.partition != 0) {
         *error = where + "no Windows installation on it";
@@ -52,7 +52,7 @@ bool OpenDiskImage(const std::string& path, const MachineOptions& options, Offli
       reasons += (reasons.empty() ? "" : "; ") + where + "no Windows installation";
       continue;
     }
-    ImageDrive* image = drive.get();
+    DiskImageDrive* image = drive.get();
     if (partitions->size() > 1 && options.partition == 0) {
       machine->notes.push_back("Windows on partition " + std::to_string(partition.number) + " (" +
                                partition.description + ") of " + path +

@@ -145,6 +145,7 @@ compare() {
 status=$setup_status
 compare default || status=1
 printf -- '-- the same with Wine reporting another Windows version\n'
+# shellcheck source=tests/wine/wine-env.sh
 . "$here/../wine-env.sh"
 # SETTING NAME: win98 for korvane.exe alone, nt40 for every program, and both at once,
 # where the program's own setting wins.

@@ -21,21 +21,19 @@ for built in "$native/format-differential" "$windows/wsprintf-probe.exe" "$windo
   fi
 done
 
+# shellcheck source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 wine_for_build "$windows" || exit 1
 export WINE WINE_BITS
 scratch_prefix differential KORVANE_KEEP_DIFFERENTIAL
 
-# A host path as Wine's Z: drive shows it.
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
-
 status=0
-printf -- '-- making a scratch %s-bit Wine prefix\n' "$WINE_BITS"
+note "making a scratch $WINE_BITS-bit Wine prefix"
 if ! make_prefix >"$work/wineboot.log" 2>&1; then
   cat "$work/wineboot.log"; exit 1
 fi
 
-printf -- '-- formatter: korvane::FormatArgs against the %s-bit wvsprintfA\n' "$WINE_BITS"
+note "formatter: korvane::FormatArgs against the $WINE_BITS-bit wvsprintfA"
 "$native/format-differential" generate "$work/format-cases.txt" || exit 1
 if "$WINE" "$windows/wsprintf-probe.exe" "$(winpath "$work/format-cases.txt")" \
     "$(winpath "$work/format-results.txt")"; then

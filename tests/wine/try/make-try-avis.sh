@@ -7,6 +7,7 @@ set -euo pipefail
 out=${1:?usage: make-try-avis.sh OUTDIR}
 mkdir -p "$out"
 
+# shellcheck source=scripts/ffmpeg-avi.sh
 . "$(dirname "$0")/../../../scripts/ffmpeg-avi.sh"
 video() { local name=$1; shift; avi_video "$out/$name.avi" 64x48 10 12 "$@"; }  # NAME ENCODER [options]
 audio() { local name=$1; shift; avi_audio "$out/$name.avi" 1 "$@"; }           # NAME ENCODER [options]

@@ -18,9 +18,9 @@ win64=$(cd "${2:-$root/build/win64}" && pwd)
 win32=${3:-$root/build/win32}
 
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+# shellcheck source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 scratch_prefix try KORVANE_KEEP_TRY
-note() { printf -- '-- %s\n' "$*"; }
 
 for f in "$native/korvane" "$win64/korvane-cli.exe" "$win64/korvane-crash-decoder.dll" \
          "$win64/korvane-hang-decoder.dll"; do
@@ -140,7 +140,6 @@ for limit in 1 3; do
 done
 
 note "korvane-cli.exe check --try under wine64, on the live machine"
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 winfiles=()
 for f in "${files[@]}"; do winfiles+=("$(winpath "$f")"); done
 "$WINE" "$win64/korvane-cli.exe" check --try --try-timeout 2 "${winfiles[@]}" \
@@ -193,5 +192,4 @@ else
   fail "32-bit view of the 64-bit prefix: status $status"; sed 's/^/       /' "$work/refused.txt"
 fi
 
-printf '\n%d checks, %d failed\n' "$checks" "$failures"
-[ $failures -eq 0 ]
+summary
