@@ -36,9 +36,10 @@ const char kCommand[] = "korvane check";
 const MachineOptionHelp kMachineHelp = {
     "check against the Windows machine at PATH: a Wine prefix (seen as a 32-bit program sees "
     "it), a described machine (c/ is drive C:, registry.reg its registry, machine.ini its other "
-    "facts, optional), the root folder of a Windows installation, or a disk image (raw, VHD, "
-    "VMDK); without it, the machine the program runs on, and on Linux the Wine prefix "
-    "$WINEPREFIX, else ~/.wine",
+    "facts, optional), the root folder of a Windows installation, a disk image (raw, VHD, "
+    "VMDK), or a report saved on a machine (Save log as, or the report file of korvane run), "
+    "which answers for that machine as far as it holds the facts; without it, the machine the "
+    "program runs on, and on Linux the Wine prefix $WINEPREFIX, else ~/.wine",
     "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit program, or 64",
     "a Windows installation or disk image: the registry of this user",
     "a disk image: the Windows installation on partition N (1 is the first)",
@@ -160,9 +161,9 @@ int RunCheck(const CheckArgs& args) {
   const CheckedMachine machine =
       ReadCheckedMachine(*opened.system, named.empty() ? "this machine" : named);
   System& system = *opened.system;
-  std::vector<FileCheck> files = CheckFiles(
-      [&system](const std::string& path) { return ProbeLibraryFacts(system, path); }, machine,
-      args.files);
+  std::vector<FileCheck> files =
+      CheckFiles([&system](const std::string& path) { return ProbeLibraryFacts(system, path); },
+                 machine, args.files);
   if (args.tryDecoders && !TryAndApply(args, opened.winePrefix, *timeoutMs, &files)) {
     return kExitUsage;
   }

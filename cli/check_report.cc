@@ -126,7 +126,8 @@ Json DecoderJson(const DecoderCheck& decoder) {
     json["path"] = JsonText(decoder.libraryPath);
     json["found"] = Known(decoder.libraryKnown, decoder.libraryFound);
     json["loads"] = Known(decoder.libraryKnown, decoder.loads);
-    json["whyNot"] = decoder.loads || !decoder.libraryKnown ? Json(nullptr) : JsonText(decoder.whyNot);
+    json["whyNot"] =
+        decoder.loads || !decoder.libraryKnown ? Json(nullptr) : JsonText(decoder.whyNot);
   }
   json["ready"] = Known(decoder.known(), decoder.ready());
   if (!decoder.known()) {

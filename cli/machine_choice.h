@@ -44,8 +44,8 @@ struct OpenedMachine {
 };
 
 // The machine at --machine (a Wine prefix seen through the view, a described machine, an
-// installation, a disk image or a saved report), else the machine at hand. What was chosen on it (user,
-// partition) is said on standard error after "command: ".
+// installation, a disk image or a saved report), else the machine at hand. What was chosen on it
+// (user, partition) is said on standard error after "command: ".
 OpenedMachine OpenChosenMachine(const MachineChoice& choice, const std::string& command);
 
 }  // namespace korvane

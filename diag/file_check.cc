@@ -98,8 +98,8 @@ std::string TryAdvice(const DecoderCheck& decoder, const TryFinding& finding) {
 
 FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const std::string& path) {
   return CheckAviFile(
-      [&system](const std::string& library) { return ProbeLibraryFacts(system, library); },
-      drivers, path);
+      [&system](const std::string& library) { return ProbeLibraryFacts(system, library); }, drivers,
+      path);
 }
 
 FileCheck CheckAviFile(const LibraryLookup& libraries, const InstalledDrivers& drivers,

@@ -87,7 +87,8 @@ std::string SystemDirPrefix(const SavedReport& report, const InstalledDrivers& d
   }
   for (const ReportedLibrary& library : report.libraries) {
     const size_t slash = library.path.rfind('\\');
-    if (slash != std::string::npos && EqualsIgnoringCase(library.path.substr(slash + 1), "advapi32.dll")) {
+    if (slash != std::string::npos &&
+        EqualsIgnoringCase(library.path.substr(slash + 1), "advapi32.dll")) {
       return library.path.substr(0, slash + 1);
     }
   }
@@ -99,7 +100,8 @@ UnknownFact LibraryNotInReport(const SavedReport& report) {
   if (report.iniLoading == SectionState::kLast || report.registryDrivers == SectionState::kLast) {
     return {kCutShort, kAskWhole};
   }
-  if (report.iniLoading == SectionState::kAbsent && report.registryDrivers == SectionState::kAbsent) {
+  if (report.iniLoading == SectionState::kAbsent &&
+      report.registryDrivers == SectionState::kAbsent) {
     return Missing(SectionState::kAbsent, report.reachesPastLoading, "library load test",
                    kAskLoadTest);
   }

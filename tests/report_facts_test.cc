@@ -191,7 +191,8 @@ TEST(ReportFacts, SayWhatTheyLackAndWhatToAskFor) {
     }
     const std::vector<std::string> report = RunReport(machine, options);
     SavedReport saved;
-    ASSERT_FALSE(ParseSavedReport(Joined(report, c.cutAt ? c.cutAt : report.size(), "\r\n"), &saved));
+    ASSERT_FALSE(
+        ParseSavedReport(Joined(report, c.cutAt ? c.cutAt : report.size(), "\r\n"), &saved));
     const ReportFacts facts = ReadReportFacts(saved);
     const DecoderCheck unknown =
         CheckStreamDecoder(facts.libraries, facts.drivers, Video(c.stream));
@@ -217,9 +218,10 @@ TEST(SavedReport, LibraryLinesAndWhatIsNotOne) {
        "C:\\WINDOWS\\SYSTEM\\divx.dll", true, false},
       {"C:\\Codec 0x20 1999-04-03 Pack\\x.dll 0x20 1999-04-03 512 Loaded Ok", true,
        "C:\\Codec 0x20 1999-04-03 Pack\\x.dll", true, true},
-      {"C:\\WINDOWS\\SYSTEM\\ir41_32.dll Not found", true, "C:\\WINDOWS\\SYSTEM\\ir41_32.dll", false,
+      {"C:\\WINDOWS\\SYSTEM\\ir41_32.dll Not found", true, "C:\\WINDOWS\\SYSTEM\\ir41_32.dll",
+       false, false},
+      {"C:\\WINDOWS\\SYSTEM\\msvc*.* Not found", true, "C:\\WINDOWS\\SYSTEM\\msvc*.*", false,
        false},
-      {"C:\\WINDOWS\\SYSTEM\\msvc*.* Not found", true, "C:\\WINDOWS\\SYSTEM\\msvc*.*", false, false},
       {"msvcrt.dll 0x20 2026-12-07 1536", false, "", false, false},
       {" Not found", false, "", false, false},
       {"x.dll 0x2g 1999-04-03 512 Loaded Ok", false, "", false, false},
@@ -258,7 +260,8 @@ TEST(SavedReport, TextsThatAreNoReportAreRefused) {
   EXPECT_TRUE(LooksLikeSavedReport(
       "GetVersionEx() reports: ver. 6.1, build 0x1DB1 (7601), platform 2 (WinNT), \"\"\r\n"));
   SavedReport report;
-  EXPECT_FALSE(ParseSavedReport("GetVersionEx() failed\nVideo for Windows version: 0x10A", &report));
+  EXPECT_FALSE(
+      ParseSavedReport("GetVersionEx() failed\nVideo for Windows version: 0x10A", &report));
   EXPECT_FALSE(report.versionKnown);
   EXPECT_EQ(report.vfwVersion, 0x10Au);
 }

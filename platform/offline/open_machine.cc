@@ -48,13 +48,14 @@ std::string NoKindFits(const std::string& path) {
   return text;
 }
 
-// A file whose head is all text (no disk image starts so): a saved note, a report, a list.
+// A file of a sector or more whose head is all text (no disk image starts so): a note, a
+// list. A smaller file is told by the disk image's own reason (less than one sector).
 bool IsTextFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   char head[4096];
   file.read(head, sizeof head);
   const std::streamsize count = file.gcount();
-  if (count <= 0) return false;
+  if (count < 512) return false;
   for (std::streamsize i = 0; i < count; ++i) {
     const unsigned char c = static_cast<unsigned char>(head[i]);
     if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;

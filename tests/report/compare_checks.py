@@ -34,6 +34,10 @@ def differences(machine, report, whole):
                 # A decoder whose readiness is unknown may name another entry than the machine.
                 if unknown and field not in ("registered",):
                     continue
+                # With a place unlisted, the report may name another entry that loads than
+                # the one Windows would take first; that one loads all the same.
+                if not whole and rdec.get("loads") and field in ("where", "entry", "value"):
+                    continue
                 if rdec[field] != mdec.get(field):
                     found.append(f"{where}: {field} {rdec[field]!r}, machine {mdec.get(field)!r}")
         if rfile.get("playable") is None:

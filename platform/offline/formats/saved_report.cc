@@ -87,8 +87,9 @@ bool IsFileDetails(const std::string& text) {
   if (dateStart == std::string::npos || sizeStart - dateStart < 10) return false;
   const std::string date = text.substr(dateStart + 1, sizeStart - dateStart - 1);
   const size_t firstDash = date.find('-');
-  if (firstDash == std::string::npos || date.size() != firstDash + 6 || date[firstDash + 3] != '-' ||
-      !AllOf(date, 0, firstDash, IsDigit) || !AllOf(date, firstDash + 1, firstDash + 3, IsDigit) ||
+  if (firstDash == std::string::npos || date.size() != firstDash + 6 ||
+      date[firstDash + 3] != '-' || !AllOf(date, 0, firstDash, IsDigit) ||
+      !AllOf(date, firstDash + 1, firstDash + 3, IsDigit) ||
       !AllOf(date, firstDash + 4, date.size(), IsDigit)) {
     return false;
   }
@@ -177,7 +178,8 @@ struct Reader {
       StartSection(*heading);
       return;
     }
-    if (StartsWith(line, kVfwPrefix) && (section == Section::kNone || section == Section::kSystemIni)) {
+    if (StartsWith(line, kVfwPrefix) &&
+        (section == Section::kNone || section == Section::kSystemIni)) {
       EndSection();
       const auto value = ParseUint32("0x" + line.substr(std::strlen(kVfwPrefix)));
       report->vfwVersion = value.value_or(0);
@@ -248,7 +250,8 @@ std::optional<ParseError> ParseSavedReport(const std::string& text, SavedReport*
     reader.Line(lines[i]);
   }
   if (!anySection) {
-    return ParseError{0, "not a saved report: after the version line it has no section korvane writes"};
+    return ParseError{
+        0, "not a saved report: after the version line it has no section korvane writes"};
   }
   return std::nullopt;
 }
