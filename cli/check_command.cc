@@ -36,9 +36,10 @@ const char kCommand[] = "korvane check";
 const MachineOptionHelp kMachineHelp = {
     "check against the Windows machine at PATH: a Wine prefix (seen as a 32-bit program sees "
     "it), a described machine (c/ is drive C:, registry.reg its registry, machine.ini its other "
-    "facts, optional), the root folder of a Windows installation, or a disk image (raw, VHD, "
-    "VMDK); without it, the machine the program runs on, and on Linux the Wine prefix "
-    "$WINEPREFIX, else ~/.wine",
+    "facts, optional), the root folder of a Windows installation, a disk image (raw, VHD, "
+    "VMDK), or a report saved on a machine (Save log as, or the report file of korvane run), "
+    "which answers for that machine as far as it holds the facts; without it, the machine the "
+    "program runs on, and on Linux the Wine prefix $WINEPREFIX, else ~/.wine",
     "how a program sees a 64-bit Wine prefix: 32 (the default) as a 32-bit program, or 64",
     "a Windows installation or disk image: the registry of this user",
     "a disk image: the Windows installation on partition N (1 is the first)",
@@ -83,11 +84,11 @@ std::optional<int> TryTimeoutMs(const CheckArgs& args) {
 
 // Each file checked against the machine; those that cannot be read are told on standard
 // error.
-std::vector<FileCheck> CheckFiles(System& system, const CheckedMachine& machine,
+std::vector<FileCheck> CheckFiles(const LibraryLookup& libraries, const CheckedMachine& machine,
                                   const std::vector<std::string>& paths) {
   std::vector<FileCheck> files;
   for (const std::string& path : paths) {
-    files.push_back(CheckAviFile(system, machine.drivers, path));
+    files.push_back(CheckAviFile(libraries, machine.drivers, path));
     const FileCheck& file = files.back();
     if (!file.error.empty()) {
       std::fprintf(stderr, "korvane check: can't open %s: %s\n", path.c_str(), file.error.c_str());
@@ -123,6 +124,20 @@ int PrintChecks(const CheckArgs& args, const CheckedMachine& machine,
   return written && allPlayable ? kExitOk : kExitFindings;
 }
 
+// The files checked against what a report saved on the machine says of it.
+int CheckAgainstReport(const CheckArgs& args, const SavedReport& report) {
+  if (args.tryDecoders) {
+    std::fprintf(stderr,
+                 "korvane check: --try decodes with the machine's own decoders, which a saved "
+                 "report does not hold; run korvane check --try on the machine the report was "
+                 "made on, or leave out --try\n");
+    return kExitUsage;
+  }
+  const ReportFacts facts = ReadReportFacts(report);
+  const CheckedMachine machine = ReportCheckedMachine(facts, args.machine->machine);
+  return PrintChecks(args, machine, CheckFiles(facts.libraries, machine, args.files));
+}
+
 int RunCheck(const CheckArgs& args) {
   const std::optional<int> timeoutMs = TryTimeoutMs(args);
   if (!timeoutMs) return kExitUsage;
@@ -130,6 +145,7 @@ int RunCheck(const CheckArgs& args) {
     return *childStatus;
   }
   const OpenedMachine opened = OpenChosenMachine(*args.machine, kCommand);
+  if (opened.report) return CheckAgainstReport(args, *opened.report);
   if (!opened.system) {
     std::fprintf(stderr, "korvane check: %s\n", opened.error.c_str());
     return kExitUsage;
@@ -144,7 +160,10 @@ int RunCheck(const CheckArgs& args) {
   const std::string& named = args.machine->machine;
   const CheckedMachine machine =
       ReadCheckedMachine(*opened.system, named.empty() ? "this machine" : named);
-  std::vector<FileCheck> files = CheckFiles(*opened.system, machine, args.files);
+  System& system = *opened.system;
+  std::vector<FileCheck> files =
+      CheckFiles([&system](const std::string& path) { return ProbeLibraryFacts(system, path); },
+                 machine, args.files);
   if (args.tryDecoders && !TryAndApply(args, opened.winePrefix, *timeoutMs, &files)) {
     return kExitUsage;
   }

@@ -60,8 +60,31 @@ std::string StreamLine(size_t index, const AviStream& stream, const DecoderCheck
   return line;
 }
 
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of(":\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// What a saved report does not say of this decoder, as one line.
+std::string UnknownLine(const DecoderCheck& decoder) {
+  const std::string why = " (" + decoder.unknown.why + ")";
+  if (!decoder.registeredKnown) {
+    return "    the report does not say whether " + decoder.entryNames.front() + " is registered" +
+           why + "\n";
+  }
+  if (!decoder.libraryKnown) {
+    return "    the report does not say whether " + BaseName(decoder.libraryPath) + " loads" + why +
+           "\n";
+  }
+  return "    the report does not say whether another entry for it loads" + why + "\n";
+}
+
 void AppendDecoderLines(const DecoderCheck& decoder, std::string* out) {
   if (!decoder.needsDecoder) return;
+  if (!decoder.registeredKnown) {
+    *out += UnknownLine(decoder);
+    return;
+  }
   if (!decoder.registered) {
     const std::string names =
         decoder.entryNames.empty() ? "no driver known for it" : Join(decoder.entryNames, ", ");
@@ -70,12 +93,18 @@ void AppendDecoderLines(const DecoderCheck& decoder, std::string* out) {
   }
   const DriverEntry& entry = decoder.registration;
   *out += "    registered in " + entry.where + ": " + entry.name + "=" + entry.value + "\n";
-  if (decoder.loads) {
+  if (!decoder.libraryKnown) {
+    *out += UnknownLine(decoder);
+  } else if (decoder.loads) {
     *out += "    loads: " + decoder.libraryPath + "\n";
   } else {
     *out += "    does not load: " + decoder.libraryPath + " (" + decoder.whyNot + ")\n";
+    if (!decoder.othersKnown) *out += UnknownLine(decoder);
   }
 }
+
+// A fact a saved report may not hold: null then.
+Json Known(bool known, bool value) { return known ? Json(value) : Json(nullptr); }
 
 Json DecoderJson(const DecoderCheck& decoder) {
   Json json;
@@ -89,17 +118,22 @@ Json DecoderJson(const DecoderCheck& decoder) {
     start = end + 1;
   }
   json["usualFiles"] = JsonTextList(files);
-  json["registered"] = decoder.registered;
+  json["registered"] = Known(decoder.registeredKnown, decoder.registered);
   if (decoder.registered) {
     json["where"] = JsonText(decoder.registration.where);
     json["entry"] = JsonText(decoder.registration.name);
     json["value"] = JsonText(decoder.registration.value);
     json["path"] = JsonText(decoder.libraryPath);
-    json["found"] = decoder.libraryFound;
-    json["loads"] = decoder.loads;
-    json["whyNot"] = decoder.loads ? Json(nullptr) : JsonText(decoder.whyNot);
+    json["found"] = Known(decoder.libraryKnown, decoder.libraryFound);
+    json["loads"] = Known(decoder.libraryKnown, decoder.loads);
+    json["whyNot"] =
+        decoder.loads || !decoder.libraryKnown ? Json(nullptr) : JsonText(decoder.whyNot);
   }
-  json["ready"] = decoder.ready();
+  json["ready"] = Known(decoder.known(), decoder.ready());
+  if (!decoder.known()) {
+    json["unknown"]["why"] = JsonText(decoder.unknown.why);
+    json["unknown"]["askFor"] = JsonText(decoder.unknown.ask);
+  }
   return json;
 }
 
@@ -152,9 +186,18 @@ Json FileJson(const FileCheck& file) {
   json["streams"] = std::move(streams);
   json["problems"] = JsonTextList(walk.problems);
   json["install"] = JsonTextList(file.install);
-  json["playable"] = file.playable;
+  json["playable"] = Known(file.playableKnown, file.playable);
+  if (!file.askFor.empty()) json["askFor"] = JsonTextList(file.askFor);
   json["verdict"] = JsonText(file.verdict);
   return json;
+}
+
+std::string VersionText(bool known, const OsVersion& version) {
+  if (!known) return "Windows version unknown";
+  const uint32_t build =
+      version.platformId == kPlatformWinNt ? version.build : version.build & 0xFFFF;
+  return Format("Windows %u.%02u build %u (%s)", version.major, version.minor, build,
+                PlatformText(version.platformId));
 }
 
 }  // namespace
@@ -163,15 +206,17 @@ CheckedMachine ReadCheckedMachine(System& system, const std::string& label) {
   CheckedMachine facts;
   facts.label = label;
   OsVersion version;
-  if (system.GetVersionExA(&version)) {
-    const uint32_t build =
-        version.platformId == kPlatformWinNt ? version.build : version.build & 0xFFFF;
-    facts.version = Format("Windows %u.%02u build %u (%s)", version.major, version.minor, build,
-                           PlatformText(version.platformId));
-  } else {
-    facts.version = "Windows version unknown";
-  }
+  const bool known = system.GetVersionExA(&version);
+  facts.version = VersionText(known, version);
   facts.drivers = ReadInstalledDrivers(system);
+  return facts;
+}
+
+CheckedMachine ReportCheckedMachine(const ReportFacts& report, const std::string& label) {
+  CheckedMachine facts;
+  facts.label = label + " (a saved report)";
+  facts.version = VersionText(report.versionKnown, report.version);
+  facts.drivers = report.drivers;
   return facts;
 }
 

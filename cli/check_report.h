@@ -6,6 +6,7 @@
 
 #include "diag/decoder_check.h"
 #include "diag/file_check.h"
+#include "diag/report_facts.h"
 #include "platform/system.h"
 
 namespace korvane {
@@ -16,6 +17,8 @@ struct CheckedMachine {
   InstalledDrivers drivers;
 };
 CheckedMachine ReadCheckedMachine(System& system, const std::string& label);
+// The machine a saved report was made on, as far as the report tells.
+CheckedMachine ReportCheckedMachine(const ReportFacts& report, const std::string& label);
 
 std::string CheckLines(const CheckedMachine& machine, const std::vector<FileCheck>& files);
 std::string CheckJson(const CheckedMachine& machine, const std::vector<FileCheck>& files);

@@ -2,6 +2,9 @@
 #include "cli/machine_choice.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "cli/commands.h"
 #include "cli/default_machine.h"
@@ -24,8 +27,47 @@ void AddMachineOptions(CLI::App* app, const std::shared_ptr<MachineChoice>& choi
       ->check(PartitionValidator());
 }
 
+namespace {
+
+// Reports are a few hundred kilobytes at most; a larger file is something else.
+constexpr std::uintmax_t kLargestReport = 16u << 20;
+
+// The file at path when it begins as a saved report does; empty otherwise.
+std::string SavedReportText(const std::string& path) {
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(path, ignored) ||
+      std::filesystem::file_size(path, ignored) > kLargestReport) {
+    return std::string();
+  }
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return LooksLikeSavedReport(text.str()) ? text.str() : std::string();
+}
+
+// A saved report named with --machine, read whole.
+bool OpenSavedReport(const MachineChoice& choice, OpenedMachine* opened) {
+  const std::string text = SavedReportText(choice.machine);
+  if (text.empty()) return false;
+  if (choice.view) {
+    opened->error = "--view applies to a Wine prefix; " + choice.machine + " is a saved report";
+    opened->usageMistake = true;
+    return true;
+  }
+  SavedReport report;
+  if (const auto error = ParseSavedReport(text, &report)) {
+    opened->error = DescribeParseError(choice.machine, *error);
+    return true;
+  }
+  opened->report = std::move(report);
+  return true;
+}
+
+}  // namespace
+
 OpenedMachine OpenChosenMachine(const MachineChoice& choice, const std::string& command) {
   OpenedMachine opened;
+  if (!choice.machine.empty() && OpenSavedReport(choice, &opened)) return opened;
   const std::optional<std::string> folder =
       choice.machine.empty() ? MachineAtHand(choice, &opened) : choice.machine;
   if (!folder) return opened;

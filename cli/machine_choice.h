@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/offline/formats/saved_report.h"
 #include "platform/offline/open_machine.h"
 #include "platform/system.h"
 
@@ -37,11 +38,14 @@ struct OpenedMachine {
   std::string winePrefix;            // its folder, when the machine is a Wine prefix
   std::string error;                 // why it could not be opened
   bool usageMistake = false;         // the options asked for what cannot be (--view)
+  // --machine named a report saved on a machine ("Save log as", korvane run -o) rather
+  // than the machine: only korvane check answers from one. system stays null.
+  std::optional<SavedReport> report;
 };
 
 // The machine at --machine (a Wine prefix seen through the view, a described machine, an
-// installation or a disk image), else the machine at hand. What was chosen on it (user,
-// partition) is said on standard error after "command: ".
+// installation, a disk image or a saved report), else the machine at hand. What was chosen on it
+// (user, partition) is said on standard error after "command: ".
 OpenedMachine OpenChosenMachine(const MachineChoice& choice, const std::string& command);
 
 }  // namespace korvane

@@ -124,6 +124,13 @@ int RunToStdout(System& system, const RunArgs& args, const TestOptions& options,
 
 int RunOnce(const RunArgs& args) {
   OpenedMachine opened = OpenChosenMachine(*args.machine, kCommand);
+  if (opened.report) {
+    std::fprintf(stderr,
+                 "%s: %s is a saved report, not a machine: run examines a machine itself; "
+                 "to answer from the report, use korvane check --machine %s FILE...\n",
+                 kCommand, args.machine->machine.c_str(), args.machine->machine.c_str());
+    return kExitUsage;
+  }
   if (!opened.system) {
     if (opened.usageMistake) return UsageError(kCommand, opened.error);
     std::fprintf(stderr, "%s: %s\n", kCommand, opened.error.c_str());

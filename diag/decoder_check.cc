@@ -185,12 +185,13 @@ bool ServesVideo(const DriverEntry& entry, const DecoderCheck& check) {
 }
 
 // Tries one entry's library: found, loads, and why not.
-void TryLibrary(System& system, const InstalledDrivers& drivers, const DriverEntry& entry,
-                DecoderCheck* check) {
+void TryLibrary(const LibraryLookup& libraries, const InstalledDrivers& drivers,
+                const DriverEntry& entry, DecoderCheck* check) {
   check->registration = entry;
   check->libraryPath = DriverLibraryPath(entry.value, drivers.systemDirPrefix);
   check->libraryFound = false;
   check->loads = false;
+  check->libraryKnown = true;
   check->whyNot.clear();
   if (entry.value.empty()) {
     check->whyNot = "the entry names no file";
@@ -200,19 +201,15 @@ void TryLibrary(System& system, const InstalledDrivers& drivers, const DriverEnt
     check->whyNot = "the entry names no single file";
     return;
   }
-  if (system.FindFirstFileA(check->libraryPath) == nullptr) {
-    check->whyNot = "file not found";
+  const LibraryFacts facts = libraries(check->libraryPath);
+  if (!facts.known) {
+    check->libraryKnown = false;
+    check->unknown = facts.unknown;
     return;
   }
-  check->libraryFound = true;
-  std::string why;
-  const LibraryHandle library = system.LoadLibraryA(check->libraryPath, &why);
-  if (library == 0) {
-    check->whyNot = why.empty() ? "LoadLibrary failed" : why;
-    return;
-  }
-  system.FreeLibrary(library);
-  check->loads = true;
+  check->libraryFound = facts.found;
+  check->loads = facts.loads;
+  check->whyNot = facts.whyNot;
 }
 
 }  // namespace
@@ -237,7 +234,32 @@ std::string DriverLibraryPath(const std::string& value, const std::string& syste
   return systemDirPrefix + value;
 }
 
+LibraryFacts ProbeLibraryFacts(System& system, const std::string& path) {
+  LibraryFacts facts;
+  if (system.FindFirstFileA(path) == nullptr) {
+    facts.whyNot = "file not found";
+    return facts;
+  }
+  facts.found = true;
+  std::string why;
+  const LibraryHandle library = system.LoadLibraryA(path, &why);
+  if (library == 0) {
+    facts.whyNot = why.empty() ? "LoadLibrary failed" : why;
+    return facts;
+  }
+  system.FreeLibrary(library);
+  facts.loads = true;
+  return facts;
+}
+
 DecoderCheck CheckStreamDecoder(System& system, const InstalledDrivers& drivers,
+                                const AviStream& stream) {
+  return CheckStreamDecoder(
+      [&system](const std::string& path) { return ProbeLibraryFacts(system, path); }, drivers,
+      stream);
+}
+
+DecoderCheck CheckStreamDecoder(const LibraryLookup& libraries, const InstalledDrivers& drivers,
                                 const AviStream& stream) {
   DecoderCheck check;
   if (!stream.hasFormat) {
@@ -256,10 +278,19 @@ DecoderCheck CheckStreamDecoder(System& system, const InstalledDrivers& drivers,
     if (!(audio ? ServesAudio(entry, check) : ServesVideo(entry, check))) continue;
     DecoderCheck attempt = check;
     attempt.registered = true;
-    TryLibrary(system, drivers, entry, &attempt);
-    // The first entry stands unless a later one loads.
-    if (!check.registered || attempt.loads) check = attempt;
+    TryLibrary(libraries, drivers, entry, &attempt);
+    // The first entry stands unless a later one loads, or might: where a saved report
+    // does not say whether a later library loads, neither can the check.
+    if (!check.registered || attempt.loads || (check.libraryKnown && !attempt.libraryKnown)) {
+      check = attempt;
+    }
     if (check.loads) break;
+  }
+  // A place is not listed: an entry there might serve, or load where the listed one does
+  // not.
+  if (!check.loads && check.libraryKnown && !drivers.unlisted.empty()) {
+    (check.registered ? check.othersKnown : check.registeredKnown) = false;
+    check.unknown = drivers.unlisted.front().unknown;
   }
   return check;
 }

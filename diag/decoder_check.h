@@ -6,6 +6,7 @@
 // library loads.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,11 +25,25 @@ struct DriverEntry {
   std::string where;  // kDrivers32Section or kDrivers32KeyName
 };
 
+// What a source that holds only part of a machine's facts (a saved report) does not say,
+// and what to ask its sender for so that it would.
+struct UnknownFact {
+  std::string why;  // "it was made without the library load test"
+  std::string ask;  // "a report made with \"load .DLL test\" ticked"
+};
+
+// A place whose entries the source does not show ("system.ini [drivers32]").
+struct UnlistedPlace {
+  std::string where;
+  UnknownFact unknown;
+};
+
 struct InstalledDrivers {
   // Both places, in the order Windows consults them: the registry first on Windows NT.
   std::vector<DriverEntry> entries;
-  std::vector<std::string> notes;  // places that could not be read, entries skipped
-  std::string systemDirPrefix;     // the system directory and a backslash
+  std::vector<std::string> notes;       // places that could not be read, entries skipped
+  std::string systemDirPrefix;          // the system directory and a backslash
+  std::vector<UnlistedPlace> unlisted;  // never on a machine itself
 };
 
 InstalledDrivers ReadInstalledDrivers(System& system);
@@ -50,10 +65,34 @@ struct DecoderCheck {
   bool loads = false;
   std::string whyNot;  // when it does not load
 
+  // From a saved report, what it does not say: whether an entry serves (none listed does,
+  // but a place is not listed), whether the chosen entry's library is found and loads, and
+  // whether another entry might load where the chosen one does not (a place is not listed).
+  bool registeredKnown = true;
+  bool libraryKnown = true;
+  bool othersKnown = true;
+  UnknownFact unknown;  // why one of them is not known
+
+  bool known() const { return registeredKnown && libraryKnown && othersKnown; }
   bool ready() const { return !needsDecoder || loads; }
 };
 
+// What is known of the library a driver entry names.
+struct LibraryFacts {
+  bool known = true;  // false: the source does not say whether it is found and loads
+  bool found = false;
+  bool loads = false;
+  std::string whyNot;   // not found, or does not load: why
+  UnknownFact unknown;  // when not known
+};
+using LibraryLookup = std::function<LibraryFacts(const std::string& path)>;
+
+// The machine's own answer: the file searched for, then loaded and freed again.
+LibraryFacts ProbeLibraryFacts(System& system, const std::string& path);
+
 DecoderCheck CheckStreamDecoder(System& system, const InstalledDrivers& drivers,
+                                const AviStream& stream);
+DecoderCheck CheckStreamDecoder(const LibraryLookup& libraries, const InstalledDrivers& drivers,
                                 const AviStream& stream);
 
 // "video", "audio", "DV (video and audio)", "text", "MIDI", or the FourCC.

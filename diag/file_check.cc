@@ -29,28 +29,48 @@ std::string OpenError(const std::string& path, std::FILE** file) {
   return std::string();
 }
 
-// The verdict from what the file holds and check->install.
+// "ask the user for A and B", or empty.
+std::string AskText(const std::vector<std::string>& askFor) {
+  return askFor.empty() ? std::string() : "ask the user for " + Join(askFor, " and ");
+}
+
+// The verdict from what the file holds, check->install and check->askFor.
 void SetVerdict(FileCheck* check) {
   const AviWalk& walk = check->walk;
   check->playable = false;
+  check->playableKnown = true;
   if (!walk.isAvi) {
     check->verdict = "not an AVI file: " + (walk.problems.empty() ? "" : walk.problems.front());
   } else if (walk.streams.empty()) {
     check->verdict = "can't tell: the file describes no streams";
   } else if (!check->install.empty()) {
     check->verdict = Join(check->install, "; ");
+    if (!check->askFor.empty()) check->verdict += "; " + AskText(check->askFor);
   } else if (!walk.holdsFrames()) {
     check->verdict = "the decoders are here, but the file holds no frames";
+  } else if (!check->askFor.empty()) {
+    check->playableKnown = false;
+    check->verdict = "can't tell from the report whether it plays: " + AskText(check->askFor);
   } else {
     check->playable = true;
     check->verdict = kPlayable;
   }
 }
 
+void AddUnique(std::vector<std::string>* items, const std::string& item) {
+  for (const std::string& have : *items) {
+    if (have == item) return;
+  }
+  items->push_back(item);
+}
+
 void DecideVerdict(const AviStream* streams, FileCheck* check) {
   for (size_t i = 0; i < check->decoders.size(); ++i) {
-    if (!check->decoders[i].ready()) {
-      check->install.push_back(InstallAdvice(check->decoders[i], streams[i]));
+    const DecoderCheck& decoder = check->decoders[i];
+    if (!decoder.known()) {
+      AddUnique(&check->askFor, decoder.unknown.ask);
+    } else if (!decoder.ready()) {
+      check->install.push_back(InstallAdvice(decoder, streams[i]));
     }
   }
   SetVerdict(check);
@@ -77,6 +97,13 @@ std::string TryAdvice(const DecoderCheck& decoder, const TryFinding& finding) {
 }  // namespace
 
 FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const std::string& path) {
+  return CheckAviFile(
+      [&system](const std::string& library) { return ProbeLibraryFacts(system, library); }, drivers,
+      path);
+}
+
+FileCheck CheckAviFile(const LibraryLookup& libraries, const InstalledDrivers& drivers,
+                       const std::string& path) {
   FileCheck check;
   check.path = path;
   std::FILE* file = nullptr;
@@ -86,7 +113,7 @@ FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const st
   check.walk = WalkAvi(source);
   std::fclose(file);
   for (const AviStream& stream : check.walk.streams) {
-    check.decoders.push_back(CheckStreamDecoder(system, drivers, stream));
+    check.decoders.push_back(CheckStreamDecoder(libraries, drivers, stream));
   }
   DecideVerdict(check.walk.streams.data(), &check);
   return check;

@@ -21,12 +21,19 @@ struct FileCheck {
   // With --try: one finding per stream, in stream order; empty without it.
   std::vector<TryFinding> tries;
   bool playable = false;
+  // Checked against a saved report that does not hold every fact: whether it plays cannot
+  // be told, and what to ask the report's sender for so that it could.
+  bool playableKnown = true;
+  std::vector<std::string> askFor;
   std::string verdict;
 };
 
 // Reads the file at path (a path of the host, not of the machine) and checks each of
 // its streams against the machine's drivers.
 FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const std::string& path);
+// The same with the libraries' facts from elsewhere (a saved report).
+FileCheck CheckAviFile(const LibraryLookup& libraries, const InstalledDrivers& drivers,
+                       const std::string& path);
 
 // Lets the tries decide where they tell more than the files: a stream that decodes needs
 // nothing, one whose decoder is there but fails its try (does not decode, crashes, hangs)

@@ -182,6 +182,69 @@ TEST_F(CliCheckFilesTest, UnreadableFilesAreToldAndTheOthersChecked) {
   EXPECT_EQ(BlockOf(r.out, Avi("v-cinepak")).back(), "  verdict: playable here");
 }
 
+// A report saved on the example machine answers check as the machine does; run and --try
+// refuse it, and a text file that is no report is told the kinds of machine korvane reads.
+TEST_F(CliCheckFilesTest, ASavedReportAnswersForItsMachine) {
+  test::ScratchDir scratch;
+  const std::string whole = scratch.path() + "/whole.txt";
+  const std::string noLoad = scratch.path() + "/no-load.txt";
+  ASSERT_EQ(
+      test::RunCli("run --machine " + ShellQuote(kExample) + " -o " + ShellQuote(whole)).exitCode,
+      0);
+  ASSERT_EQ(test::RunCli("run --machine " + ShellQuote(kExample) +
+                         " --tests systemIni,wellKnownDlls -o " + ShellQuote(noLoad))
+                .exitCode,
+            0);
+  const std::string files = Avis({"v-cinepak", "v-mpeg4-divx"});
+  const auto fromMachine = test::RunCli("check --machine " + ShellQuote(kExample) + files);
+  const auto fromReport = test::RunCli("check --machine " + ShellQuote(whole) + files);
+  EXPECT_EQ(fromReport.exitCode, fromMachine.exitCode);
+  EXPECT_EQ(BlockOf(fromReport.out, Avi("v-cinepak")), BlockOf(fromMachine.out, Avi("v-cinepak")));
+  EXPECT_EQ(test::SplitLines(fromReport.out)[0],
+            "machine: " + whole + " (a saved report), Windows 4.10 build 2222 (Win9x)");
+
+  const auto unsaid = test::RunCli("check --machine " + ShellQuote(noLoad) + Avis({"v-cinepak"}));
+  EXPECT_EQ(unsaid.exitCode, 1);
+  EXPECT_EQ(BlockOf(unsaid.out, Avi("v-cinepak")),
+            (std::vector<std::string>{
+                Avi("v-cinepak"),
+                "  stream 0: video, cvid (Cinepak), needs vidc.cvid (usually iccvid.dll)",
+                "    registered in system.ini [drivers32]: vidc.cvid=iccvid.dll",
+                "    the report does not say whether iccvid.dll loads (it was made without the "
+                "library load test)",
+                "  verdict: can't tell from the report whether it plays: ask the user for a "
+                "report made with \"load .DLL test\" ticked"}));
+
+  std::string letter = "Dear helper,\r\n";
+  for (int i = 0; i < 20; ++i) letter += "the film still does not play, whatever I try.\r\n";
+  const std::string note = scratch.Write("note.txt", letter);
+  const struct {
+    std::string args;
+    std::string error;
+  } refused[] = {
+      {"run --machine " + ShellQuote(whole),
+       "korvane run: " + whole +
+           " is a saved report, not a machine: run examines a machine "
+           "itself; to answer from the report, use korvane check --machine " +
+           whole + " FILE..."},
+      {"check --try --machine " + ShellQuote(whole) + files,
+       "korvane check: --try decodes with the machine's own decoders, which a saved report does "
+       "not hold; run korvane check --try on the machine the report was made on, or leave out "
+       "--try"},
+      {"check --machine " + ShellQuote(note) + files,
+       "korvane check: " + note +
+           ": a text file, not a machine korvane can read; it reads a Wine "
+           "prefix, a described machine, a Windows installation's root folder, a disk image (raw, "
+           "VHD or VMDK) or, for korvane check, a report saved by korvane"},
+  };
+  for (const auto& c : refused) {
+    const auto result = test::RunCli(c.args);
+    EXPECT_EQ(result.exitCode, 2) << c.args;
+    EXPECT_EQ(result.err, c.error + "\n") << c.args;
+    EXPECT_EQ(result.out, "") << c.args;
+  }
+}
+
 TEST(CliCheckTest, MachinesThatCannotBeReadExitWithTwo) {
   test::ScratchDir scratch;
   const std::string file = scratch.Write("a.avi", "RIFF");

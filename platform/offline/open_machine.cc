@@ -2,6 +2,7 @@
 #include "platform/offline/open_machine.h"
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/offline/machines/described_machine.h"
 #ifdef KORVANE_INSTALLATIONS
@@ -47,17 +48,40 @@ std::string NoKindFits(const std::string& path) {
   return text;
 }
 
+// A file of a sector or more whose head is all text (no disk image starts so): a note, a
+// list. A smaller file is told by the disk image's own reason (less than one sector).
+bool IsTextFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  char head[4096];
+  file.read(head, sizeof head);
+  const std::streamsize count = file.gcount();
+  if (count < 512) return false;
+  for (std::streamsize i = 0; i < count; ++i) {
+    const unsigned char c = static_cast<unsigned char>(head[i]);
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+const char kMachineKinds[] =
+    "a Wine prefix, a described machine, a Windows installation's root folder, a disk image "
+    "(raw, VHD or VMDK) or, for korvane check, a report saved by korvane";
 
 std::unique_ptr<OfflineSystem> OpenMachine(const std::string& path, std::string* error,
                                            const MachineOptions& options) {
+  std::error_code ignored;
+  if (fs::is_regular_file(path, ignored) && IsTextFile(path)) {
+    *error = path + ": a text file, not a machine korvane can read; it reads " + kMachineKinds;
+    return nullptr;
+  }
   for (const MachineKind& kind : kKinds) {
     if (!kind.recognizes(path)) continue;
     auto machine = std::make_unique<OfflineMachine>();
     if (!kind.open(path, options, machine.get(), error)) return nullptr;
     return std::make_unique<OfflineSystem>(std::move(machine));
   }
-  std::error_code ignored;
   *error = fs::is_directory(path, ignored) ? NoKindFits(path) : path + ": no such folder";
   return nullptr;
 }

@@ -9,6 +9,9 @@
 
 namespace korvane {
 
+// The kinds of machine --machine takes, in words, for a path that is none of them.
+extern const char kMachineKinds[];
+
 // Reads the machine at path: a Wine prefix, a described machine, a Windows installation's
 // folder or a disk image (the last two where KORVANE_INSTALLATIONS is built), the first
 // kind that recognises it (machines/ holds one file a kind). A machine that cannot be read whole is

@@ -69,6 +69,44 @@ compare() {  # compare NAME DESCRIBED OTHER FORM
   fi
 }
 
+# A report saved on a machine answers korvane check as the machine does, wherever it holds
+# the facts: whole (as run -o writes it, and with LF line ends), made with each test off,
+# and cut short every few lines. Where it lacks a fact, it says what to ask for.
+tests=(systemIni loadDll captureDrivers registryAviFile registryUninstall ntTests msvcList
+       wellKnownDlls)
+from_report() {  # from_report NAME MACHINE
+  local name=$1 machine=$2 dir=$scratch/$1.reports test others lines cut
+  mkdir -p "$dir"
+  "$korvane" check --json --machine "$machine" "${avis[@]}" >"$dir/machine.json" 2>/dev/null
+  "$korvane" run --machine "$machine" -o "$dir/whole.txt" 2>/dev/null
+  tr -d '\r' <"$dir/whole.txt" >"$dir/lf.txt"
+  report_agrees "$name" "$dir" whole --whole
+  report_agrees "$name" "$dir" lf --whole
+  for test in "${tests[@]}"; do
+    others=$(printf '%s\n' "${tests[@]}" | grep -vx "$test" | paste -sd,)
+    "$korvane" run --machine "$machine" --tests "$others" -o "$dir/without-$test.txt" 2>/dev/null
+    report_agrees "$name" "$dir" "without-$test"
+  done
+  lines=$(wc -l <"$dir/whole.txt")
+  for ((cut = 2; cut < lines; cut += 5)); do
+    head -n "$cut" "$dir/whole.txt" >"$dir/cut-$cut.txt"
+    report_agrees "$name" "$dir" "cut-$cut"
+  done
+}
+
+report_agrees() {  # report_agrees NAME DIR REPORT [--whole]
+  local name=$1 dir=$2 report=$3
+  shift 3
+  "$korvane" check --json --machine "$dir/$report.txt" "${avis[@]}" >"$dir/$report.json" 2>"$dir/err"
+  if python3 "$root/tests/report/compare_checks.py" "$dir/machine.json" "$dir/$report.json" "$@" \
+    >"$dir/diff"; then
+    pass "$name: check from its report ($report) agrees with the machine"
+  else
+    fail "$name: check from its report ($report) differs from the machine"
+    head -20 "$dir/diff"; cat "$dir/err"
+  fi
+}
+
 mounted() {  # mounted NAME DESCRIBED RAW_IMAGE: its partition (at 1 MiB) through ntfs-3g
   local partition=$scratch/$1.partition mnt=$scratch/$1.mnt
   dd if="$3" of="$partition" bs=1M skip=1 status=none
@@ -86,6 +124,8 @@ for machine in win98se:"$root/examples/win98se" winxp-like:"$xp"; do
   name=${machine%%:*} described=${machine#*:}
   "$root/scripts/make-installation.sh" "$described" "$scratch/$name-folder"
   compare "$name" "$described" "$scratch/$name-folder" folder
+  from_report "$name" "$described"
+  from_report "$name-folder" "$scratch/$name-folder"
   forms=(raw raw-gpt vhd vhd-fixed vmdk vmdk-flat)
   [ "$name" = winxp-like ] && forms+=(raw-ntfs vhd-ntfs vmdk-ntfs)
   for form in "${forms[@]}"; do
