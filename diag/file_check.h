@@ -7,6 +7,7 @@
 
 #include "avi/riff_walk.h"
 #include "diag/decoder_check.h"
+#include "diag/playback_paths.h"
 #include "platform/decoder_trial.h"
 #include "platform/system.h"
 
@@ -26,6 +27,8 @@ struct FileCheck {
   bool playableKnown = true;
   std::vector<std::string> askFor;
   std::string verdict;
+  // The DirectShow and Media Foundation paths beside Video for Windows, when worked out.
+  FilePaths paths;
 };
 
 // Reads the file at path (a path of the host, not of the machine) and checks each of

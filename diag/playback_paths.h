@@ -1,0 +1,50 @@
+// The ways a player can play a checked file on the machine, beside Video for Windows: a
+// DirectShow graph (a splitter that takes the AVI file and a decoder filter, DMO, or
+// wrapped VfW or ACM driver for each stream), Media Foundation where the machine has it,
+// and under Wine the host's GStreamer behind Wine's splitter.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/decoder_trial.h"
+#include "platform/gstreamer.h"
+
+namespace korvane {
+
+// A DirectShow decoder that takes a stream's media type.
+struct DirectShowDecoder {
+  std::string name;  // "AVI Decompressor (vidc.cvid)", "WMVideo Decoder DMO"
+  std::string clsid;
+  uint32_t merit = 0;
+  std::string library;
+  bool loads = false;
+};
+
+struct StreamPaths {
+  std::vector<DirectShowDecoder> directshow;  // best merit first
+  // Behind Wine's GStreamer splitter: what the host's GStreamer does with the stream.
+  std::optional<GstreamerStreamAnswer> gstreamer;
+};
+
+// What building and running the DirectShow graph for a file found (check --try).
+struct DirectShowTry {
+  TryFinding finding;                // outcome and the text after "try (DirectShow): "
+  std::vector<std::string> filters;  // the chain that was built, source first
+  unsigned frames = 0;               // frames that reached the video renderer
+};
+
+struct FilePaths {
+  bool known = false;  // the machine's DirectShow registrations were read
+  bool vfwPlayable = false;
+  bool directshowPlayable = false;
+  std::string splitter;  // the filter that wins by merit for the AVI file, empty when none
+  bool hasMediaFoundation = false;
+  bool mediaFoundationPlayable = false;
+  std::vector<StreamPaths> streams;  // one per stream, in stream order
+  std::optional<DirectShowTry> directshowTry;
+};
+
+}  // namespace korvane
