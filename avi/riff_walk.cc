@@ -441,14 +441,4 @@ AviWalk WalkAvi(ByteSource& source, const WalkLimits& limits) {
   return walk;
 }
 
-std::string FourCCText(uint32_t fourcc) {
-  std::string text;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const unsigned char c = static_cast<unsigned char>(fourcc >> shift);
-    if (c < 0x20 || c > 0x7E) return Format("0x%08X", fourcc);
-    text += static_cast<char>(c);
-  }
-  return text;
-}
-
 }  // namespace korvane
