@@ -2,8 +2,10 @@
 # The report differential: `korvane-cli.exe run` on the live Windows API under Wine
 # against the native `korvane run --machine PREFIX` reading the same prefix from disk:
 # the x86_64 program under wine64 against `--view 64` of a 64-bit prefix, the i686
-# program under 32-bit Wine against the 32-bit prefix. Then again with Wine set to report
-# Windows 98 and NT 4, and the version line under every version name Wine knows.
+# program under 32-bit Wine against the 32-bit prefix. Then `korvane check` from the report
+# saved from that view against check on the view itself; then the reports again with Wine
+# set to report Windows 98 and NT 4, and the version line under every version name Wine
+# knows.
 # Called by run-differentials.sh with the prefix it made (WINEPREFIX, WINE and WINE_BITS
 # set).
 #
