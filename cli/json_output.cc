@@ -5,7 +5,7 @@
 
 namespace korvane {
 
-Json JsonText(const std::string& bytes) { return TextAsUtf8(bytes, kAssumedAnsiCodePage); }
+Json JsonText(const std::string& bytes) { return TextAsUtf8(bytes, kDefaultAnsiCodePage); }
 
 Json JsonTextList(const std::vector<std::string>& items) {
   Json list = Json::array();
