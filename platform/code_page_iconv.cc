@@ -65,8 +65,7 @@ class Conversion {
 }  // namespace
 
 struct CodePageCodec::Host {
-  explicit Host(const std::string& name)
-      : encoder(name, "UTF-32LE"), decoder("UTF-32LE", name) {}
+  explicit Host(const std::string& name) : encoder(name, "UTF-32LE"), decoder("UTF-32LE", name) {}
   Conversion encoder;
   Conversion decoder;
 };
@@ -96,10 +95,11 @@ size_t CodePageCodec::Decode(std::string_view bytes, size_t pos, char32_t* codeP
   // A lead byte alone is input cut short; with its trail byte it is one character.
   for (size_t length = 1; length <= 4 && pos + length <= bytes.size(); ++length) {
     errno = 0;
-    const ptrdiff_t size =
-        host_->decoder.Convert(bytes.data() + pos, length, units, sizeof units);
+    const ptrdiff_t size = host_->decoder.Convert(bytes.data() + pos, length, units, sizeof units);
     if (size >= 4) {
-      const auto u = [&units](int i) { return static_cast<char32_t>(static_cast<uint8_t>(units[i])); };
+      const auto u = [&units](int i) {
+        return static_cast<char32_t>(static_cast<uint8_t>(units[i]));
+      };
       *codePoint = u(0) | u(1) << 8 | u(2) << 16 | u(3) << 24;
       return length;
     }

@@ -19,10 +19,9 @@ bool CodePageCodec::Encode(char32_t codePoint, std::string* out) {
   char bytes[16];
   BOOL usedDefault = FALSE;
   const auto convert = [&](DWORD flags) {
-    return WideCharToMultiByte(static_cast<UINT>(page_), flags,
-                               reinterpret_cast<LPCWCH>(units.data()),
-                               static_cast<int>(units.size()), bytes, sizeof bytes, nullptr,
-                               &usedDefault);
+    return WideCharToMultiByte(
+        static_cast<UINT>(page_), flags, reinterpret_cast<LPCWCH>(units.data()),
+        static_cast<int>(units.size()), bytes, sizeof bytes, nullptr, &usedDefault);
   };
   // No best fit: a character the code page lacks is the default character, as the
   // registry's ANSI calls give it, never a look-alike. Windows before 2000 knows no such
@@ -44,7 +43,8 @@ size_t CodePageCodec::Decode(std::string_view bytes, size_t pos, char32_t* codeP
                                         static_cast<int>(length), units, 4);
   if (count <= 0) return 0;
   char32_t c = units[0];
-  if (count >= 2 && c >= 0xD800 && c <= 0xDBFF) c = 0x10000 + ((c - 0xD800) << 10) + (units[1] - 0xDC00);
+  if (count >= 2 && c >= 0xD800 && c <= 0xDBFF)
+    c = 0x10000 + ((c - 0xD800) << 10) + (units[1] - 0xDC00);
   *codePoint = c;
   return length;
 }
