@@ -51,8 +51,7 @@ const NameCase kNames[] = {
     {"Traditional Chinese", 950, u"\u5F71\u97F3\u64AD\u653E\u5668",
      "\xBCv\xAD\xB5\xBC\xBD\xA9\xF1\xBE\xB9"},
     // Characters the code page lacks: the default character, one for each.
-    {"Cyrillic on a Western machine", 1252, u"\u0412\u0438\u0434\u0435\u043E", "?????",
-     "?????"},
+    {"Cyrillic on a Western machine", 1252, u"\u0412\u0438\u0434\u0435\u043E", "?????", "?????"},
     {"an accent on a Japanese machine", 932, u"Caf\u00E9", "Caf?", "Caf?"},
 };
 
@@ -97,7 +96,9 @@ std::string UnicodeExport(const NameCase& c) {
   bytes += Utf16LeOf(
       "Windows Registry Editor Version 5.00\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n"
-      "\"ACP\"=\"" + acp + "\"\r\n\"OEMCP\"=\"" + acp + "\"\r\n\r\n"
+      "\"ACP\"=\"" +
+      acp + "\"\r\n\"OEMCP\"=\"" + acp +
+      "\"\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
       "\"CurrentVersion\"=\"5.1\"\r\n\"CurrentBuildNumber\"=\"2600\"\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Names\\");
@@ -123,8 +124,8 @@ ReadNames ReadThrough(System& system) {
   ReadNames read;
   read.acp = system.GetACP();
   RegKey names = 0;
-  if (system.RegOpenKeyExA(RootKey::kLocalMachine, "Software\\Korvane\\Names", kKeyRead,
-                           &names) != kErrorSuccess) {
+  if (system.RegOpenKeyExA(RootKey::kLocalMachine, "Software\\Korvane\\Names", kKeyRead, &names) !=
+      kErrorSuccess) {
     return read;
   }
   system.RegEnumKeyExA(names, 0, 256, &read.keyName);
@@ -194,9 +195,9 @@ TEST(MachineText, EachKindOfMachineGivesTheNameInItsCodePage) {
     // The same machine installed: its SOFTWARE and SYSTEM hives hold the name as UTF-16,
     // and the SYSTEM hive's current control set names the code page.
     test::ScratchDir installed;
-    const auto made = test::RunCommand(kSource + "/scripts/make-installation.sh " +
-                                       ShellQuote(unicode.path()) + " " +
-                                       ShellQuote(installed.path() + "/c"));
+    const auto made =
+        test::RunCommand(kSource + "/scripts/make-installation.sh " + ShellQuote(unicode.path()) +
+                         " " + ShellQuote(installed.path() + "/c"));
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const ReadNames hive = OpenAndRead(installed.path() + "/c");
     EXPECT_EQ(hive.acp, expected.acp);
@@ -217,8 +218,7 @@ TEST(MachineText, MachineIniNamesACodePageTheHostConverts) {
       {"codepage=932\nOemCodePage=932", "", 932},
       {"", "", 1252},  // neither machine.ini nor the registry says: a Western machine
       {"CodePage=0", "machine.ini:2: CodePage must be the number of a Windows code page", 0},
-      {"CodePage=cp1252", "machine.ini:2: CodePage must be the number of a Windows code page",
-       0},
+      {"CodePage=cp1252", "machine.ini:2: CodePage must be the number of a Windows code page", 0},
       {"CodePage=99999", "machine.ini:2: CodePage must be the number of a Windows code page", 0},
   };
   for (const auto& c : kCases) {
@@ -252,15 +252,16 @@ TEST(MachineText, EachOutputCarriesTheNameAsItsReaderNeedsIt) {
     for (char ch : path) escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
     machine.Registry(
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32]\r\n"
-        "\"vidc.cvid\"=\"" + escaped + "\"\r\n");
+        "\"vidc.cvid\"=\"" +
+        escaped + "\"\r\n");
     const std::string shown = c.shown != nullptr ? c.shown : Utf8Of(c.name);
     const std::string utf8Path = "C:\\" + shown + "\\cvid.dll";
     const std::string quoted = ShellQuote(machine.path());
 
     test::ScratchDir out;
     const std::string report = out.path() + "/report.txt";
-    const auto saved = test::RunCli("run --machine " + quoted + " -o " + ShellQuote(report),
-                                    {"LC_ALL=C.UTF-8"});
+    const auto saved =
+        test::RunCli("run --machine " + quoted + " -o " + ShellQuote(report), {"LC_ALL=C.UTF-8"});
     ASSERT_EQ(saved.exitCode, 0) << saved.err;
     const std::string bytes = test::ReadFile(report);
     EXPECT_NE(bytes.find(path + "\r\n"), std::string::npos) << bytes;
@@ -272,8 +273,7 @@ TEST(MachineText, EachOutputCarriesTheNameAsItsReaderNeedsIt) {
     if (shown != c.ansi) EXPECT_EQ(utf8.out.find(path), std::string::npos);
 
     // check --json, in whatever locale: the registered path as UTF-8 (JSON escapes "\\").
-    const std::string avi =
-        out.Write("a.avi", test::Avi({test::VideoStream("cvid")}));
+    const std::string avi = out.Write("a.avi", test::Avi({test::VideoStream("cvid")}));
     const auto json = test::RunCli("check --json --machine " + quoted + " " + ShellQuote(avi));
     std::string jsonPath;
     for (char ch : utf8Path) jsonPath += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
