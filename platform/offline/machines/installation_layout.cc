@@ -191,10 +191,32 @@ class Loader {
       *error_ = where_ + file.location + ": cannot be read";
       return false;
     }
-    const auto failure = nt ? LoadNtHiveBytes(bytes, into, subkey) : LoadCregBytes(bytes, into);
+    const auto failure =
+        nt ? LoadNtHiveBytes(bytes, into, subkey, page_) : LoadCregBytes(bytes, into);
     if (failure) *error_ = where_ + file.location + ": " + *failure;
     return !failure;
   }
+
+  // The code pages an NT SYSTEM hive names in its current control set, read before the
+  // hives are loaded since their UTF-16 text is narrowed to it. The values are ASCII
+  // digits, whatever code page reads them; a hive that cannot say leaves the defaults
+  // (loading it later tells what is wrong with it).
+  CodePages NtCodePages(const Entry& system) {
+    std::string bytes;
+    if (!drive_.Read(system.location, kRegistryFileLimit, &bytes)) return CodePages();
+    MemoryRegistry scratch;
+    MemoryRegistry::Key* select = scratch.CreateKey(RootKey::kLocalMachine, "SYSTEM\\Select");
+    if (LoadNtHiveBytes(bytes, select, "Select")) return CodePages();
+    char set[24];
+    std::snprintf(set, sizeof set, "ControlSet%03u", Dword(select, "Current") % 1000);
+    const std::string nls = std::string(set) + "\\Control\\Nls\\CodePage";
+    MemoryRegistry::Key* into = scratch.CreateKey(
+        RootKey::kLocalMachine, "System\\CurrentControlSet\\Control\\Nls\\CodePage");
+    if (LoadNtHiveBytes(bytes, into, nls)) return CodePages();
+    return RegistryCodePages(scratch);
+  }
+
+  void SetCodePage(CodePage page) { page_ = page; }
 
   // Loads file as Load does, and refuses it, as another registry file put in its place,
   // when it lacks the key path that every such file holds.
@@ -223,6 +245,7 @@ class Loader {
   Drive& drive_;
   std::string where_;
   std::string* error_;
+  CodePage page_ = kDefaultAnsiCodePage;
 };
 
 std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& layout,
@@ -254,6 +277,7 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
     }
   }
   facts.timeZoneBias = TimeZoneBias(*registry, "System\\CurrentControlSet");
+  facts.codePages = RegistryCodePages(*registry);  // 9x files hold 8-bit text in it already
   return facts;
 }
 
@@ -296,6 +320,9 @@ std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& 
   const std::string windows = "C:\\" + layout.windowsName;
   const std::string config = windows + "\\" + layout.systemName + "\\config";
   const auto software = Look(drive, config + "\\SOFTWARE");
+  const auto systemHive = Look(drive, config + "\\SYSTEM");
+  if (IsFile(systemHive)) facts.codePages = loader.NtCodePages(*systemHive);
+  loader.SetCodePage(facts.codePages.ansi);
   if (!IsFile(software) ||
       !loader.LoadHolding(*software, registry->CreateKey(RootKey::kLocalMachine, "SOFTWARE"), true,
                           "SOFTWARE hive", "Microsoft\\Windows NT\\CurrentVersion")) {
