@@ -29,7 +29,8 @@ std::vector<uint8_t> GuidBytes(const std::string& text) {
     bytes.push_back(static_cast<uint8_t>(word));
     bytes.push_back(static_cast<uint8_t>(word >> 8));
   }
-  for (size_t at : {20, 22, 25, 27, 29, 31, 33, 35}) bytes.push_back(static_cast<uint8_t>(hex(at, 2)));
+  for (size_t at : {20, 22, 25, 27, 29, 31, 33, 35})
+    bytes.push_back(static_cast<uint8_t>(hex(at, 2)));
   return bytes;
 }
 
@@ -163,7 +164,8 @@ TEST(FilterData, EveryOffsetOrCountOutsideTheValueIsRefused) {
   const Case cases[] = {
       {"version 3", GoodVersion2, 0, 3, "version 3 is neither 1 nor 2"},
       {"version 0", GoodVersion1, 0, 0, "version 0 is neither 1 nor 2"},
-      {"more pins than records", GoodVersion2, 8, 3, "pin 3 of 3: the category at offset 2852126848"},
+      {"more pins than records", GoodVersion2, 8, 3,
+       "pin 3 of 3: the category at offset 2852126848"},
       {"a billion pins", GoodVersion2, 8, 1000000000, "pin 3 of 1000000000"},
       {"category past the end", GoodVersion2, 40, 161, "pin 1 of 2: the category at offset 161"},
       {"category offset huge", GoodVersion2, 40, 0xFFFFFFF8, "the category at offset 4294967288"},

@@ -157,7 +157,8 @@ class FilterDataReader {
     if (pinName != 0 && !Text(pinName, "the pin it connects to")) return std::nullopt;
     const uint32_t types = bytes_.U32At(at + 28);
     const uint32_t list = bytes_.U32At(at + 32);
-    if (types != 0 && (!bytes_.Has(list, kType1Size) || (bytes_.size() - list) / kType1Size < types)) {
+    if (types != 0 &&
+        (!bytes_.Has(list, kType1Size) || (bytes_.size() - list) / kType1Size < types)) {
       Problem(std::to_string(types) + " media types at offset " + std::to_string(list) +
               " run past the end");
       return std::nullopt;
