@@ -330,6 +330,10 @@ const char* FilterRoleName(FilterRole role) {
 std::string ServerLibraryPath(const std::string& registered, const std::string& windowsDirectory,
                               const std::string& systemDirectory) {
   std::string path = registered;
+  // Some installers quote the path, which the loader takes without the quotes.
+  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+    path = path.substr(1, path.size() - 2);
+  }
   if (!ExpandLeading(&path, "SystemRoot", windowsDirectory)) {
     ExpandLeading(&path, "windir", windowsDirectory);
   }

@@ -87,10 +87,10 @@ struct PlaybackRegistrations {
 // library: many filters share one).
 PlaybackRegistrations ReadPlaybackRegistrations(System& system, const LibraryLookup& libraries);
 
-// The file the machine loads for an InprocServer32 value: environment names of the Windows
-// directory expanded, a bare name in the system directory, and a 32-bit program's
-// "system32" where its system directory really is (syswow64 on a 64-bit machine seen from
-// disk).
+// The file the machine loads for an InprocServer32 value: quotes around it dropped,
+// environment names of the Windows directory expanded, a bare name in the system directory, and a
+// 32-bit program's "system32" where its system directory really is (syswow64 on a 64-bit machine
+// seen from disk).
 std::string ServerLibraryPath(const std::string& registered, const std::string& windowsDirectory,
                               const std::string& systemDirectory);
 

@@ -37,7 +37,9 @@ std::string Summary(const nlohmann::ordered_json& item) {
   if (item["found"].is_null()) {
     line += " no-library";
   } else {
-    line += !item["found"].get<bool>() ? " missing" : item["loads"].get<bool>() ? " loads" : " fails";
+    line += !item["found"].get<bool>()  ? " missing"
+            : item["loads"].get<bool>() ? " loads"
+                                        : " fails";
   }
   line += " in=" + std::to_string(item["inputs"].size());
   for (const auto& broken : item["broken"]) line += " !" + broken.get<std::string>();
@@ -109,8 +111,7 @@ void FillWin7Like(test::MachineFolder* machine) {
       "Platform=2\nMajor=6\nMinor=1\nBuild=7601\n");
   machine->File("Windows/system32/msmpeg2vdec.dll", Dll(0x014C));
   machine->File("Windows/system32/baddmo.dll", Dll(0x014C));
-  const std::string h264 =
-      "36,34,32,48,00,00,10,00,80,00,00,aa,00,38,9b,71";  // MEDIASUBTYPE_H264
+  const std::string h264 = "36,34,32,48,00,00,10,00,80,00,00,aa,00,38,9b,71";  // MEDIASUBTYPE_H264
   const std::string video = "76,69,64,73,00,00,10,00,80,00,00,aa,00,38,9b,71";
   const std::string mft = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\MediaFoundation\\Transforms";
   const std::string vcat = "{D6C02D4B-6833-45B4-971A-05A4B04BAB91}";
@@ -119,20 +120,30 @@ void FillWin7Like(test::MachineFolder* machine) {
   const std::string lostMft = "{11111111-2222-3333-4444-555555555555}";
   const std::string dmo = "{66666666-7777-8888-9999-AAAAAAAAAAAA}";
   machine->Registry(
-      "[HKEY_CLASSES_ROOT\\CLSID\\" + h264Mft + "\\InprocServer32]\r\n@=\"msmpeg2vdec.dll\"\r\n\r\n"
-      "[HKEY_CLASSES_ROOT\\CLSID\\" + lostMft + "\\InprocServer32]\r\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\" + h264Mft +
+      "\\InprocServer32]\r\n@=\"msmpeg2vdec.dll\"\r\n\r\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\" +
+      lostMft +
+      "\\InprocServer32]\r\n"
       "@=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,5c,6c,6f,73,74,2e,64,6c,6c,00\r\n\r\n"
-      "[HKEY_CLASSES_ROOT\\CLSID\\" + dmo + "\\InprocServer32]\r\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\" +
+      dmo +
+      "\\InprocServer32]\r\n"
       "@=\"%SystemRoot%\\\\system32\\\\baddmo.dll\"\r\n\r\n"
-      "[HKEY_CLASSES_ROOT\\DirectShow\\MediaObjects\\" + dmo + "]\r\n@=\"Odd DMO\"\r\n"
-      "\"InputTypes\"=hex:" + video + "," + h264 + ",01,02,03,04,05,06,07,08\r\n\r\n"
+      "[HKEY_CLASSES_ROOT\\DirectShow\\MediaObjects\\" +
+      dmo +
+      "]\r\n@=\"Odd DMO\"\r\n"
+      "\"InputTypes\"=hex:" +
+      video + "," + h264 +
+      ",01,02,03,04,05,06,07,08\r\n\r\n"
       "[HKEY_CLASSES_ROOT\\DirectShow\\MediaObjects\\Categories\\"
-      "{4A69B442-28BE-4991-969C-B500ADF5D8A8}\\" + dmo + "]\r\n\r\n" +
-      "[" + mft + "\\" + h264Mft + "]\r\n@=\"Microsoft H264 Video Decoder MFT\"\r\n"
-      "\"InputTypes\"=hex:" + video + "," + h264 + "\r\n\r\n" +
-      "[" + mft + "\\" + lostMft + "]\r\n@=\"Lost Audio Decoder MFT\"\r\n\r\n" +
-      "[" + mft + "\\Categories\\" + vcat + "\\" + h264Mft + "]\r\n\r\n" +
-      "[" + mft + "\\Categories\\" + acat + "\\" + lostMft + "]\r\n\r\n" +
+      "{4A69B442-28BE-4991-969C-B500ADF5D8A8}\\" +
+      dmo + "]\r\n\r\n" + "[" + mft + "\\" + h264Mft +
+      "]\r\n@=\"Microsoft H264 Video Decoder MFT\"\r\n"
+      "\"InputTypes\"=hex:" +
+      video + "," + h264 + "\r\n\r\n" + "[" + mft + "\\" + lostMft +
+      "]\r\n@=\"Lost Audio Decoder MFT\"\r\n\r\n" + "[" + mft + "\\Categories\\" + vcat + "\\" +
+      h264Mft + "]\r\n\r\n" + "[" + mft + "\\Categories\\" + acat + "\\" + lostMft + "]\r\n\r\n" +
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows Media Foundation\\ByteStreamHandlers\\"
       ".avi]\r\n\r\n");
 }
@@ -147,8 +158,8 @@ void FillTwoViewPrefix(test::WinePrefixFolder* prefix) {
     return "[" + classes + "\\\\CLSID\\\\" + kLegacy + "\\\\Instance\\\\" + clsid +
            "] 1700000000\n\"CLSID\"=\"" + clsid + "\"\n\"FriendlyName\"=\"" + name +
            "\"\n\"FilterData\"=hex:" + FilterDataHex(merit, Code(fourcc)) + "\n[" + classes +
-           "\\\\CLSID\\\\" + clsid + "\\\\InprocServer32] 1700000000\n@=\"C:\\\\windows\\\\system32\\\\" +
-           library + "\"\n";
+           "\\\\CLSID\\\\" + clsid +
+           "\\\\InprocServer32] 1700000000\n@=\"C:\\\\windows\\\\system32\\\\" + library + "\"\n";
   };
   prefix->SystemReg(
       "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1700000000\n"
@@ -196,8 +207,9 @@ TEST(CliCodecs, EachMachineListsItsOwnDecodersAndWhatIsBroken) {
        false},
       {"XP-like with Windows Media DMOs and a codec pack half gone",
        "--machine " + ShellQuote(xp.path()),
-       {"vidc.cvid loads in=1", "vidc.divx fails in=1 !library divxc32.dll does not load: imports "
-                                "MSVCP60.DLL, which is not on this machine",
+       {"vidc.cvid loads in=1",
+        "vidc.divx fails in=1 !library divxc32.dll does not load: imports "
+        "MSVCP60.DLL, which is not on this machine",
         "vidc.iv41 missing in=1 !library ir41_32.dll is missing", "vidc.iv50 loads in=1",
         "vidc.mrle loads in=1", "vidc.msvc loads in=1",
         "vidc.x264 fails in=1 !library x264vfw.dll does not load: built for x86-64, this machine "
@@ -306,7 +318,8 @@ TEST(CliCodecs, LinesNameEachGroupAndExplainAddsReasons) {
   const std::vector<std::string> lines = test::SplitLines(plain.out);
   for (const std::string& line :
        {"machine: " + kExample + ", Windows 4.10 build 2222 (Win9x)",
-        std::string("Video for Windows decoders (vidc.*): 7"), std::string("ACM drivers (msacm.*): 2"),
+        std::string("Video for Windows decoders (vidc.*): 7"),
+        std::string("ACM drivers (msacm.*): 2"),
         std::string("DirectShow filters (decoders, and sources and splitters for AVI): 6"),
         std::string("  MPEG Layer-3 Decoder"),
         std::string("    {38BE3000-DBF4-11D0-860E-00A024CFEF6D}, decoder, merit 0x005FFFFF"),
@@ -315,11 +328,13 @@ TEST(CliCodecs, LinesNameEachGroupAndExplainAddsReasons) {
         std::string("    library: quartz.dll (C:\\WINDOWS\\SYSTEM\\quartz.dll), loads"),
         std::string("DMOs (decoder categories): none"),
         std::string("Media Foundation: not on this machine")}) {
-    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n" << plain.out;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n"
+                                                                        << plain.out;
   }
   EXPECT_EQ(plain.out.find("    reason: "), std::string::npos);
-  EXPECT_NE(explained.out.find("  vidc.divx\n    library: divxc32.dll (C:\\WINDOWS\\SYSTEM\\divxc32.dll), "
-                               "does not load\n    reason: imports MSVCP60.DLL"),
+  EXPECT_NE(explained.out.find(
+                "  vidc.divx\n    library: divxc32.dll (C:\\WINDOWS\\SYSTEM\\divxc32.dll), "
+                "does not load\n    reason: imports MSVCP60.DLL"),
             std::string::npos)
       << explained.out;
 }
@@ -327,8 +342,8 @@ TEST(CliCodecs, LinesNameEachGroupAndExplainAddsReasons) {
 TEST(CliCodecs, UsageErrors) {
   test::ScratchDir scratch;
   const std::string report = scratch.Write("report.txt", "");
-  const auto saved = RunCommand(Cli() + " run --machine " + ShellQuote(kExample) + " -o " +
-                                ShellQuote(report));
+  const auto saved =
+      RunCommand(Cli() + " run --machine " + ShellQuote(kExample) + " -o " + ShellQuote(report));
   ASSERT_EQ(saved.exitCode, 0) << saved.err;
   const auto fromReport = RunCommand(Cli() + " codecs --machine " + ShellQuote(report));
   EXPECT_EQ(fromReport.exitCode, 2);
@@ -344,8 +359,9 @@ TEST(CliCodecs, UsageErrors) {
       KORVANE_USAGE_ERROR("codecs --view 64 --machine " + ShellQuote(kExample),
                           "korvane codecs: --view applies to a Wine prefix; " + kExample +
                               " is not one (see 'korvane codecs --help')"),
-      KORVANE_USAGE_ERROR("codecs extra", "korvane codecs: unexpected argument 'extra' (see "
-                                          "'korvane codecs --help')"),
+      KORVANE_USAGE_ERROR("codecs extra",
+                          "korvane codecs: unexpected argument 'extra' (see "
+                          "'korvane codecs --help')"),
   });
 }
 
