@@ -147,6 +147,8 @@ const MemoryRegistry::Key* Below(const MemoryRegistry::Key* key, const std::stri
   return key;
 }
 
+const char kLooksLike9xSystemDat[] = "a Windows 9x SYSTEM.DAT";
+
 // Which registry file a root holds, from the keys only that file has at its root; empty
 // when none says. Told for a file put where another belongs. (A 9x file where an NT hive
 // belongs, or the other way round, is refused by its loader before this.)
@@ -156,6 +158,12 @@ std::string LooksLike(const MemoryRegistry::Key& root, bool nt) {
   if (has("Microsoft\\Windows NT\\CurrentVersion")) return "a SOFTWARE hive";
   if (has("SAM\\Domains")) return "a SAM hive";
   if (has("Policy") && has("RXACT")) return "a SECURITY hive";
+  // Only the machine's file holds the 9x version; a user's has the same key for its own
+  // settings.
+  const MemoryRegistry::Key* windows = Below(&root, "Software\\Microsoft\\Windows\\CurrentVersion");
+  if (!nt && windows != nullptr && MemoryRegistry::FindValue(windows, "VersionNumber") != nullptr) {
+    return kLooksLike9xSystemDat;
+  }
   if (has("Software") && has("Control Panel")) return nt ? "an NTUSER.DAT" : "a USER.DAT";
   if (has(".DEFAULT")) return "the shared USER.DAT";
   if (has("CLSID") || has("Local Settings")) return "a user's UsrClass.dat";
@@ -198,6 +206,19 @@ class Loader {
     return false;
   }
 
+  // Loads a user's registry file and refuses a machine's file put in its place: an
+  // NTUSER.DAT always has a Software key, which no machine hive has at its root; a 9x
+  // USER.DAT has no Software key of its own when it is the shared one, so there only
+  // what SYSTEM.DAT alone holds tells it.
+  bool LoadUser(const Entry& file, MemoryRegistry::Key* into, bool nt) {
+    if (nt) return LoadHolding(file, into, true, "user's NTUSER.DAT", "Software");
+    if (!Load(file, into, false)) return false;
+    const std::string instead = LooksLike(*into, false);
+    if (instead != kLooksLike9xSystemDat) return true;
+    *error_ = where_ + file.location + ": not a user's USER.DAT (it looks like " + instead + ")";
+    return false;
+  }
+
  private:
   Drive& drive_;
   std::string where_;
@@ -223,7 +244,7 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
   const auto picked = PickUser(users, user, &facts.notes, error);
   if (!picked && !error->empty()) return std::nullopt;
   if (picked) {
-    if (!loader.Load(picked->file, currentUser, false)) return std::nullopt;
+    if (!loader.LoadUser(picked->file, currentUser, false)) return std::nullopt;
   } else if (const auto shared = Look(drive, facts.windowsDirectory + "\\USER.DAT");
              IsFile(shared)) {
     MemoryRegistry::Key allUsers;
@@ -308,7 +329,8 @@ std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& 
   }
   const auto picked = PickUser(users, user, &facts.notes, error);
   if (!picked && !error->empty()) return std::nullopt;
-  if (picked && !loader.Load(picked->file, registry->FindKey(RootKey::kCurrentUser, ""), true)) {
+  if (picked &&
+      !loader.LoadUser(picked->file, registry->FindKey(RootKey::kCurrentUser, ""), true)) {
     return std::nullopt;
   }
   if (picked && MajorVersion(*registry) >= 5 &&
