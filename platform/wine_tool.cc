@@ -82,15 +82,17 @@ std::optional<std::string> FindCli(const WineTryEnvironment& env, bool view64, s
     *error = std::string("--try: $") + variable + " is " + named + ", which is not a file";
     return std::nullopt;
   }
-  const std::string beside =
-      env.programDir + (view64 ? "/korvane-cli-x86_64.exe" : "/korvane-cli-i686.exe");
+  const std::string name = view64 ? "korvane-cli-x86_64.exe" : "korvane-cli-i686.exe";
+  const std::string beside = env.programDir + "/" + name;
+  const std::string installed = env.programDir + "/" + KORVANE_WINDOWS_CLI_DIR + "/" + name;
   const std::string buildTree =
       env.programDir + (view64 ? "/../win64/korvane-cli.exe" : "/../win32/korvane-cli.exe");
   if (IsFile(beside)) return beside;
+  if (IsFile(installed)) return Canonical(installed);
   if (IsFile(buildTree)) return Canonical(buildTree);
   *error = std::string("--try needs korvane-cli.exe built for the ") +
-           (view64 ? "64-bit" : "32-bit") + " view to run under Wine; looked for " + beside +
-           " and " + Canonical(buildTree) + "; set " + variable + " to it";
+           (view64 ? "64-bit" : "32-bit") + " view to run under Wine; looked for " + beside + ", " +
+           Canonical(installed) + " and " + Canonical(buildTree) + "; set " + variable + " to it";
   return std::nullopt;
 }
 

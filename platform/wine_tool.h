@@ -29,9 +29,9 @@ struct WineTool {
 // wine64 on $PATH or in /usr/lib/wine, else wine on $PATH; for the 32-bit view the
 // 32-bit Wine named by $KORVANE_WINE32, else ../wine32/bin/wine of a build tree. The CLI:
 // $KORVANE_CLI_WIN64 (WIN32), else korvane-cli-x86_64.exe (i686) beside this program, else
-// ../win64/korvane-cli.exe
-// (../win32/) of a build tree. nullopt with *error saying what is missing and how to
-// give it.
+// in the installed package's folder for them (KORVANE_WINDOWS_CLI_DIR from this program's
+// folder: /usr/bin/../share/korvane), else ../win64/korvane-cli.exe (../win32/) of a build
+// tree. nullopt with *error saying what is missing and how to give it.
 std::optional<WineTool> FindWineTool(const WineTryEnvironment& environment, bool view64,
                                      std::string* error);
 

@@ -25,6 +25,13 @@ TEST(WineToolTest, WineAndWindowsCliAreFoundForTheViewOrTheMissingOneIsNamed) {
   scratch.Write("install/korvane-cli-x86_64.exe", "MZ");
   scratch.Write("build/win32/korvane-cli.exe", "MZ");
   ::mkdir((scratch.path() + "/build/native").c_str(), 0755);
+  // An unpacked package: korvane in usr/bin, the Windows CLIs in their folder under usr/,
+  // and a build tree's CLI where a program in usr/bin would also look, which loses.
+  const std::string packageBin = scratch.path() + "/pkg/usr/bin";
+  const std::string packaged = scratch.path() + "/pkg/usr/" KORVANE_WINDOWS_CLI_INSTALL_DIR;
+  scratch.Write("pkg/usr/bin/korvane", "");
+  scratch.Write("pkg/usr/" KORVANE_WINDOWS_CLI_INSTALL_DIR "/korvane-cli-x86_64.exe", "MZ");
+  scratch.Write("pkg/usr/win64/korvane-cli.exe", "MZ");
 
   struct Case {
     const char* name;
@@ -58,6 +65,12 @@ TEST(WineToolTest, WineAndWindowsCliAreFoundForTheViewOrTheMissingOneIsNamed) {
        "", "--view 64"},
       {"32 with Wine but no i686 CLI", env(nullptr, wine32.c_str(), "", installed), false, "", "",
        "KORVANE_CLI_WIN32"},
+      {"64 from an unpacked package", env(wine64.c_str(), nullptr, "", packageBin), true, wine64,
+       packaged + "/korvane-cli-x86_64.exe", ""},
+      {"32 missing from the package: the package's folder is named",
+       env(nullptr, wine32.c_str(), "", packageBin), false, "", "",
+       "looked for " + packageBin + "/korvane-cli-i686.exe, " + packaged +
+           "/korvane-cli-i686.exe and "},
   };
   for (const Case& c : cases) {
     std::string error;
