@@ -36,6 +36,23 @@ Json TryJson(const TryFinding& finding) {
   return json;
 }
 
+// The file's DirectShow try and the graph it built. The graph's arrows are "->" here: this
+// text is written in the machine's 8-bit code page, which has no arrow; the JSON has one.
+void AppendGraphLines(const FileCheck& file, std::string* out) {
+  if (!file.paths.directshowTry) return;
+  const DirectShowTry& tried = *file.paths.directshowTry;
+  *out += "  try (DirectShow): " + tried.finding.text + "\n";
+  if (!tried.branches.empty()) *out += "    graph: " + ChainText(tried.branches, " -> ") + "\n";
+}
+
+Json GraphJson(const DirectShowTry& tried) {
+  Json json = TryJson(tried.finding);
+  json["filters"] = JsonTextList(tried.filters);
+  json["chain"] = JsonText(ChainText(tried.branches, " \xE2\x86\x92 "));
+  json["frames"] = tried.frames;
+  return json;
+}
+
 // The line that says what a stream is and what it needs.
 std::string StreamLine(size_t index, const AviStream& stream, const DecoderCheck& decoder) {
   std::string line = Format("  stream %d: %s", static_cast<int>(index), StreamKindText(stream));
@@ -189,6 +206,9 @@ Json FileJson(const FileCheck& file) {
   json["playable"] = Known(file.playableKnown, file.playable);
   if (!file.askFor.empty()) json["askFor"] = JsonTextList(file.askFor);
   json["verdict"] = JsonText(file.verdict);
+  if (file.paths.directshowTry) {
+    json["paths"]["directshow"]["try"] = GraphJson(*file.paths.directshowTry);
+  }
   return json;
 }
 
@@ -232,6 +252,7 @@ std::string CheckLines(const CheckedMachine& machine, const std::vector<FileChec
       AppendDecoderLines(file.decoders[i], &out);
       AppendTryLine(file, i, &out);
     }
+    AppendGraphLines(file, &out);
     for (const std::string& problem : file.walk.problems) out += "  problem: " + problem + "\n";
     out += "  verdict: " + file.verdict + "\n";
   }

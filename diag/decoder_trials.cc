@@ -19,6 +19,8 @@ constexpr int kChildOverheadMs = 3000;
 
 constexpr char kSaidNothing[] =
     "not tried: the Windows CLI under Wine said nothing about this stream";
+constexpr char kSaidNothingOfGraph[] =
+    "not tried: the Windows CLI under Wine said nothing about this file's graph";
 
 TryFinding NotTried(const std::string& why) {
   TryFinding finding;
@@ -58,6 +60,27 @@ TryFinding TryInChild(const ChildRunner& run, const std::string& program, const 
   return FindingFromChildOutput(result.output, result.exitCode);
 }
 
+GraphFinding TryGraphInChild(const ChildRunner& run, const std::string& program,
+                             const FileCheck& file, int timeoutMs) {
+  ChildProcess child;
+  child.argv = {program, "check", "--try-graph", std::to_string(GraphRenderers(file)), file.path};
+  child.timeoutMs = timeoutMs;
+  child.keepStandardError = false;
+  const ChildResult result = run(child);
+  GraphFinding graph;
+  switch (result.end) {
+    case ChildResult::End::kNotStarted:
+      graph.finding = NotTried(result.error);
+      return graph;
+    case ChildResult::End::kTimedOut:
+      graph.finding = HungFinding(timeoutMs, LastStage(result.output));
+      return graph;
+    case ChildResult::End::kExited:
+      break;
+  }
+  return GraphFindingFromChildOutput(result.output, result.exitCode);
+}
+
 // Every stream of a file that was read starts as not tried, with why; the streams the
 // Windows CLI is to try say it said nothing until it does. The files passed are listed
 // in *passed, in the order the command line names them; *streams counts their tries.
@@ -79,10 +102,14 @@ std::vector<std::string> WindowsPathsToTry(const WineTrial& trial, std::vector<F
                           ? SaidNothing()
                           : NotTried("the file is on no drive of the Wine prefix " + trial.prefix);
     }
+    GraphFinding graph;
+    graph.finding = file.tries[toTry.front()];
+    if (windowsPath) graph.finding.text = kSaidNothingOfGraph;
+    file.paths.directshowTry = DirectShowTryOf(graph);
     if (!windowsPath) continue;
     paths.push_back(*windowsPath);
     passed->push_back(f);
-    *streams += toTry.size();
+    *streams += toTry.size() + 1;  // and the file's DirectShow graph
   }
   return paths;
 }
@@ -109,8 +136,15 @@ void TakeFindingLines(const std::string& output, const std::vector<size_t>& pass
   while (start < output.size()) {
     size_t end = output.find('\n', start);
     if (end == std::string::npos) end = output.size();
-    const auto parsed = ParseFindingLine(output.substr(start, end - start));
+    const std::string line = output.substr(start, end - start);
     start = end + 1;
+    if (const auto graph = ParseGraphFindingLine(line)) {
+      if (graph->file < passed.size()) {
+        (*files)[passed[graph->file]].paths.directshowTry = DirectShowTryOf(graph->graph);
+      }
+      continue;
+    }
+    const auto parsed = ParseFindingLine(line);
     if (!parsed || parsed->file >= passed.size()) continue;
     FileCheck& file = (*files)[passed[parsed->file]];
     if (parsed->stream < file.tries.size()) file.tries[parsed->stream] = parsed->finding;
@@ -129,6 +163,19 @@ void TryFileInChildren(const ChildRunner& run, const std::string& program, int t
     file->tries.push_back(tried ? TryInChild(run, program, file->path, i, timeoutMs)
                                 : UntriedFinding(*file, i));
   }
+  file->paths.directshowTry.reset();
+  if (!toTry.empty()) {
+    file->paths.directshowTry =
+        DirectShowTryOf(TryGraphInChild(run, program, *file, timeoutMs));
+  }
+}
+
+size_t GraphRenderers(const FileCheck& file) {
+  size_t renderers = 0;
+  for (const AviStream& stream : file.walk.streams) {
+    if ((stream.isVideo() || stream.isAudio()) && stream.hasFormat) ++renderers;
+  }
+  return renderers;
 }
 
 void TryFilesUnderWine(const ChildRunner& run, const WineTrial& trial,
@@ -152,8 +199,12 @@ void TryFilesUnderWine(const ChildRunner& run, const WineTrial& trial,
   if (whyStopped.empty()) return;
   // What was found before the run was stopped stands; the rest says why it is missing.
   for (size_t f : passed) {
-    for (TryFinding& finding : (*files)[f].tries) {
+    FileCheck& file = (*files)[f];
+    for (TryFinding& finding : file.tries) {
       if (finding.text == kSaidNothing) finding.text = "not tried: " + whyStopped;
+    }
+    if (file.paths.directshowTry && file.paths.directshowTry->finding.text == kSaidNothingOfGraph) {
+      file.paths.directshowTry->finding.text = "not tried: " + whyStopped;
     }
   }
 }

@@ -89,12 +89,12 @@ const NamedCode kHresults[] = {
     {static_cast<long>(0x80004003u), "E_POINTER"},
     {static_cast<long>(0x80004005u), "E_FAIL"},
     {static_cast<long>(0x8000FFFFu), "E_UNEXPECTED"},
-    {static_cast<long>(0x80070002u), "ERROR_FILE_NOT_FOUND"},
+    {static_cast<long>(0x80070002u), "HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)"},
     {static_cast<long>(0x80070005u), "E_ACCESSDENIED"},
     {static_cast<long>(0x8007000Eu), "E_OUTOFMEMORY"},
     {static_cast<long>(0x80070057u), "E_INVALIDARG"},
-    {static_cast<long>(0x8007007Eu), "ERROR_MOD_NOT_FOUND"},
-    {static_cast<long>(0x800700C1u), "ERROR_BAD_EXE_FORMAT"},
+    {static_cast<long>(0x8007007Eu), "HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)"},
+    {static_cast<long>(0x800700C1u), "HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT)"},
 };
 
 struct NamedException {

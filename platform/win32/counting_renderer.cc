@@ -7,7 +7,9 @@
 #include <dvdmedia.h>
 #include <mmreg.h>
 #include <uuids.h>
+#include <vfwmsgs.h>
 
+#include "avi/riff_walk.h"
 #include "platform/format.h"
 
 namespace korvane {
@@ -128,7 +130,7 @@ std::string FormatText(const AM_MEDIA_TYPE& type) {
 }
 
 // An enumerator of no media types: the renderer prefers none, it takes what it accepts.
-class NoMediaTypes : public IEnumMediaTypes {
+class NoMediaTypes final : public IEnumMediaTypes {
  public:
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
@@ -165,7 +167,7 @@ class NoMediaTypes : public IEnumMediaTypes {
 class Renderer;
 
 // The one input pin. Its references are the filter's, as they live and die together.
-class InputPin : public IPin, public IMemInputPin {
+class InputPin final : public IPin, public IMemInputPin {
  public:
   explicit InputPin(Renderer* filter) : filter_(filter) {}
   ~InputPin() {
@@ -227,7 +229,7 @@ class InputPin : public IPin, public IMemInputPin {
   bool ended_ = false;
 };
 
-class Renderer : public IBaseFilter {
+class Renderer final : public IBaseFilter {
  public:
   explicit Renderer(HANDLE arrived) : arrived_(arrived), pin_(this) {
     InitializeCriticalSection(&lock_);
@@ -316,7 +318,7 @@ class Renderer : public IBaseFilter {
 };
 
 // Enumerates the renderer's one pin.
-class OnePin : public IEnumPins {
+class OnePin final : public IEnumPins {
  public:
   OnePin(Renderer* filter, ULONG position) : filter_(filter), position_(position) {
     filter_->AddRef();
