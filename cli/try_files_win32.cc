@@ -2,6 +2,7 @@
 // (korvane-cli.exe check --try-stream N FILE), stopped when it outlives the time limit;
 // and the child modes themselves.
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/commands.h"
 #include "cli/try_files.h"
@@ -45,6 +46,12 @@ int TryGraphMain(const std::string& path, size_t renderers) {
     GraphFinding graph;
     graph.finding = crash;
     return GraphFindingLine(0, graph);
+  };
+  // Once the finding is told the child's work is done: it ends there, without the graph's
+  // stop and release, which can deadlock in Wine's GStreamer splitter.
+  observer.graphFound = [](const GraphFinding& graph) {
+    std::printf("%s\n", GraphFindingLine(0, graph).c_str());
+    std::_Exit(std::fflush(stdout) == 0 ? 0 : 1);
   };
   ReportCrashes(observer);
   const GraphFinding graph = TryDirectShowGraph(path, renderers, observer);

@@ -23,7 +23,8 @@ using ChildRunner = std::function<ChildResult(const ChildProcess&)>;
 // On Windows: fills file->tries, each stream StreamsToTry names decoded by a child
 // "program check --try-stream N FILE", the others told why not; and, when any stream is
 // tried, file->paths.directshowTry from a child "program check --try-graph R FILE" that
-// builds and runs the file's DirectShow graph with R renderers.
+// builds and runs the file's DirectShow graph with R renderers, given 10 s more than
+// timeoutMs to start DirectShow and what its filters load.
 void TryFileInChildren(const ChildRunner& run, const std::string& program, int timeoutMs,
                        FileCheck* file);
 

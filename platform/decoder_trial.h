@@ -50,6 +50,8 @@ enum class DecoderTrial {
   kVideoForWindows,  // AVIFile reads the stream, a VfW decompressor or an ACM driver decodes it
 };
 
+struct GraphFinding;
+
 // What a trial tells as it goes, so that a trial that never ends, or ends the process,
 // still says where it was.
 struct TrialObserver {
@@ -58,6 +60,9 @@ struct TrialObserver {
   // The line written straight to standard output when an exception nothing handles ends
   // the process; the finding names the exception, the module and the last stage.
   std::function<std::string(const TryFinding& crash)> crashLine;
+  // The DirectShow trial's finding, as soon as it is known and before the graph is stopped
+  // and released, which can deadlock in Wine's GStreamer splitter.
+  std::function<void(const GraphFinding& graph)> graphFound;
 };
 
 // Windows only. From here on an exception that nothing handles is told through

@@ -20,7 +20,10 @@ else
   if [ "$kind" = test ]; then
     packages+=(clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
                wine wine64 fonts-wine xvfb xdotool imagemagick mediainfo libbenchmark-dev
-               clang-format shellcheck lintian dpkg-dev file unzip bc)
+               clang-format shellcheck lintian dpkg-dev file unzip bc
+               # Wine's DirectShow decodes through the host's GStreamer: the --try suite's
+               # DirectShow tries need its AVI demuxer, Motion JPEG and the libav decoders
+               gstreamer1.0-plugins-good gstreamer1.0-libav)
   fi
 fi
 

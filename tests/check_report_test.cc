@@ -245,8 +245,8 @@ TEST_F(TryLinesTest, TheDirectShowTryHasALineAndItsGraphBeforeTheVerdict) {
         "    graph: File Source (Async.) -> AVI Splitter -> AVI Decompressor -> Null; AVI "
         "Splitter -> ACM Wrapper -> Null"},
        "decodes True 10 ['File Source (Async.)', 'AVI Splitter', 'AVI Decompressor', 'Null', "
-       "'ACM Wrapper'] File Source (Async.) \u2192 AVI Splitter \u2192 AVI Decompressor \u2192 "
-       "Null; AVI Splitter \u2192 ACM Wrapper \u2192 Null"},
+       "'ACM Wrapper'] File Source (Async.) \\u2192 AVI Splitter \\u2192 AVI Decompressor \\u2192 "
+       "Null; AVI Splitter \\u2192 ACM Wrapper \\u2192 Null"},
       {T(TryOutcome::kCrashed, "crashed: exception 0xC0000005 (access violation) in k.dll",
          0xC0000005u, "k.dll"),
        {},

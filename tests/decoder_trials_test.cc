@@ -92,7 +92,7 @@ TEST_F(TryInChildrenTest, EachStreamThatNeedsADecoderGetsAChildAndItsEndIsTheFin
   ASSERT_EQ(graphs.size(), 1u);
   EXPECT_EQ(graphs[0].argv,
             (std::vector<std::string>{"prog.exe", "check", "--try-graph", "5", file.path}));
-  EXPECT_EQ(graphs[0].timeoutMs, 1500);
+  EXPECT_EQ(graphs[0].timeoutMs, 1500 + 10000);  // and time to start DirectShow
   ASSERT_TRUE(file.paths.directshowTry.has_value());
   EXPECT_EQ(file.paths.directshowTry->finding.text, "decodes: 1 frame, 64x48 RGB24");
   EXPECT_EQ(file.paths.directshowTry->frames, 1u);
@@ -111,7 +111,7 @@ TEST_F(TryInChildrenTest, TheGraphChildsEndIsItsFindingAndAFileWithNothingToTryH
                                        "(IFilterGraph2::RenderEx)") +
                                  "\n"),
        TryOutcome::kHung,
-       "hangs: no answer within 2 s while connecting the file's streams to renderers "
+       "hangs: no answer within 12 s while connecting the file's streams to renderers "
        "(IFilterGraph2::RenderEx); the try was stopped"},
       {Ended(End::kExited, StageLine("running the graph (IMediaControl::Run)") + "\n",
              0xC0000005u),
@@ -195,8 +195,8 @@ TEST_F(TryUnderWineTest, OneRunTriesEveryFileOnTheDrivesAndItsLinesFindTheirStre
             (std::vector<std::string>{"WINEPREFIX=" + trial.prefix, "WINEDEBUG=-all",
                                       "WINEDLLOVERRIDES=mscoree,mshtml="}));
   // Wine's start, then three streams and two graphs to try, each with its limit and its
-  // own start.
-  EXPECT_EQ(started[0].timeoutMs, 60000 + 5 * (2000 + 3000));
+  // own start, and the graphs with time to start DirectShow.
+  EXPECT_EQ(started[0].timeoutMs, 60000 + 5 * (2000 + 3000) + 2 * 10000);
   EXPECT_TRUE(started[0].keepStandardError);  // Wine's own messages say why it failed
 
   EXPECT_EQ(Texts(files[0]),
@@ -232,7 +232,7 @@ TEST_F(TryUnderWineTest, ARunThatFailsLeavesWhatItFoundAndSaysWhyTheRestIsMissin
       {Ended(End::kExited, found, 1),
        "/w/wine64 ended with exit status 1 before it told this stream (its messages are on "
        "standard error)"},
-      {Ended(End::kTimedOut, found), "/w/wine64 did not finish within 85 s and was stopped"},
+      {Ended(End::kTimedOut, found), "/w/wine64 did not finish within 105 s and was stopped"},
       {Ended(End::kNotStarted, "", 0, "can't start /w/wine64: No such file or directory"),
        "can't start /w/wine64: No such file or directory"},
   };

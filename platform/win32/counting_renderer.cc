@@ -231,7 +231,8 @@ class InputPin final : public IPin, public IMemInputPin {
 
 class Renderer final : public IBaseFilter {
  public:
-  explicit Renderer(HANDLE arrived) : arrived_(arrived), pin_(this) {
+  Renderer(HANDLE arrived, unsigned frames, unsigned buffers)
+      : arrived_(arrived), frames_(frames), buffers_(buffers), pin_(this) {
     InitializeCriticalSection(&lock_);
   }
   ~Renderer() { DeleteCriticalSection(&lock_); }
@@ -301,6 +302,7 @@ class Renderer final : public IBaseFilter {
   IPin* Pin() { return &pin_; }
   CRITICAL_SECTION* Lock() { return &lock_; }
   void Arrived() { SetEvent(arrived_); }
+  unsigned Limit(bool video) const { return video ? frames_ : buffers_; }
 
  private:
   HRESULT SetState(FILTER_STATE state) {
@@ -310,6 +312,8 @@ class Renderer final : public IBaseFilter {
 
   LONG references_ = 1;
   HANDLE arrived_;
+  unsigned frames_;
+  unsigned buffers_;
   InputPin pin_;
   CRITICAL_SECTION lock_;
   FILTER_STATE state_ = State_Stopped;
@@ -453,7 +457,8 @@ STDMETHODIMP InputPin::QueryId(LPWSTR* id) {
 
 void InputPin::Count(unsigned samples, bool ended) {
   EnterCriticalSection(filter_->Lock());
-  samples_ += samples;
+  const unsigned limit = filter_->Limit(type_.majortype == MEDIATYPE_Video);
+  samples_ = samples_ + samples < limit ? samples_ + samples : limit;
   ended_ = ended_ || ended;
   LeaveCriticalSection(filter_->Lock());
   filter_->Arrived();
@@ -491,7 +496,9 @@ RendererCounts InputPin::Counts() {
 
 }  // namespace
 
-IBaseFilter* NewCountingRenderer(HANDLE arrived) { return new Renderer(arrived); }
+IBaseFilter* NewCountingRenderer(HANDLE arrived, unsigned frames, unsigned buffers) {
+  return new Renderer(arrived, frames, buffers);
+}
 
 RendererCounts CountsOf(IBaseFilter* renderer) {
   IPin* pin = nullptr;

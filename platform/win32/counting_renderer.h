@@ -17,7 +17,7 @@ struct RendererCounts {
   bool connected = false;
   bool video = false;
   std::string format;  // "64x48 RGB24", "PCM, 22050 Hz, 16-bit, mono"
-  unsigned samples = 0;
+  unsigned samples = 0;  // counted, up to the renderer's limit
   bool ended = false;  // end of stream reached it
 };
 
@@ -25,8 +25,10 @@ struct RendererCounts {
 extern const wchar_t kCountingRendererName[];
 
 // A new renderer with one reference, which the caller releases. arrived is signalled
-// each time a sample or the end of the stream reaches it.
-IBaseFilter* NewCountingRenderer(HANDLE arrived);
+// each time a sample or the end of the stream reaches it. It counts up to frames
+// pictures or buffers sound buffers and discards the rest uncounted, so that what a try
+// says does not depend on how far the graph got before it was stopped.
+IBaseFilter* NewCountingRenderer(HANDLE arrived, unsigned frames, unsigned buffers);
 
 // What the renderer made by NewCountingRenderer has received.
 RendererCounts CountsOf(IBaseFilter* renderer);

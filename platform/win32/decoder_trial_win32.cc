@@ -82,7 +82,7 @@ TryFinding TryStream(DecoderTrial trial, const std::string& path, size_t index,
 GraphFinding TryDirectShowGraph(const std::string& path, size_t renderers,
                                 const TrialObserver& told) {
   observer = told;
-  return DirectShowGraphTrial(path, renderers);
+  return DirectShowGraphTrial(path, renderers, told.graphFound);
 }
 
 }  // namespace korvane

@@ -246,7 +246,8 @@ std::optional<GraphFinding> Unrendered(HRESULT rendered, const GraphWalk& walk) 
 }
 
 GraphFinding RunGraph(IGraphBuilder* builder, HANDLE arrived,
-                      const std::vector<IBaseFilter*>& renderers, GraphFinding built) {
+                      const std::vector<IBaseFilter*>& renderers, GraphFinding built,
+                      const std::function<void(const GraphFinding&)>& found) {
   Com<IMediaFilter> timing;
   // No clock: the samples go as fast as the filters make them.
   if (SUCCEEDED(builder->QueryInterface(IID_IMediaFilter, timing.OutVoid()))) {
@@ -266,14 +267,17 @@ GraphFinding RunGraph(IGraphBuilder* builder, HANDLE arrived,
   }
   Stage("waiting for the first frames and sound at the renderers");
   hr = WaitForSamples(events.get(), arrived, renderers);
+  GraphFinding graph;
+  if (FAILED(hr)) {
+    graph = Failed("the graph ran (EC_ERRORABORT)", hr);
+    graph.branches = built.branches;
+  } else {
+    graph = Arrived(renderers, std::move(built));
+  }
+  if (found) found(graph);
   Stage("stopping the graph (IMediaControl::Stop)");
   control->Stop();
-  if (FAILED(hr)) {
-    GraphFinding failed = Failed("the graph ran (EC_ERRORABORT)", hr);
-    failed.branches = built.branches;
-    return failed;
-  }
-  return Arrived(renderers, std::move(built));
+  return graph;
 }
 
 // Every output pin of the source rendered to the renderers already in the graph.
@@ -299,7 +303,8 @@ HRESULT RenderSource(IGraphBuilder* builder, IBaseFilter* source) {
 
 }  // namespace
 
-GraphFinding DirectShowGraphTrial(const std::string& path, size_t rendererCount) {
+GraphFinding DirectShowGraphTrial(const std::string& path, size_t rendererCount,
+                                  const std::function<void(const GraphFinding&)>& found) {
   Stage("starting COM (CoInitializeEx)");
   ComLibrary com;
   if (FAILED(com.hr)) return Failed("starting COM (CoInitializeEx)", com.hr);
@@ -317,7 +322,8 @@ GraphFinding DirectShowGraphTrial(const std::string& path, size_t rendererCount)
     }
   } owned{&renderers};
   for (size_t i = 0; i < rendererCount && i < 64; ++i) {
-    renderers.push_back(NewCountingRenderer(arrived.handle));
+    renderers.push_back(
+        NewCountingRenderer(arrived.handle, kFramesToWaitFor, kSoundBuffersToWaitFor));
     hr = builder->AddFilter(renderers.back(), kCountingRendererName);
     if (FAILED(hr)) return Failed("adding this program's renderers (AddFilter)", hr);
   }
@@ -334,7 +340,7 @@ GraphFinding DirectShowGraphTrial(const std::string& path, size_t rendererCount)
   if (auto failed = Unrendered(rendered, walk)) return *failed;
   GraphFinding built;
   built.branches = walk.branches;
-  return RunGraph(builder.get(), arrived.handle, renderers, std::move(built));
+  return RunGraph(builder.get(), arrived.handle, renderers, std::move(built), found);
 }
 
 }  // namespace korvane

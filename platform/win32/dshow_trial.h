@@ -2,12 +2,15 @@
 // and sound, in the calling process.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/decoder_trial.h"
 
 namespace korvane {
 
-GraphFinding DirectShowGraphTrial(const std::string& path, size_t renderers);
+// found hears of the finding before the graph is stopped and released.
+GraphFinding DirectShowGraphTrial(const std::string& path, size_t renderers,
+                                  const std::function<void(const GraphFinding&)>& found);
 
 }  // namespace korvane
