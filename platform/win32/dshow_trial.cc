@@ -232,15 +232,24 @@ GraphFinding Arrived(const std::vector<IBaseFilter*>& renderers, GraphFinding gr
   return graph;
 }
 
-// The graph built: a failure when a stream of the file reached no renderer.
+// The graph built: a failure when a stream of the file reached no renderer, whether a
+// pin was left unconnected or the splitter offered no pin for it at all (Wine's GStreamer
+// splitter leaves out a stream the host cannot decode).
 std::optional<GraphFinding> Unrendered(HRESULT rendered, const GraphWalk& walk) {
-  if (rendered == S_OK && walk.loose.empty()) return std::nullopt;
+  size_t connected = 0;
+  for (IBaseFilter* renderer : *walk.renderers) connected += CountsOf(renderer).connected ? 1 : 0;
+  const size_t streams = walk.renderers->size();
+  if (rendered == S_OK && walk.loose.empty() && connected >= streams) return std::nullopt;
   GraphFinding graph =
       Failed("connecting the file's streams to renderers (IFilterGraph2::RenderEx)",
              rendered == S_OK ? VFW_S_PARTIAL_RENDER : rendered);
   std::string loose;
   for (const std::string& pin : walk.loose) loose += (loose.empty() ? "" : ", ") + pin;
   if (!loose.empty()) graph.finding.text += "; nothing takes " + loose;
+  if (connected > 0 && connected < streams) {
+    graph.finding.text += Format("; %u of the file's %u audio and video streams reach a renderer",
+                                 static_cast<unsigned>(connected), static_cast<unsigned>(streams));
+  }
   graph.branches = walk.branches;
   return graph;
 }
