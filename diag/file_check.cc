@@ -103,9 +103,10 @@ void ApplyDirectShowTry(FileCheck* file) {
   const bool decodes = finding.outcome == TryOutcome::kDecodes;
   file->paths.directshowPlayable = decodes;
   if (decodes && !file->playable) {
-    file->verdict = "plays in DirectShow players (their try decodes it); Video for Windows "
-                    "programs: " +
-                    file->verdict;
+    file->verdict =
+        "plays in DirectShow players (their try decodes it); Video for Windows "
+        "programs: " +
+        file->verdict;
   } else if (!decodes) {
     file->verdict += "; not in DirectShow players: their try " + finding.text;
   }

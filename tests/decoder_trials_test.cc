@@ -113,8 +113,7 @@ TEST_F(TryInChildrenTest, TheGraphChildsEndIsItsFindingAndAFileWithNothingToTryH
        TryOutcome::kHung,
        "hangs: no answer within 12 s while connecting the file's streams to renderers "
        "(IFilterGraph2::RenderEx); the try was stopped"},
-      {Ended(End::kExited, StageLine("running the graph (IMediaControl::Run)") + "\n",
-             0xC0000005u),
+      {Ended(End::kExited, StageLine("running the graph (IMediaControl::Run)") + "\n", 0xC0000005u),
        TryOutcome::kCrashed,
        "crashed: exception 0xC0000005 (access violation) in an unknown module while running "
        "the graph (IMediaControl::Run)"},

@@ -79,30 +79,49 @@ TEST_F(TryVerdictTest, TheDirectShowTryNamesItsPathWhereItDiffersOrFails) {
     std::string verdict;
   };
   const Case cases[] = {
-      {"both decode: the verdict stays", {decodes, decodes, decodes},
-       T(TryOutcome::kDecodes, "decodes: 10 frames, 8x8 RGB24"), true, true, "playable here"},
-      {"only DirectShow decodes", {decodes, decodes, noMjpg},
-       T(TryOutcome::kDecodes, "decodes: 10 frames, 8x8 YUY2"), false, true,
+      {"both decode: the verdict stays",
+       {decodes, decodes, decodes},
+       T(TryOutcome::kDecodes, "decodes: 10 frames, 8x8 RGB24"),
+       true,
+       true,
+       "playable here"},
+      {"only DirectShow decodes",
+       {decodes, decodes, noMjpg},
+       T(TryOutcome::kDecodes, "decodes: 10 frames, 8x8 YUY2"),
+       false,
+       true,
        "plays in DirectShow players (their try decodes it); Video for Windows programs: " +
            mjpgAdvice},
-      {"only Video for Windows decodes", {decodes, decodes, decodes},
-       T(TryOutcome::kDoesNotDecode, cannotRender), true, false,
+      {"only Video for Windows decodes",
+       {decodes, decodes, decodes},
+       T(TryOutcome::kDoesNotDecode, cannotRender),
+       true,
+       false,
        "playable here; not in DirectShow players: their try " + cannotRender},
-      {"neither decodes", {decodes, decodes, noMjpg}, T(TryOutcome::kHung, "hangs: no answer"),
-       false, false, mjpgAdvice + "; not in DirectShow players: their try hangs: no answer"},
-      {"a crash is named", {decodes, decodes, decodes},
+      {"neither decodes",
+       {decodes, decodes, noMjpg},
+       T(TryOutcome::kHung, "hangs: no answer"),
+       false,
+       false,
+       mjpgAdvice + "; not in DirectShow players: their try hangs: no answer"},
+      {"a crash is named",
+       {decodes, decodes, decodes},
        T(TryOutcome::kCrashed, "crashed: exception 0xC0000005 (access violation) in kvdscrash.dll",
          0xC0000005u, "kvdscrash.dll"),
-       true, false,
+       true,
+       false,
        "playable here; not in DirectShow players: their try crashed: exception 0xC0000005 "
        "(access violation) in kvdscrash.dll"},
-      {"not tried says nothing", {decodes, decodes, noMjpg},
-       T(TryOutcome::kNotTried, "not tried: x"), false, false, mjpgAdvice},
+      {"not tried says nothing",
+       {decodes, decodes, noMjpg},
+       T(TryOutcome::kNotTried, "not tried: x"),
+       false,
+       false,
+       mjpgAdvice},
   };
   for (const Case& c : cases) {
-    FileCheck file =
-        CheckFile("a.avi", {test::VideoStream("cvid"), test::AudioStream(0x0055),
-                            test::VideoStream("MJPG")});
+    FileCheck file = CheckFile(
+        "a.avi", {test::VideoStream("cvid"), test::AudioStream(0x0055), test::VideoStream("MJPG")});
     file.tries = c.tries;
     file.paths.directshowTry = DirectShowTry{c.graph, {}, 0, {}};
     ApplyTries(&file);

@@ -113,8 +113,9 @@ std::string FormatText(const AM_MEDIA_TYPE& type) {
     const std::string name = layout == BI_RGB         ? Format("RGB%d", picture->biBitCount)
                              : layout == BI_BITFIELDS ? Format("RGB%d", picture->biBitCount)
                                                       : FourCCText(layout);
-    return Format("%ldx%ld ", static_cast<long>(picture->biWidth),
-                  static_cast<long>(picture->biHeight < 0 ? -picture->biHeight : picture->biHeight)) +
+    return Format(
+               "%ldx%ld ", static_cast<long>(picture->biWidth),
+               static_cast<long>(picture->biHeight < 0 ? -picture->biHeight : picture->biHeight)) +
            name;
   }
   if (const WAVEFORMATEX* wave = SoundFormat(type)) {

@@ -16,9 +16,9 @@ namespace korvane {
 struct RendererCounts {
   bool connected = false;
   bool video = false;
-  std::string format;  // "64x48 RGB24", "PCM, 22050 Hz, 16-bit, mono"
+  std::string format;    // "64x48 RGB24", "PCM, 22050 Hz, 16-bit, mono"
   unsigned samples = 0;  // counted, up to the renderer's limit
-  bool ended = false;  // end of stream reached it
+  bool ended = false;    // end of stream reached it
 };
 
 // The filter's name in the graph and in what the trial reports.

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/dshow_trial.h"
 #include "platform/format.h"
 #include "platform/win32/counting_renderer.h"
+#include "platform/win32/dshow_trial.h"
 #include "platform/win32/trial_stage.h"
 
 namespace korvane {
@@ -319,8 +319,8 @@ GraphFinding DirectShowGraphTrial(const std::string& path, size_t rendererCount,
   if (FAILED(com.hr)) return Failed("starting COM (CoInitializeEx)", com.hr);
   Stage("creating the Filter Graph Manager (CoCreateInstance)");
   Com<IGraphBuilder> builder;
-  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IGraphBuilder, builder.OutVoid());
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                builder.OutVoid());
   if (FAILED(hr)) return Failed("creating the Filter Graph Manager (CoCreateInstance)", hr);
   EventHandle arrived;
   std::vector<IBaseFilter*> renderers;

@@ -10,22 +10,22 @@
 #include <strmif.h>
 #include <uuids.h>
 
-#define PARTIAL_RENDER ((HRESULT)0x00040242L)       /* VFW_S_PARTIAL_RENDER */
-#define VIDEO_NOT_RENDERED ((HRESULT)0x00040257L)   /* VFW_S_VIDEO_NOT_RENDERED */
+#define PARTIAL_RENDER ((HRESULT)0x00040242L)     /* VFW_S_PARTIAL_RENDER */
+#define VIDEO_NOT_RENDERED ((HRESULT)0x00040257L) /* VFW_S_VIDEO_NOT_RENDERED */
 
-static const char *base_name(const char *path) {
-  const char *name = path;
-  for (const char *p = path; *p != '\0'; ++p) {
+static const char* base_name(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p) {
     if (*p == '\\' || *p == '/') name = p + 1;
   }
   return name;
 }
 
-static HRESULT render(const char *path) {
-  IGraphBuilder *graph = NULL;
+static HRESULT render(const char* path) {
+  IGraphBuilder* graph = NULL;
   WCHAR wide[MAX_PATH];
-  HRESULT hr = CoCreateInstance(&CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER,
-                                &IID_IGraphBuilder, (void **)&graph);
+  HRESULT hr = CoCreateInstance(&CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, &IID_IGraphBuilder,
+                                (void**)&graph);
   if (FAILED(hr)) return hr;
   if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0) {
     IGraphBuilder_Release(graph);
@@ -36,7 +36,7 @@ static HRESULT render(const char *path) {
   return hr;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc < 2) {
     fprintf(stderr, "usage: korvane-render-probe FILE...\n");
     return 2;
