@@ -24,14 +24,14 @@ void AppendTryLine(const FileCheck& file, size_t index, std::string* out) {
   if (index < file.tries.size()) *out += "    try: " + file.tries[index].text + "\n";
 }
 
-Json TryJson(const TryFinding& finding) {
+Json TryJson(const TryFinding& finding, CodePage page) {
   Json json;
-  json["outcome"] = JsonText(TryOutcomeName(finding.outcome));
+  json["outcome"] = JsonText(TryOutcomeName(finding.outcome), page);
   json["decodes"] = finding.outcome == TryOutcome::kDecodes;
-  json["text"] = JsonText(finding.text);
+  json["text"] = JsonText(finding.text, page);
   if (finding.outcome == TryOutcome::kCrashed) {
-    json["exceptionCode"] = JsonText(Format("0x%08X", finding.exceptionCode));
-    json["module"] = finding.module.empty() ? Json(nullptr) : JsonText(finding.module);
+    json["exceptionCode"] = JsonText(Format("0x%08X", finding.exceptionCode), page);
+    json["module"] = finding.module.empty() ? Json(nullptr) : JsonText(finding.module, page);
   }
   return json;
 }
@@ -45,10 +45,11 @@ void AppendGraphLines(const FileCheck& file, std::string* out) {
   if (!tried.branches.empty()) *out += "    graph: " + ChainText(tried.branches, " -> ") + "\n";
 }
 
-Json GraphJson(const DirectShowTry& tried) {
-  Json json = TryJson(tried.finding);
-  json["filters"] = JsonTextList(tried.filters);
-  json["chain"] = JsonText(ChainText(tried.branches, " \xE2\x86\x92 "));
+// The filter names come from the child as UTF-8, which JsonText keeps as it is.
+Json GraphJson(const DirectShowTry& tried, CodePage page) {
+  Json json = TryJson(tried.finding, page);
+  json["filters"] = JsonTextList(tried.filters, page);
+  json["chain"] = JsonText(ChainText(tried.branches, " \xE2\x86\x92 "), page);
   json["frames"] = tried.frames;
   return json;
 }
@@ -123,10 +124,10 @@ void AppendDecoderLines(const DecoderCheck& decoder, std::string* out) {
 // A fact a saved report may not hold: null then.
 Json Known(bool known, bool value) { return known ? Json(value) : Json(nullptr); }
 
-Json DecoderJson(const DecoderCheck& decoder) {
+Json DecoderJson(const DecoderCheck& decoder, CodePage page) {
   Json json;
   json["needed"] = decoder.needsDecoder;
-  json["entries"] = JsonTextList(decoder.entryNames);
+  json["entries"] = JsonTextList(decoder.entryNames, page);
   std::vector<std::string> files;
   for (size_t start = 0; start < decoder.usualFiles.size();) {
     size_t end = decoder.usualFiles.find(' ', start);
@@ -134,35 +135,35 @@ Json DecoderJson(const DecoderCheck& decoder) {
     if (end > start) files.push_back(decoder.usualFiles.substr(start, end - start));
     start = end + 1;
   }
-  json["usualFiles"] = JsonTextList(files);
+  json["usualFiles"] = JsonTextList(files, page);
   json["registered"] = Known(decoder.registeredKnown, decoder.registered);
   if (decoder.registered) {
-    json["where"] = JsonText(decoder.registration.where);
-    json["entry"] = JsonText(decoder.registration.name);
-    json["value"] = JsonText(decoder.registration.value);
-    json["path"] = JsonText(decoder.libraryPath);
+    json["where"] = JsonText(decoder.registration.where, page);
+    json["entry"] = JsonText(decoder.registration.name, page);
+    json["value"] = JsonText(decoder.registration.value, page);
+    json["path"] = JsonText(decoder.libraryPath, page);
     json["found"] = Known(decoder.libraryKnown, decoder.libraryFound);
     json["loads"] = Known(decoder.libraryKnown, decoder.loads);
     json["whyNot"] =
-        decoder.loads || !decoder.libraryKnown ? Json(nullptr) : JsonText(decoder.whyNot);
+        decoder.loads || !decoder.libraryKnown ? Json(nullptr) : JsonText(decoder.whyNot, page);
   }
   json["ready"] = Known(decoder.known(), decoder.ready());
   if (!decoder.known()) {
-    json["unknown"]["why"] = JsonText(decoder.unknown.why);
-    json["unknown"]["askFor"] = JsonText(decoder.unknown.ask);
+    json["unknown"]["why"] = JsonText(decoder.unknown.why, page);
+    json["unknown"]["askFor"] = JsonText(decoder.unknown.ask, page);
   }
   return json;
 }
 
 Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decoder,
-                const TryFinding* tried) {
+                const TryFinding* tried, CodePage page) {
   Json json;
   json["index"] = index;
-  json["kind"] = JsonText(StreamKindText(stream));
-  json["type"] = JsonText(FourCCText(stream.type));
-  json["handler"] = JsonText(FourCCText(stream.handler));
+  json["kind"] = JsonText(StreamKindText(stream), page);
+  json["type"] = JsonText(FourCCText(stream.type), page);
+  json["handler"] = JsonText(FourCCText(stream.handler), page);
   if (stream.isVideo() && stream.hasFormat) {
-    json["fourcc"] = JsonText(decoder.code);
+    json["fourcc"] = JsonText(decoder.code, page);
     json["width"] = stream.width;
     json["height"] = stream.height;
   }
@@ -173,18 +174,18 @@ Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decod
     json["samplesPerSec"] = stream.samplesPerSec;
   }
   if (stream.isVideo() || stream.isAudio()) {
-    json["codec"] = JsonText(decoder.codecName);
-    json["decoder"] = DecoderJson(decoder);
+    json["codec"] = JsonText(decoder.codecName, page);
+    json["decoder"] = DecoderJson(decoder, page);
   }
-  if (tried != nullptr) json["try"] = TryJson(*tried);
+  if (tried != nullptr) json["try"] = TryJson(*tried, page);
   return json;
 }
 
-Json FileJson(const FileCheck& file) {
+Json FileJson(const FileCheck& file, CodePage page) {
   Json json;
-  json["file"] = JsonText(file.path);
+  json["file"] = JsonText(file.path, page);
   if (!file.error.empty()) {
-    json["error"] = JsonText("can't open " + file.path + ": " + file.error);
+    json["error"] = JsonText("can't open " + file.path + ": " + file.error, page);
     return json;
   }
   const AviWalk& walk = file.walk;
@@ -198,16 +199,16 @@ Json FileJson(const FileCheck& file) {
   Json streams = Json::array();
   for (size_t i = 0; i < walk.streams.size(); ++i) {
     streams.push_back(StreamJson(i, walk.streams[i], file.decoders[i],
-                                 i < file.tries.size() ? &file.tries[i] : nullptr));
+                                 i < file.tries.size() ? &file.tries[i] : nullptr, page));
   }
   json["streams"] = std::move(streams);
-  json["problems"] = JsonTextList(walk.problems);
-  json["install"] = JsonTextList(file.install);
+  json["problems"] = JsonTextList(walk.problems, page);
+  json["install"] = JsonTextList(file.install, page);
   json["playable"] = Known(file.playableKnown, file.playable);
-  if (!file.askFor.empty()) json["askFor"] = JsonTextList(file.askFor);
-  json["verdict"] = JsonText(file.verdict);
+  if (!file.askFor.empty()) json["askFor"] = JsonTextList(file.askFor, page);
+  json["verdict"] = JsonText(file.verdict, page);
   if (file.paths.directshowTry) {
-    json["paths"]["directshow"]["try"] = GraphJson(*file.paths.directshowTry);
+    json["paths"]["directshow"]["try"] = GraphJson(*file.paths.directshowTry, page);
   }
   return json;
 }
@@ -229,6 +230,7 @@ CheckedMachine ReadCheckedMachine(System& system, const std::string& label) {
   const bool known = system.GetVersionExA(&version);
   facts.version = VersionText(known, version);
   facts.drivers = ReadInstalledDrivers(system);
+  facts.codePage = static_cast<CodePage>(system.GetACP());
   return facts;
 }
 
@@ -260,12 +262,13 @@ std::string CheckLines(const CheckedMachine& machine, const std::vector<FileChec
 }
 
 std::string CheckJson(const CheckedMachine& machine, const std::vector<FileCheck>& files) {
+  const CodePage page = machine.codePage;
   Json json;
-  json["machine"]["name"] = JsonText(machine.label);
-  json["machine"]["version"] = JsonText(machine.version);
-  json["machine"]["notes"] = JsonTextList(machine.drivers.notes);
+  json["machine"]["name"] = JsonText(machine.label, page);
+  json["machine"]["version"] = JsonText(machine.version, page);
+  json["machine"]["notes"] = JsonTextList(machine.drivers.notes, page);
   Json list = Json::array();
-  for (const FileCheck& file : files) list.push_back(FileJson(file));
+  for (const FileCheck& file : files) list.push_back(FileJson(file, page));
   json["files"] = std::move(list);
   return JsonDocument(json);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/decoder_trial.h"
 
@@ -23,6 +24,8 @@ struct ParsedFinding {
 // The finding of a line made by FindingLine; nullopt for any other line (a decoder or
 // Wine may print its own lines on the same output).
 std::optional<ParsedFinding> ParseFindingLine(const std::string& line);
+// The findings of every such line of a child's whole output, in order.
+std::vector<ParsedFinding> ParseFindingLines(const std::string& output);
 
 // The DirectShow trial's finding for a whole file, in one line:
 // "korvane-try-graph <file> <outcome-word> <code> <module> <frames> <text> <branch>...",

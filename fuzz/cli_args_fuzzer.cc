@@ -21,7 +21,7 @@
 
 namespace {
 
-const char* const kSubcommands[] = {"dump", "run", "check"};
+const char* const kSubcommands[] = {"dump", "run", "check", "codecs"};
 constexpr size_t kSubcommandCount = sizeof kSubcommands / sizeof kSubcommands[0];
 constexpr size_t kMaxArguments = 16;
 

@@ -69,6 +69,17 @@ cp "$example/c/WINDOWS/SYSTEM/tvcap32.drv" "$example/c/WINDOWS/SYSTEM/x264vfw.dl
    "$example/c/WINDOWS/SYSTEM/iccvid.dll" "$out/fuzz_pe_image/"
 mkdir -p "$out/fuzz_ini_sections" "$out/fuzz_cli_args"
 
+# FilterData: each value of the example machine's registry (version 1 and 2, and one cut
+# short), as regedit's hex text turned back into bytes.
+mkdir -p "$out/fuzz_filter_data"
+python3 - "$example/registry.reg" "$out/fuzz_filter_data" <<'PY'
+import re, sys
+text = open(sys.argv[1], newline="").read().replace("\\\r\n", "").replace("\\\n", "")
+for i, hex_text in enumerate(re.findall(r'"FilterData"=hex:([0-9a-fA-F, ]*)', text)):
+    data = bytes(int(b, 16) for b in hex_text.replace(" ", "").split(",") if b)
+    open("%s/value%d" % (sys.argv[2], i), "wb").write(data)
+PY
+
 # system.ini: a byte choosing the operation and header (bit 2: load, bits 0-1: [drivers32],
 # [drivers], [boot.description], "["), a byte and a byte for the lengths of the Windows and
 # system directories (2n + 3 characters, 0 for none), then the file.
@@ -95,6 +106,8 @@ args '\x01--machine\0m\0--tests\0systemIni,loadDll,ntTests\0--explain\0-o\0r.txt
 args '\x01--machine\0d' run-empty-folder
 args '\x01--machine\0a.avi\0--tests\0none' run-file-as-machine
 args '\x01--tests\0bogus' run-no-machine
+args '\x03--machine\0m\0--json' codecs-machine
+args '\x03--explain\0--machine\0d\0--view\00064' codecs-view
 
 # The RIFF walk: files with several streams and formats, and cut ones.
 "$here/make-codec-avis.sh" "$out/codec-avis" >/dev/null

@@ -4,8 +4,9 @@
 # installation it describes (an installation folder; a FAT32 partition in a raw image
 # with an MBR or a GPT partition table,
 # a VHD, dynamic and fixed, and a VMDK, sparse and flat; the XP-like one also on an NTFS
-# partition, raw, in a VHD and in a VMDK, and that partition mounted with ntfs-3g), each through `korvane run` (the whole report, line for line) and
-# `korvane check` (every file's findings and verdict).
+# partition, raw, in a VHD and in a VMDK, and that partition mounted with ntfs-3g), each through `korvane run` (the whole report, line for line),
+# `korvane check` (every file's findings and verdict) and `korvane codecs` (every decoder,
+# filter and DMO with its library's facts).
 # Usage: differential.sh [BUILD_DIR]   (default build/native)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -42,18 +43,20 @@ cp "$root/tests/disks/winxp-like.ini" "$xp/machine.ini"
 "$root/scripts/make-codec-avis.sh" "$scratch/avis" >/dev/null
 avis=("$scratch"/avis/*.avi)
 
-# check's first line names the machine by its path; the rest must match exactly.
+# check's and codecs' first lines name the machine by its path; the rest must match exactly.
 answers() {  # answers MACHINE OUTPREFIX
   "$korvane" run --machine "$1" >"$2.run" 2>"$2.run.err"; echo "exit $?" >>"$2.run"
   "$korvane" check --machine "$1" "${avis[@]}" 2>"$2.check.err" |
     sed '1s/^machine: [^,]*,/machine: M,/' >"$2.check"; echo "exit ${PIPESTATUS[0]}" >>"$2.check"
+  "$korvane" codecs --machine "$1" 2>"$2.codecs.err" |
+    sed '1s/^machine: [^,]*,/machine: M,/' >"$2.codecs"; echo "exit ${PIPESTATUS[0]}" >>"$2.codecs"
 }
 
 compare() {  # compare NAME DESCRIBED OTHER FORM
   local name=$1 described=$2 other=$3 form=$4
   answers "$described" "$scratch/$name.described"
   answers "$other" "$scratch/$name.$form"
-  for what in run check; do
+  for what in run check codecs; do
     if diff -u "$scratch/$name.described.$what" "$scratch/$name.$form.$what" >"$scratch/diff"; then
       pass "$name as $form: korvane $what as on the described machine"
     else
