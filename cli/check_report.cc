@@ -36,6 +36,24 @@ Json TryJson(const TryFinding& finding, CodePage page) {
   return json;
 }
 
+// The file's DirectShow try and the graph it built. The graph's arrows are "->" here: this
+// text is written in the machine's 8-bit code page, which has no arrow; the JSON has one.
+void AppendGraphLines(const FileCheck& file, std::string* out) {
+  if (!file.paths.directshowTry) return;
+  const DirectShowTry& tried = *file.paths.directshowTry;
+  *out += "  try (DirectShow): " + tried.finding.text + "\n";
+  if (!tried.branches.empty()) *out += "    graph: " + ChainText(tried.branches, " -> ") + "\n";
+}
+
+// The filter names come from the child as UTF-8, which JsonText keeps as it is.
+Json GraphJson(const DirectShowTry& tried, CodePage page) {
+  Json json = TryJson(tried.finding, page);
+  json["filters"] = JsonTextList(tried.filters, page);
+  json["chain"] = JsonText(ChainText(tried.branches, " \xE2\x86\x92 "), page);
+  json["frames"] = tried.frames;
+  return json;
+}
+
 // The line that says what a stream is and what it needs.
 std::string StreamLine(size_t index, const AviStream& stream, const DecoderCheck& decoder) {
   std::string line = Format("  stream %d: %s", static_cast<int>(index), StreamKindText(stream));
@@ -189,6 +207,9 @@ Json FileJson(const FileCheck& file, CodePage page) {
   json["playable"] = Known(file.playableKnown, file.playable);
   if (!file.askFor.empty()) json["askFor"] = JsonTextList(file.askFor, page);
   json["verdict"] = JsonText(file.verdict, page);
+  if (file.paths.directshowTry) {
+    json["paths"]["directshow"]["try"] = GraphJson(*file.paths.directshowTry, page);
+  }
   return json;
 }
 
@@ -233,6 +254,7 @@ std::string CheckLines(const CheckedMachine& machine, const std::vector<FileChec
       AppendDecoderLines(file.decoders[i], &out);
       AppendTryLine(file, i, &out);
     }
+    AppendGraphLines(file, &out);
     for (const std::string& problem : file.walk.problems) out += "  problem: " + problem + "\n";
     out += "  verdict: " + file.verdict + "\n";
   }

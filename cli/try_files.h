@@ -29,11 +29,13 @@ std::string WhyNoTry(const std::string& machineDir, const std::string& winePrefi
 // static findings then.
 bool TryFiles(const TryRequest& request, std::vector<FileCheck>* files, std::string* error);
 
-// The modes --try starts korvane-cli.exe in: one stream (--try-stream N FILE), or every
+// The modes --try starts korvane-cli.exe in: one stream (--try-stream N FILE), one file's
+// DirectShow graph (--try-graph R FILE), or every
 // file's findings as finding lines (--try-findings, for the run under Wine). Declared on
 // Windows only, and kept out of the help, since they are not for people.
 struct ChildModes {
   int tryStream = -1;
+  int tryGraph = -1;  // --try-graph R FILE: the file's DirectShow graph with R renderers
   bool tryFindings = false;
   int timeoutMs = 0;  // --try-timeout-ms, the parent's limit for each try
 };

@@ -2,6 +2,7 @@
 // (korvane-cli.exe check --try-stream N FILE), stopped when it outlives the time limit;
 // and the child modes themselves.
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/commands.h"
 #include "cli/try_files.h"
@@ -37,6 +38,27 @@ int TryOneStreamMain(const std::string& path, size_t index) {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// korvane-cli.exe check --try-graph R FILE: builds and runs FILE's DirectShow graph with R
+// renderers and prints its finding line; a crash is told the same way as a stream's.
+int TryGraphMain(const std::string& path, size_t renderers) {
+  TrialObserver observer = ParentObserver();
+  observer.crashLine = [](const TryFinding& crash) {
+    GraphFinding graph;
+    graph.finding = crash;
+    return GraphFindingLine(0, graph);
+  };
+  // Once the finding is told the child's work is done: it ends there, without the graph's
+  // stop and release, which can deadlock in Wine's GStreamer splitter.
+  observer.graphFound = [](const GraphFinding& graph) {
+    std::printf("%s\n", GraphFindingLine(0, graph).c_str());
+    std::_Exit(std::fflush(stdout) == 0 ? 0 : 1);
+  };
+  ReportCrashes(observer);
+  const GraphFinding graph = TryDirectShowGraph(path, renderers, observer);
+  std::printf("%s\n", GraphFindingLine(0, graph).c_str());
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 // korvane-cli.exe check --try-findings: every file's findings as finding lines, for the
 // Linux side that runs this program under Wine.
 int TryFindingsMain(const std::vector<std::string>& paths, int timeoutMs) {
@@ -49,6 +71,14 @@ int TryFindingsMain(const std::vector<std::string>& paths, int timeoutMs) {
     TryFileInChildren(RunChild, program, timeoutMs, &file);
     for (size_t s = 0; s < file.tries.size(); ++s) {
       std::printf("%s\n", FindingLine(f, s, file.tries[s]).c_str());
+      std::fflush(stdout);
+    }
+    if (const auto& graph = file.paths.directshowTry) {
+      GraphFinding line;
+      line.finding = graph->finding;
+      line.frames = graph->frames;
+      line.branches = graph->branches;
+      std::printf("%s\n", GraphFindingLine(f, line).c_str());
       std::fflush(stdout);
     }
   }
@@ -78,6 +108,7 @@ bool TryFiles(const TryRequest& request, std::vector<FileCheck>* files, std::str
 
 void AddChildModeOptions(CLI::App* app, ChildModes* modes) {
   app->add_option("--try-stream", modes->tryStream)->group("");
+  app->add_option("--try-graph", modes->tryGraph)->group("");
   app->add_flag("--try-findings", modes->tryFindings)->group("");
   app->add_option("--try-timeout-ms", modes->timeoutMs)->group("");
 }
@@ -87,6 +118,10 @@ std::optional<int> RunChildMode(const ChildModes& modes, const std::vector<std::
   if (modes.tryStream >= 0) {
     if (files.size() != 1) return UsageError(kCommand, "--try-stream takes one FILE");
     return TryOneStreamMain(files.front(), static_cast<size_t>(modes.tryStream));
+  }
+  if (modes.tryGraph >= 0) {
+    if (files.size() != 1) return UsageError(kCommand, "--try-graph takes one FILE");
+    return TryGraphMain(files.front(), static_cast<size_t>(modes.tryGraph));
   }
   if (modes.tryFindings) return TryFindingsMain(files, timeoutMs);
   return std::nullopt;

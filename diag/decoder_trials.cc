@@ -16,9 +16,14 @@ namespace fs = std::filesystem;
 constexpr int kWineStartMs = 60000;
 // Time for each child to start and end on top of its own limit.
 constexpr int kChildOverheadMs = 3000;
+// A file's DirectShow graph also starts DirectShow and whatever its filters load (under
+// Wine the host's GStreamer, which takes seconds on a busy machine) before it decodes.
+constexpr int kGraphStartMs = 10000;
 
 constexpr char kSaidNothing[] =
     "not tried: the Windows CLI under Wine said nothing about this stream";
+constexpr char kSaidNothingOfGraph[] =
+    "not tried: the Windows CLI under Wine said nothing about this file's graph";
 
 TryFinding NotTried(const std::string& why) {
   TryFinding finding;
@@ -58,11 +63,35 @@ TryFinding TryInChild(const ChildRunner& run, const std::string& program, const 
   return FindingFromChildOutput(result.output, result.exitCode);
 }
 
+GraphFinding TryGraphInChild(const ChildRunner& run, const std::string& program,
+                             const FileCheck& file, int timeoutMs) {
+  ChildProcess child;
+  child.argv = {program, "check", "--try-graph", std::to_string(GraphRenderers(file)), file.path};
+  child.timeoutMs = timeoutMs;
+  child.keepStandardError = false;
+  const ChildResult result = run(child);
+  GraphFinding graph;
+  switch (result.end) {
+    case ChildResult::End::kNotStarted:
+      graph.finding = NotTried(result.error);
+      return graph;
+    case ChildResult::End::kTimedOut:
+      // A finding told before the child stuck in the graph's clean-up stands.
+      if (result.output.find("korvane-try-graph\t") != std::string::npos) break;
+      graph.finding = HungFinding(timeoutMs, LastStage(result.output));
+      return graph;
+    case ChildResult::End::kExited:
+      break;
+  }
+  return GraphFindingFromChildOutput(result.output, result.exitCode);
+}
+
 // Every stream of a file that was read starts as not tried, with why; the streams the
 // Windows CLI is to try say it said nothing until it does. The files passed are listed
 // in *passed, in the order the command line names them; *streams counts their tries.
 std::vector<std::string> WindowsPathsToTry(const WineTrial& trial, std::vector<FileCheck>* files,
-                                           std::vector<size_t>* passed, size_t* streams) {
+                                           std::vector<size_t>* passed, size_t* streams,
+                                           size_t* graphs) {
   std::vector<std::string> paths;
   for (size_t f = 0; f < files->size(); ++f) {
     FileCheck& file = (*files)[f];
@@ -79,10 +108,15 @@ std::vector<std::string> WindowsPathsToTry(const WineTrial& trial, std::vector<F
                           ? SaidNothing()
                           : NotTried("the file is on no drive of the Wine prefix " + trial.prefix);
     }
+    GraphFinding graph;
+    graph.finding = file.tries[toTry.front()];
+    if (windowsPath) graph.finding.text = kSaidNothingOfGraph;
+    file.paths.directshowTry = DirectShowTryOf(graph);
     if (!windowsPath) continue;
     paths.push_back(*windowsPath);
     passed->push_back(f);
     *streams += toTry.size();
+    ++*graphs;
   }
   return paths;
 }
@@ -110,6 +144,16 @@ void TakeFindingLines(const std::string& output, const std::vector<size_t>& pass
     FileCheck& file = (*files)[passed[parsed.file]];
     if (parsed.stream < file.tries.size()) file.tries[parsed.stream] = parsed.finding;
   }
+  size_t start = 0;
+  while (start < output.size()) {
+    size_t end = output.find('\n', start);
+    if (end == std::string::npos) end = output.size();
+    const auto graph = ParseGraphFindingLine(output.substr(start, end - start));
+    start = end + 1;
+    if (graph && graph->file < passed.size()) {
+      (*files)[passed[graph->file]].paths.directshowTry = DirectShowTryOf(graph->graph);
+    }
+  }
 }
 
 }  // namespace
@@ -124,13 +168,27 @@ void TryFileInChildren(const ChildRunner& run, const std::string& program, int t
     file->tries.push_back(tried ? TryInChild(run, program, file->path, i, timeoutMs)
                                 : UntriedFinding(*file, i));
   }
+  file->paths.directshowTry.reset();
+  if (!toTry.empty()) {
+    file->paths.directshowTry =
+        DirectShowTryOf(TryGraphInChild(run, program, *file, timeoutMs + kGraphStartMs));
+  }
+}
+
+size_t GraphRenderers(const FileCheck& file) {
+  size_t renderers = 0;
+  for (const AviStream& stream : file.walk.streams) {
+    if ((stream.isVideo() || stream.isAudio()) && stream.hasFormat) ++renderers;
+  }
+  return renderers;
 }
 
 void TryFilesUnderWine(const ChildRunner& run, const WineTrial& trial,
                        std::vector<FileCheck>* files) {
   std::vector<size_t> passed;
-  size_t streams = 0;
-  const std::vector<std::string> paths = WindowsPathsToTry(trial, files, &passed, &streams);
+  size_t streams = 0, graphs = 0;
+  const std::vector<std::string> paths =
+      WindowsPathsToTry(trial, files, &passed, &streams, &graphs);
   if (passed.empty()) return;
   ChildProcess child;
   child.argv = {trial.wine,       trial.cliExe,       "check",
@@ -140,15 +198,21 @@ void TryFilesUnderWine(const ChildRunner& run, const WineTrial& trial,
   std::error_code ignored;
   child.extraEnv = {"WINEPREFIX=" + fs::absolute(trial.prefix, ignored).string(), "WINEDEBUG=-all",
                     "WINEDLLOVERRIDES=mscoree,mshtml="};
-  child.timeoutMs = kWineStartMs + static_cast<int>(streams) * (trial.timeoutMs + kChildOverheadMs);
+  child.timeoutMs = kWineStartMs +
+                    static_cast<int>(streams + graphs) * (trial.timeoutMs + kChildOverheadMs) +
+                    static_cast<int>(graphs) * kGraphStartMs;
   const ChildResult result = run(child);
   TakeFindingLines(result.output, passed, files);
   const std::string whyStopped = WhyRunStopped(result, trial.wine, child.timeoutMs);
   if (whyStopped.empty()) return;
   // What was found before the run was stopped stands; the rest says why it is missing.
   for (size_t f : passed) {
-    for (TryFinding& finding : (*files)[f].tries) {
+    FileCheck& file = (*files)[f];
+    for (TryFinding& finding : file.tries) {
       if (finding.text == kSaidNothing) finding.text = "not tried: " + whyStopped;
+    }
+    if (file.paths.directshowTry && file.paths.directshowTry->finding.text == kSaidNothingOfGraph) {
+      file.paths.directshowTry->finding.text = "not tried: " + whyStopped;
     }
   }
 }

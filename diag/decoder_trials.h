@@ -21,7 +21,10 @@ constexpr int kDefaultTryTimeoutMs = 5000;
 using ChildRunner = std::function<ChildResult(const ChildProcess&)>;
 
 // On Windows: fills file->tries, each stream StreamsToTry names decoded by a child
-// "program check --try-stream N FILE", the others told why not.
+// "program check --try-stream N FILE", the others told why not; and, when any stream is
+// tried, file->paths.directshowTry from a child "program check --try-graph R FILE" that
+// builds and runs the file's DirectShow graph with R renderers, given 10 s more than
+// timeoutMs to start DirectShow and what its filters load.
 void TryFileInChildren(const ChildRunner& run, const std::string& program, int timeoutMs,
                        FileCheck* file);
 
@@ -34,7 +37,10 @@ struct WineTrial {
   int timeoutMs = kDefaultTryTimeoutMs;
 };
 
-// Fills files[i].tries for every file that was read, from one run of
+// The renderers a DirectShow graph for the file needs: one for each audio and video stream.
+size_t GraphRenderers(const FileCheck& file);
+
+// Fills files[i].tries (and paths.directshowTry) for every file that was read, from one run of
 // "wine korvane-cli.exe check --try-findings" over the files on the prefix's drives.
 void TryFilesUnderWine(const ChildRunner& run, const WineTrial& trial,
                        std::vector<FileCheck>* files);

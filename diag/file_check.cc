@@ -94,6 +94,24 @@ std::string TryAdvice(const DecoderCheck& decoder, const TryFinding& finding) {
   }
 }
 
+// The DirectShow try, where it ran, decides whether DirectShow players play the file, and
+// the verdict names that path when it differs from Video for Windows or fails.
+void ApplyDirectShowTry(FileCheck* file) {
+  if (!file->paths.directshowTry) return;
+  const TryFinding& finding = file->paths.directshowTry->finding;
+  if (finding.outcome == TryOutcome::kNotTried) return;
+  const bool decodes = finding.outcome == TryOutcome::kDecodes;
+  file->paths.directshowPlayable = decodes;
+  if (decodes && !file->playable) {
+    file->verdict =
+        "plays in DirectShow players (their try decodes it); Video for Windows "
+        "programs: " +
+        file->verdict;
+  } else if (!decodes) {
+    file->verdict += "; not in DirectShow players: their try " + finding.text;
+  }
+}
+
 }  // namespace
 
 FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const std::string& path) {
@@ -133,6 +151,7 @@ void ApplyTries(FileCheck* file) {
     }
   }
   SetVerdict(file);
+  ApplyDirectShowTry(file);
 }
 
 }  // namespace korvane

@@ -34,7 +34,16 @@ struct DirectShowTry {
   TryFinding finding;                // outcome and the text after "try (DirectShow): "
   std::vector<std::string> filters;  // the chain that was built, source first
   unsigned frames = 0;               // frames that reached the video renderer
+  // The graph as it forks: one chain per renderer, source first; filters lists each
+  // filter of these once, in this order.
+  std::vector<std::vector<std::string>> branches;
 };
+
+// The DirectShow try as the paths keep it.
+DirectShowTry DirectShowTryOf(const GraphFinding& graph);
+// "A -> B -> C; B -> D" with arrow " -> ": the first branch whole, each further one from
+// the filter where it leaves the branch before it.
+std::string ChainText(const std::vector<std::vector<std::string>>& branches, const char* arrow);
 
 struct FilePaths {
   bool known = false;  // the machine's DirectShow registrations were read

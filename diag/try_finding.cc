@@ -11,13 +11,21 @@
 namespace korvane {
 namespace {
 
-// Tabs and line breaks would split the line; anything else passes as it is.
+constexpr char kNameSeparator = '\x1f';
+
+// Tabs, line breaks and the name separator would split the line; anything else passes.
 std::string OneField(const std::string& text) {
   std::string field = text;
   for (char& c : field) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    if (c == '\t' || c == '\n' || c == '\r' || c == kNameSeparator) c = ' ';
   }
   return field;
+}
+
+std::string StripLineEnd(const std::string& rawLine) {
+  std::string line = rawLine;
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  return line;
 }
 
 // Splits at tabs, at most maxFields fields (the last keeps any further tabs).
@@ -57,6 +65,7 @@ std::vector<std::string> OutputLines(const std::string& output) {
 }
 
 constexpr char kTag[] = "korvane-try";
+constexpr char kGraphTag[] = "korvane-try-graph";
 constexpr char kStageTag[] = "korvane-try-stage";
 
 }  // namespace
@@ -88,6 +97,69 @@ std::optional<ParsedFinding> ParseFindingLine(const std::string& rawLine) {
   parsed.finding.module = fields[5] == "-" ? std::string() : fields[5];
   parsed.finding.text = fields[6];
   return parsed;
+}
+
+std::string GraphFindingLine(size_t file, const GraphFinding& graph) {
+  const TryFinding& finding = graph.finding;
+  const std::string module = finding.module.empty() ? "-" : OneField(finding.module);
+  std::string line = Format("%s\t%u\t%s\t0x%08X\t", kGraphTag, static_cast<unsigned>(file),
+                            TryOutcomeName(finding.outcome), finding.exceptionCode) +
+                     module + Format("\t%u\t", graph.frames) + OneField(finding.text);
+  for (const std::vector<std::string>& branch : graph.branches) {
+    line += '\t';
+    for (size_t i = 0; i < branch.size(); ++i) {
+      if (i > 0) line += kNameSeparator;
+      line += OneField(branch[i]);
+    }
+  }
+  return line;
+}
+
+std::optional<ParsedGraphFinding> ParseGraphFindingLine(const std::string& rawLine) {
+  const std::vector<std::string> fields = SplitTabs(StripLineEnd(rawLine), 1000);
+  if (fields.size() < 7 || fields[0] != kGraphTag) return std::nullopt;
+  const auto file = WholeNumber(fields[1]);
+  const auto outcome = TryOutcomeFromName(fields[2]);
+  const auto code = WholeNumber(fields[3]);
+  const auto frames = WholeNumber(fields[5]);
+  if (!file || !outcome || !code || !frames) return std::nullopt;
+  if (*file > 0xFFFFFFFFull || *code > 0xFFFFFFFFull || *frames > 0xFFFFFFFFull) {
+    return std::nullopt;
+  }
+  ParsedGraphFinding parsed;
+  parsed.file = static_cast<size_t>(*file);
+  parsed.graph.finding.outcome = *outcome;
+  parsed.graph.finding.exceptionCode = static_cast<uint32_t>(*code);
+  parsed.graph.finding.module = fields[4] == "-" ? std::string() : fields[4];
+  parsed.graph.frames = static_cast<unsigned>(*frames);
+  parsed.graph.finding.text = fields[6];
+  for (size_t f = 7; f < fields.size(); ++f) {
+    std::vector<std::string> branch;
+    size_t start = 0;
+    for (;;) {
+      const size_t end = fields[f].find(kNameSeparator, start);
+      branch.push_back(fields[f].substr(start, end == std::string::npos ? end : end - start));
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    parsed.graph.branches.push_back(branch);
+  }
+  return parsed;
+}
+
+GraphFinding GraphFindingFromChildOutput(const std::string& output, uint32_t exitCode) {
+  size_t start = 0;
+  while (start < output.size()) {
+    size_t end = output.find('\n', start);
+    if (end == std::string::npos) end = output.size();
+    if (const auto parsed = ParseGraphFindingLine(output.substr(start, end - start))) {
+      return parsed->graph;
+    }
+    start = end + 1;
+  }
+  GraphFinding graph;
+  graph.finding = FindingFromExitCode(exitCode, LastStage(output));
+  return graph;
 }
 
 std::string StageLine(const std::string& stage) {

@@ -27,6 +27,22 @@ std::optional<ParsedFinding> ParseFindingLine(const std::string& line);
 // The findings of every such line of a child's whole output, in order.
 std::vector<ParsedFinding> ParseFindingLines(const std::string& output);
 
+// The DirectShow trial's finding for a whole file, in one line:
+// "korvane-try-graph <file> <outcome-word> <code> <module> <frames> <text> <branch>...",
+// tab-separated, each branch its filter names separated by the unit separator (0x1F).
+std::string GraphFindingLine(size_t file, const GraphFinding& graph);
+
+struct ParsedGraphFinding {
+  size_t file = 0;
+  GraphFinding graph;
+};
+// The finding of a line made by GraphFindingLine; nullopt for any other line.
+std::optional<ParsedGraphFinding> ParseGraphFindingLine(const std::string& line);
+
+// The DirectShow finding in a child's whole output: its graph line, else what its exit code
+// and last stage tell.
+GraphFinding GraphFindingFromChildOutput(const std::string& output, uint32_t exitCode);
+
 // A line a child prints before each step that may take it down ("reading frame 3 through
 // AVIFile"), so that a death without a finding line still says where it happened.
 std::string StageLine(const std::string& stage);

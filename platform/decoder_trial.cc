@@ -45,6 +45,58 @@ const NamedCode kAviErrors[] = {
     {199, "AVIERR_ERROR"},
 };
 
+// DirectShow (vfwmsgs.h) and COM (winerror.h) results a graph meets.
+const NamedCode kHresults[] = {
+    {0x00000000L, "S_OK"},
+    {0x00000001L, "S_FALSE"},
+    {0x00040242L, "VFW_S_PARTIAL_RENDER"},
+    {0x00040257L, "VFW_S_VIDEO_NOT_RENDERED"},
+    {0x00040258L, "VFW_S_AUDIO_NOT_RENDERED"},
+    {static_cast<long>(0x80040200u), "VFW_E_INVALIDMEDIATYPE"},
+    {static_cast<long>(0x80040201u), "VFW_E_INVALIDSUBTYPE"},
+    {static_cast<long>(0x80040205u), "VFW_E_FILTER_ACTIVE"},
+    {static_cast<long>(0x80040206u), "VFW_E_NO_TYPES"},
+    {static_cast<long>(0x80040207u), "VFW_E_NO_ACCEPTABLE_TYPES"},
+    {static_cast<long>(0x80040209u), "VFW_E_NOT_CONNECTED"},
+    {static_cast<long>(0x8004020Au), "VFW_E_NO_ALLOCATOR"},
+    {static_cast<long>(0x8004020Bu), "VFW_E_RUNTIME_ERROR"},
+    {static_cast<long>(0x80040211u), "VFW_E_NOT_COMMITTED"},
+    {static_cast<long>(0x80040216u), "VFW_E_NOT_FOUND"},
+    {static_cast<long>(0x80040217u), "VFW_E_CANNOT_CONNECT"},
+    {static_cast<long>(0x80040218u), "VFW_E_CANNOT_RENDER"},
+    {static_cast<long>(0x80040227u), "VFW_E_WRONG_STATE"},
+    {static_cast<long>(0x8004022Au), "VFW_E_TYPE_NOT_ACCEPTED"},
+    {static_cast<long>(0x8004022Bu), "VFW_E_SAMPLE_REJECTED"},
+    {static_cast<long>(0x8004022Eu), "VFW_E_TIMEOUT"},
+    {static_cast<long>(0x8004022Fu), "VFW_E_INVALID_FILE_FORMAT"},
+    {static_cast<long>(0x80040231u), "VFW_E_CIRCULAR_GRAPH"},
+    {static_cast<long>(0x80040240u), "VFW_E_UNKNOWN_FILE_TYPE"},
+    {static_cast<long>(0x80040241u), "VFW_E_CANNOT_LOAD_SOURCE_FILTER"},
+    {static_cast<long>(0x80040243u), "VFW_E_FILE_TOO_SHORT"},
+    {static_cast<long>(0x80040255u), "VFW_E_NO_DECOMPRESSOR"},
+    {static_cast<long>(0x80040256u), "VFW_E_NO_AUDIO_HARDWARE"},
+    {static_cast<long>(0x8004025Cu), "VFW_E_UNSUPPORTED_AUDIO"},
+    {static_cast<long>(0x8004025Du), "VFW_E_UNSUPPORTED_VIDEO"},
+    {static_cast<long>(0x80040264u), "VFW_E_BUFFER_UNDERFLOW"},
+    {static_cast<long>(0x80040265u), "VFW_E_UNSUPPORTED_STREAM"},
+    {static_cast<long>(0x80040111u), "CLASS_E_CLASSNOTAVAILABLE"},
+    {static_cast<long>(0x80040154u), "REGDB_E_CLASSNOTREG"},
+    {static_cast<long>(0x800401F0u), "CO_E_NOTINITIALIZED"},
+    {static_cast<long>(0x800401F8u), "CO_E_DLLNOTFOUND"},
+    {static_cast<long>(0x800401F9u), "CO_E_ERRORINDLL"},
+    {static_cast<long>(0x80004001u), "E_NOTIMPL"},
+    {static_cast<long>(0x80004002u), "E_NOINTERFACE"},
+    {static_cast<long>(0x80004003u), "E_POINTER"},
+    {static_cast<long>(0x80004005u), "E_FAIL"},
+    {static_cast<long>(0x8000FFFFu), "E_UNEXPECTED"},
+    {static_cast<long>(0x80070002u), "HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)"},
+    {static_cast<long>(0x80070005u), "E_ACCESSDENIED"},
+    {static_cast<long>(0x8007000Eu), "E_OUTOFMEMORY"},
+    {static_cast<long>(0x80070057u), "E_INVALIDARG"},
+    {static_cast<long>(0x8007007Eu), "HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)"},
+    {static_cast<long>(0x800700C1u), "HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT)"},
+};
+
 struct NamedException {
   uint32_t code;
   const char* name;
@@ -125,6 +177,15 @@ std::string IcErrorName(long code) {
 std::string MmResultName(unsigned code) {
   if (const char* name = Lookup(kMmResults, static_cast<long>(code))) return name;
   return Format("error %u", code);
+}
+
+std::string HresultName(long code) {
+  // Compared as 32 bits, whatever the width of long.
+  const uint32_t hr = static_cast<uint32_t>(code);
+  for (const NamedCode& entry : kHresults) {
+    if (static_cast<uint32_t>(entry.code) == hr) return entry.name;
+  }
+  return Format("0x%08X", hr);
 }
 
 std::string AviErrorName(long code) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -41,11 +42,15 @@ std::string IcErrorName(long code);        // ICERR_*
 std::string MmResultName(unsigned code);   // MMSYSERR_* and ACMERR_*
 std::string AviErrorName(long code);       // AVIERR_* (HRESULTs of AVIFile)
 std::string ExceptionName(uint32_t code);  // "access violation", or empty when unknown
+// DirectShow and COM results (VFW_E_*, VFW_S_*, REGDB_E_*, CLASS_E_*, E_*), else "0x80040999".
+std::string HresultName(long code);
 
 // The ways a stream can be tried, each through a different part of Windows.
 enum class DecoderTrial {
   kVideoForWindows,  // AVIFile reads the stream, a VfW decompressor or an ACM driver decodes it
 };
+
+struct GraphFinding;
 
 // What a trial tells as it goes, so that a trial that never ends, or ends the process,
 // still says where it was.
@@ -55,6 +60,9 @@ struct TrialObserver {
   // The line written straight to standard output when an exception nothing handles ends
   // the process; the finding names the exception, the module and the last stage.
   std::function<std::string(const TryFinding& crash)> crashLine;
+  // The DirectShow trial's finding, as soon as it is known and before the graph is stopped
+  // and released, which can deadlock in Wine's GStreamer splitter.
+  std::function<void(const GraphFinding& graph)> graphFound;
 };
 
 // Windows only. From here on an exception that nothing handles is told through
@@ -65,5 +73,22 @@ void ReportCrashes(const TrialObserver& observer);
 // own decoders, in this process.
 TryFinding TryStream(DecoderTrial trial, const std::string& path, size_t index,
                      const TrialObserver& observer);
+
+// What building and running a DirectShow graph for a whole file found.
+struct GraphFinding {
+  TryFinding finding;  // the text is what follows "try (DirectShow): "
+  // The filters the graph joined, one chain of names per renderer, source first:
+  // {"File Source (Async.)", "AVI Splitter", "AVI Decompressor", "Null Renderer"}.
+  std::vector<std::vector<std::string>> branches;
+  unsigned frames = 0;  // video samples that reached the renderers
+};
+
+// Windows only. Builds the graph a DirectShow player builds for the file at path, with
+// Intelligent Connect, but ends it in renderers of this program's own that count what
+// they receive and discard it (renderers is how many: one for each audio and video stream
+// of the file), runs it until the first frames and sound reach them, and says what was
+// built and what arrived, in this process.
+GraphFinding TryDirectShowGraph(const std::string& path, size_t renderers,
+                                const TrialObserver& observer);
 
 }  // namespace korvane

@@ -25,7 +25,9 @@ else
                wine wine64 fonts-wine xvfb xdotool imagemagick mediainfo libbenchmark-dev
                clang-format shellcheck lintian dpkg-dev file unzip bc
                # the GStreamer plugins its tests choose from: the AVI demuxer (good), JPEG
-               # and mpg123 (good), the libav decoders, and the registry's own tools
+               # and mpg123 (good), the libav decoders, and the registry's own tools; Wine's
+               # DirectShow decodes through them too, which the --try suite's DirectShow
+               # tries need
                gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
                gstreamer1.0-tools)
   fi

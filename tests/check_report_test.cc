@@ -230,5 +230,52 @@ TEST_F(TryLinesTest, EachStreamHasATryLineAndATryObject) {
   EXPECT_EQ(CheckJson(facts, {plain}).find("\"try\""), std::string::npos);
 }
 
+TEST_F(TryLinesTest, TheDirectShowTryHasALineAndItsGraphBeforeTheVerdict) {
+  struct Case {
+    TryFinding finding;
+    std::vector<std::vector<std::string>> branches;
+    std::vector<std::string> lines;  // the file's lines from its try (DirectShow) line on
+    std::string json;                // python over the file's paths.directshow.try
+  };
+  const Case cases[] = {
+      {T(TryOutcome::kDecodes, "decodes: 10 frames, 64x48 RGB24"),
+       {{"File Source (Async.)", "AVI Splitter", "AVI Decompressor", "Null"},
+        {"File Source (Async.)", "AVI Splitter", "ACM Wrapper", "Null"}},
+       {"  try (DirectShow): decodes: 10 frames, 64x48 RGB24",
+        "    graph: File Source (Async.) -> AVI Splitter -> AVI Decompressor -> Null; AVI "
+        "Splitter -> ACM Wrapper -> Null"},
+       "decodes True 10 ['File Source (Async.)', 'AVI Splitter', 'AVI Decompressor', 'Null', "
+       "'ACM Wrapper'] File Source (Async.) \\u2192 AVI Splitter \\u2192 AVI Decompressor \\u2192 "
+       "Null; AVI Splitter \\u2192 ACM Wrapper \\u2192 Null"},
+      {T(TryOutcome::kCrashed, "crashed: exception 0xC0000005 (access violation) in k.dll",
+         0xC0000005u, "k.dll"),
+       {},
+       {"  try (DirectShow): crashed: exception 0xC0000005 (access violation) in k.dll"},
+       "crashed False 0 [] "},
+  };
+  const CheckedMachine facts = ReadCheckedMachine(machine, "m");
+  for (const Case& c : cases) {
+    FileCheck file = Check({T(TryOutcome::kDecodes, "decodes"), T(TryOutcome::kDecodes, "decodes"),
+                            T(TryOutcome::kDecodes, "decodes")});
+    GraphFinding graph;
+    graph.finding = c.finding;
+    graph.branches = c.branches;
+    graph.frames = c.finding.outcome == TryOutcome::kDecodes ? 10 : 0;
+    file.paths.directshowTry = DirectShowTryOf(graph);
+    const std::vector<std::string> lines = test::SplitLines(CheckLines(facts, {file}));
+    size_t at = 0;
+    while (at < lines.size() && lines[at].rfind("  try (DirectShow): ", 0) != 0) ++at;
+    ASSERT_LT(at + c.lines.size(), lines.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + at, lines.begin() + at + c.lines.size()),
+              c.lines);
+    EXPECT_EQ(lines[at + c.lines.size()].rfind("  verdict: ", 0), 0u);
+    EXPECT_EQ(PythonOnJson(CheckJson(facts, {file}),
+                           "' '.join(str(v) for v in [t['outcome'], t['decodes'], t['frames'], "
+                           "t['filters'], t['chain'].encode('ascii', 'backslashreplace').decode()"
+                           "]) if (t := d['files'][0]['paths']['directshow']['try']) else ''"),
+              c.json + "\n");
+  }
+}
+
 }  // namespace
 }  // namespace korvane

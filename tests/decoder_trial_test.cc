@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <regex>
 #include <string>
 
 namespace korvane {
@@ -46,6 +49,44 @@ TEST(TryCodeNamesTest, KnownCodesByNameOthersByNumber) {
        "crashed: exception 0xC0000005 (access violation) in a.dll"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
+}
+
+// Every HRESULT name given is the one the MinGW headers define for that value, checked
+// against each value the headers define; without the headers there is nothing to check.
+TEST(TryCodeNamesTest, HresultNamesAreTheHeadersOwn) {
+  const std::string include = "/usr/x86_64-w64-mingw32/include/";
+  std::map<std::string, uint32_t> defined;
+  const std::regex definition(
+      R"(^#define\s+(\w+)\s+(?:\(\(HRESULT\)|_HRESULT_TYPEDEF_\(|__MSABI_LONG\()(0x[0-9A-Fa-f]+|\d+)L?\)+)");
+  for (const char* header : {"vfwmsgs.h", "winerror.h"}) {
+    std::ifstream in(include + header);
+    std::string line;
+    std::smatch match;
+    while (std::getline(in, line)) {
+      if (std::regex_search(line, match, definition)) {
+        defined[match[1]] = static_cast<uint32_t>(std::stoul(match[2], nullptr, 0));
+      }
+    }
+  }
+  if (defined.empty()) GTEST_SKIP() << "no MinGW headers in " << include;
+  std::map<uint32_t, std::string> named;
+  for (const auto& [name, value] : defined) {
+    const std::string given = HresultName(static_cast<long>(value));
+    if (given.rfind("0x", 0) != 0) named[value] = given;
+  }
+  for (const auto& [value, given] : named) {
+    std::string name = given;
+    uint32_t expected = value;
+    const std::string win32 = "HRESULT_FROM_WIN32(";
+    if (name.rfind(win32, 0) == 0) {
+      name = name.substr(win32.size(), name.size() - win32.size() - 1);
+      expected = value & 0xFFFFu;
+    }
+    ASSERT_EQ(defined.count(name), 1u) << given;
+    EXPECT_EQ(defined[name], expected) << given;
+  }
+  EXPECT_GE(named.size(), 45u);  // the table's names nearly all met a definition
+  EXPECT_EQ(HresultName(static_cast<long>(0x80040999u)), "0x80040999");
 }
 
 }  // namespace

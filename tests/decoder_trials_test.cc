@@ -28,6 +28,12 @@ ChildResult Ended(End end, const std::string& output, uint32_t exitCode = 0,
   return result;
 }
 
+GraphFinding GraphFindingOf(TryOutcome outcome, const std::string& text) {
+  GraphFinding graph;
+  graph.finding = {outcome, text, 0, ""};
+  return graph;
+}
+
 std::vector<std::string> Texts(const FileCheck& file) {
   std::vector<std::string> texts;
   for (const TryFinding& finding : file.tries) texts.push_back(finding.text);
@@ -49,8 +55,17 @@ TEST_F(TryInChildrenTest, EachStreamThatNeedsADecoderGetsAChildAndItsEndIsTheFin
       {"3", Ended(End::kNotStarted, "", 0, "can't start prog.exe (error 2)")},
       {"4", Ended(End::kExited, StageLine("reading frame 1 through AVIFile") + "\n", 0xC0000005u)},
   };
+  GraphFinding graph;
+  graph.finding = {TryOutcome::kDecodes, "decodes: 1 frame, 64x48 RGB24", 0, ""};
+  graph.frames = 1;
+  graph.branches = {{"Source", "Splitter", "Decoder", "Renderer"}, {"Source", "Splitter", "R"}};
   std::vector<ChildProcess> started;
+  std::vector<ChildProcess> graphs;
   const ChildRunner run = [&](const ChildProcess& child) {
+    if (child.argv.at(2) == "--try-graph") {
+      graphs.push_back(child);
+      return Ended(End::kExited, GraphFindingLine(0, graph) + "\n");
+    }
     started.push_back(child);
     return byStream.at(child.argv.at(3));
   };
@@ -73,6 +88,59 @@ TEST_F(TryInChildrenTest, EachStreamThatNeedsADecoderGetsAChildAndItsEndIsTheFin
     EXPECT_EQ(child.timeoutMs, 1500);
     EXPECT_FALSE(child.keepStandardError);  // a decoder's chatter is not the report's
   }
+  // One DirectShow graph for the file, with a renderer for each of its five streams.
+  ASSERT_EQ(graphs.size(), 1u);
+  EXPECT_EQ(graphs[0].argv,
+            (std::vector<std::string>{"prog.exe", "check", "--try-graph", "5", file.path}));
+  EXPECT_EQ(graphs[0].timeoutMs, 1500 + 10000);  // and time to start DirectShow
+  ASSERT_TRUE(file.paths.directshowTry.has_value());
+  EXPECT_EQ(file.paths.directshowTry->finding.text, "decodes: 1 frame, 64x48 RGB24");
+  EXPECT_EQ(file.paths.directshowTry->frames, 1u);
+  EXPECT_EQ(file.paths.directshowTry->filters,
+            (std::vector<std::string>{"Source", "Splitter", "Decoder", "Renderer", "R"}));
+}
+
+TEST_F(TryInChildrenTest, TheGraphChildsEndIsItsFindingAndAFileWithNothingToTryHasNoGraph) {
+  struct Case {
+    ChildResult result;
+    TryOutcome outcome;
+    std::string text;
+  };
+  const Case cases[] = {
+      {Ended(End::kTimedOut, StageLine("connecting the file's streams to renderers "
+                                       "(IFilterGraph2::RenderEx)") +
+                                 "\n"),
+       TryOutcome::kHung,
+       "hangs: no answer within 12 s while connecting the file's streams to renderers "
+       "(IFilterGraph2::RenderEx); the try was stopped"},
+      {Ended(End::kExited, StageLine("running the graph (IMediaControl::Run)") + "\n", 0xC0000005u),
+       TryOutcome::kCrashed,
+       "crashed: exception 0xC0000005 (access violation) in an unknown module while running "
+       "the graph (IMediaControl::Run)"},
+      {Ended(End::kNotStarted, "", 0, "can't start prog.exe (error 2)"), TryOutcome::kNotTried,
+       "not tried: can't start prog.exe (error 2)"},
+  };
+  for (const Case& c : cases) {
+    FileCheck file = CheckFile("g.avi", {test::VideoStream("MJPG")});
+    TryFileInChildren(
+        [&](const ChildProcess& child) {
+          return child.argv.at(2) == "--try-graph" ? c.result : Ended(End::kExited, "");
+        },
+        "prog.exe", 2000, &file);
+    ASSERT_TRUE(file.paths.directshowTry.has_value());
+    EXPECT_EQ(file.paths.directshowTry->finding.outcome, c.outcome);
+    EXPECT_EQ(file.paths.directshowTry->finding.text, c.text);
+  }
+  FileCheck plain = CheckFile("p.avi", {test::AudioStream(0x0001)});
+  int children = 0;
+  TryFileInChildren(
+      [&](const ChildProcess&) {
+        ++children;
+        return Ended(End::kExited, "");
+      },
+      "prog.exe", 2000, &plain);
+  EXPECT_EQ(children, 0);
+  EXPECT_FALSE(plain.paths.directshowTry.has_value());
 }
 
 class TryUnderWineTest : public test::CheckedFileTest {
@@ -112,7 +180,10 @@ TEST_F(TryUnderWineTest, OneRunTriesEveryFileOnTheDrivesAndItsLinesFindTheirStre
       FindingLine(0, 1, {TryOutcome::kNotTried, "not tried: needs no decoder", 0, ""}) + "\n" +
       FindingLine(1, 0, {TryOutcome::kCrashed, "crashed: x", 0xC0000005u, "l3codeca.acm"}) +
       "\r\n" + FindingLine(7, 0, {TryOutcome::kDecodes, "a file never passed", 0, ""}) + "\n" +
-      FindingLine(0, 9, {TryOutcome::kDecodes, "a stream the file lacks", 0, ""}) + "\n";
+      FindingLine(0, 9, {TryOutcome::kDecodes, "a stream the file lacks", 0, ""}) + "\n" +
+      GraphFindingLine(1, GraphFindingOf(TryOutcome::kDoesNotDecode, "does not decode: E_FAIL")) +
+      "\n" + GraphFindingLine(5, GraphFindingOf(TryOutcome::kDecodes, "a file never passed")) +
+      "\n";
   Run(Ended(End::kExited, output));
 
   ASSERT_EQ(started.size(), 1u);
@@ -122,8 +193,9 @@ TEST_F(TryUnderWineTest, OneRunTriesEveryFileOnTheDrivesAndItsLinesFindTheirStre
   EXPECT_EQ(started[0].extraEnv,
             (std::vector<std::string>{"WINEPREFIX=" + trial.prefix, "WINEDEBUG=-all",
                                       "WINEDLLOVERRIDES=mscoree,mshtml="}));
-  // Wine's start, then three streams to try, each with its limit and its own start.
-  EXPECT_EQ(started[0].timeoutMs, 60000 + 3 * (2000 + 3000));
+  // Wine's start, then three streams and two graphs to try, each with its limit and its
+  // own start, and the graphs with time to start DirectShow.
+  EXPECT_EQ(started[0].timeoutMs, 60000 + 5 * (2000 + 3000) + 2 * 10000);
   EXPECT_TRUE(started[0].keepStandardError);  // Wine's own messages say why it failed
 
   EXPECT_EQ(Texts(files[0]),
@@ -136,6 +208,16 @@ TEST_F(TryUnderWineTest, OneRunTriesEveryFileOnTheDrivesAndItsLinesFindTheirStre
   EXPECT_TRUE(files[2].tries.empty());  // not read, so nothing to try
   EXPECT_EQ(files[3].tries[0].outcome, TryOutcome::kCrashed);
   EXPECT_EQ(files[3].tries[0].module, "l3codeca.acm");
+  // The graph lines find their files too; a file the run said nothing of says so.
+  ASSERT_TRUE(files[3].paths.directshowTry.has_value());
+  EXPECT_EQ(files[3].paths.directshowTry->finding.text, "does not decode: E_FAIL");
+  ASSERT_TRUE(files[0].paths.directshowTry.has_value());
+  EXPECT_EQ(files[0].paths.directshowTry->finding.text,
+            "not tried: the Windows CLI under Wine said nothing about this file's graph");
+  ASSERT_TRUE(files[1].paths.directshowTry.has_value());
+  EXPECT_EQ(files[1].paths.directshowTry->finding.text,
+            "not tried: the file is on no drive of the Wine prefix " + trial.prefix);
+  EXPECT_FALSE(files[2].paths.directshowTry.has_value());
 }
 
 TEST_F(TryUnderWineTest, ARunThatFailsLeavesWhatItFoundAndSaysWhyTheRestIsMissing) {
@@ -149,7 +231,7 @@ TEST_F(TryUnderWineTest, ARunThatFailsLeavesWhatItFoundAndSaysWhyTheRestIsMissin
       {Ended(End::kExited, found, 1),
        "/w/wine64 ended with exit status 1 before it told this stream (its messages are on "
        "standard error)"},
-      {Ended(End::kTimedOut, found), "/w/wine64 did not finish within 75 s and was stopped"},
+      {Ended(End::kTimedOut, found), "/w/wine64 did not finish within 105 s and was stopped"},
       {Ended(End::kNotStarted, "", 0, "can't start /w/wine64: No such file or directory"),
        "can't start /w/wine64: No such file or directory"},
   };
@@ -162,6 +244,7 @@ TEST_F(TryUnderWineTest, ARunThatFailsLeavesWhatItFoundAndSaysWhyTheRestIsMissin
     EXPECT_EQ(files[0].tries[2].text, "not tried: " + c.why);
     EXPECT_EQ(files[3].tries[0].text, "not tried: " + c.why);
     EXPECT_EQ(files[0].tries[1].text, "not tried: needs no decoder");
+    EXPECT_EQ(files[3].paths.directshowTry->finding.text, "not tried: " + c.why);
   }
 }
 

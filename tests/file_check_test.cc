@@ -61,5 +61,99 @@ TEST_F(TryVerdictTest, TheTryDecidesWhereItTellsMoreThanTheFiles) {
   }
 }
 
+TEST_F(TryVerdictTest, TheDirectShowTryNamesItsPathWhereItDiffersOrFails) {
+  const TryFinding decodes = T(TryOutcome::kDecodes, "decodes: 1 frame, 8x8, 24-bit");
+  const TryFinding noMjpg =
+      T(TryOutcome::kDoesNotDecode, "does not decode: no decompressor for 'MJPG'");
+  const std::string mjpgAdvice =
+      "install a Video for Windows decoder for Motion JPEG (MJPG): vidc.MJPG";
+  const std::string cannotRender =
+      "does not decode: VFW_E_CANNOT_RENDER while connecting the file's streams to renderers "
+      "(IFilterGraph2::RenderEx)";
+  struct Case {
+    const char* name;
+    std::vector<TryFinding> tries;
+    TryFinding graph;
+    bool playable;
+    bool directshowPlayable;
+    std::string verdict;
+  };
+  const Case cases[] = {
+      {"both decode: the verdict stays",
+       {decodes, decodes, decodes},
+       T(TryOutcome::kDecodes, "decodes: 10 frames, 8x8 RGB24"),
+       true,
+       true,
+       "playable here"},
+      {"only DirectShow decodes",
+       {decodes, decodes, noMjpg},
+       T(TryOutcome::kDecodes, "decodes: 10 frames, 8x8 YUY2"),
+       false,
+       true,
+       "plays in DirectShow players (their try decodes it); Video for Windows programs: " +
+           mjpgAdvice},
+      {"only Video for Windows decodes",
+       {decodes, decodes, decodes},
+       T(TryOutcome::kDoesNotDecode, cannotRender),
+       true,
+       false,
+       "playable here; not in DirectShow players: their try " + cannotRender},
+      {"neither decodes",
+       {decodes, decodes, noMjpg},
+       T(TryOutcome::kHung, "hangs: no answer"),
+       false,
+       false,
+       mjpgAdvice + "; not in DirectShow players: their try hangs: no answer"},
+      {"a crash is named",
+       {decodes, decodes, decodes},
+       T(TryOutcome::kCrashed, "crashed: exception 0xC0000005 (access violation) in kvdscrash.dll",
+         0xC0000005u, "kvdscrash.dll"),
+       true,
+       false,
+       "playable here; not in DirectShow players: their try crashed: exception 0xC0000005 "
+       "(access violation) in kvdscrash.dll"},
+      {"not tried says nothing",
+       {decodes, decodes, noMjpg},
+       T(TryOutcome::kNotTried, "not tried: x"),
+       false,
+       false,
+       mjpgAdvice},
+  };
+  for (const Case& c : cases) {
+    FileCheck file = CheckFile(
+        "a.avi", {test::VideoStream("cvid"), test::AudioStream(0x0055), test::VideoStream("MJPG")});
+    file.tries = c.tries;
+    file.paths.directshowTry = DirectShowTry{c.graph, {}, 0, {}};
+    ApplyTries(&file);
+    EXPECT_EQ(file.playable, c.playable) << c.name;
+    EXPECT_EQ(file.paths.directshowPlayable, c.directshowPlayable) << c.name;
+    EXPECT_EQ(file.verdict, c.verdict) << c.name;
+  }
+}
+
+TEST(ChainTextTest, TheFirstBranchIsWholeAndEachFurtherOneStartsWhereItForks) {
+  struct Case {
+    std::vector<std::vector<std::string>> branches;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{{"S"}}, "S"},
+      {{{"S", "AVI Splitter", "AVI Decompressor", "R"}},
+       "S -> AVI Splitter -> AVI Decompressor -> R"},
+      {{{"S", "Sp", "Dec", "R"}, {"S", "Sp", "ACM Wrapper", "R"}},
+       "S -> Sp -> Dec -> R; Sp -> ACM Wrapper -> R"},
+      // Names are all a branch has: two that share all but their renderer fork before it.
+      {{{"S", "Sp", "Dec", "R"}, {"S", "Sp", "Dec", "R"}}, "S -> Sp -> Dec -> R; Dec -> R"},
+      {{{"S", "A"}, {"T", "A"}}, "S -> A; T -> A"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ChainText(c.branches, " -> "), c.text);
+  // Each filter once, in the order the branches meet them.
+  GraphFinding graph;
+  graph.branches = {{"S", "Sp", "Dec", "R"}, {"S", "Sp", "ACM Wrapper", "R"}};
+  EXPECT_EQ(DirectShowTryOf(graph).filters,
+            (std::vector<std::string>{"S", "Sp", "Dec", "R", "ACM Wrapper"}));
+}
+
 }  // namespace
 }  // namespace korvane

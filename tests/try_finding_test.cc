@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -89,6 +90,71 @@ TEST(TryFindingLineTest, ChildOutputGivesItsFindingElseItsExitCodeAndLastStage) 
             "stopped");
   EXPECT_EQ(HungFinding(1500, "").outcome, TryOutcome::kHung);
   EXPECT_EQ(HungFinding(1500, "").text, "hangs: no answer within 1.5 s; the try was stopped");
+}
+
+TEST(GraphFindingLineTest, TheGraphAndItsFindingSurviveTheLineAndOtherLinesAreNotIt) {
+  struct Case {
+    GraphFinding graph;
+    std::vector<std::vector<std::string>> expectedBranches;  // as they come back
+  };
+  GraphFinding decodes;
+  decodes.finding = {TryOutcome::kDecodes, "decodes: 10 frames, 64x48 RGB24", 0, ""};
+  decodes.frames = 10;
+  decodes.branches = {{"File Source (Async.)", "AVI Splitter", "AVI Decompressor", "R"},
+                      {"File Source (Async.)", "AVI Splitter", "ACM Wrapper", "R"}};
+  GraphFinding crashed;
+  crashed.finding = {TryOutcome::kCrashed, "crashed: x\ny", 0xC0000005u, "kvdscrash.dll"};
+  GraphFinding odd;
+  odd.finding = {TryOutcome::kDoesNotDecode, "does not decode: VFW_E_CANNOT_RENDER", 0, ""};
+  odd.branches = {{"Tab\there", "Unit\x1fsep"}, {}};
+  const Case cases[] = {
+      {decodes, decodes.branches},
+      {crashed, {}},
+      {odd, {{"Tab here", "Unit sep"}, {""}}},
+  };
+  for (const Case& c : cases) {
+    const std::string line = GraphFindingLine(4, c.graph);
+    EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+    const auto parsed = ParseGraphFindingLine(line + "\r\n");
+    ASSERT_TRUE(parsed.has_value()) << line;
+    EXPECT_EQ(parsed->file, 4u);
+    EXPECT_EQ(parsed->graph.finding.outcome, c.graph.finding.outcome);
+    EXPECT_EQ(parsed->graph.finding.exceptionCode, c.graph.finding.exceptionCode);
+    EXPECT_EQ(parsed->graph.finding.module, c.graph.finding.module);
+    EXPECT_EQ(parsed->graph.frames, c.graph.frames);
+    EXPECT_EQ(parsed->graph.branches, c.expectedBranches) << line;
+    // A stream's parser does not take it, nor this one a stream's line.
+    EXPECT_FALSE(ParseFindingLine(line).has_value());
+  }
+  EXPECT_EQ(ParseGraphFindingLine(GraphFindingLine(0, crashed))->graph.finding.text,
+            "crashed: x y");
+  for (const char* line :
+       {"", "korvane-try-graph", "korvane-try\t0\t0\tdecodes\t0x0\t-\tt",
+        "korvane-try-graph\t0\tdecodes\t0x0\t-\t10", "korvane-try-graph\tx\tdecodes\t0\t-\t1\tt",
+        "korvane-try-graph\t0\tplays\t0\t-\t1\tt", "korvane-try-graph\t0\tdecodes\t0\t-\t-1\tt",
+        "korvane-try-graph\t0\tdecodes\t0x100000000\t-\t1\tt"}) {
+    EXPECT_FALSE(ParseGraphFindingLine(line).has_value()) << line;
+  }
+}
+
+TEST(GraphFindingLineTest, ChildOutputGivesItsGraphLineElseItsExitCodeAndLastStage) {
+  GraphFinding found;
+  found.finding = {TryOutcome::kDoesNotDecode, "does not decode: VFW_E_CANNOT_RENDER", 0, ""};
+  found.branches = {{"File Source (Async.)"}};
+  const std::string output = StageLine("connecting") + "\n" +
+                             FindingLine(0, 0, {TryOutcome::kDecodes, "decodes", 0, ""}) + "\n" +
+                             GraphFindingLine(0, found) + "\n";
+  const GraphFinding parsed = GraphFindingFromChildOutput(output, 0);
+  EXPECT_EQ(parsed.finding.text, found.finding.text);
+  EXPECT_EQ(parsed.branches, found.branches);
+  const GraphFinding died = GraphFindingFromChildOutput(
+      StageLine("connecting the file's streams to renderers (IFilterGraph2::RenderEx)") + "\n",
+      0xC0000005u);
+  EXPECT_EQ(died.finding.outcome, TryOutcome::kCrashed);
+  EXPECT_EQ(died.finding.text,
+            "crashed: exception 0xC0000005 (access violation) in an unknown module while "
+            "connecting the file's streams to renderers (IFilterGraph2::RenderEx)");
+  EXPECT_TRUE(died.branches.empty());
 }
 
 TEST(TryFindingLineTest, DurationsAreSaidInWholeSecondsOrTheirFractions) {

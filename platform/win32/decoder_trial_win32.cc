@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/decoder_trial.h"
+#include "platform/win32/dshow_trial.h"
 #include "platform/win32/trial_stage.h"
 #include "platform/win32/vfw_trial.h"
 
@@ -76,6 +77,12 @@ TryFinding TryStream(DecoderTrial trial, const std::string& path, size_t index,
       return TryVideoForWindows(path, index);
   }
   return TryFinding{TryOutcome::kNotTried, "not tried: no such trial", 0, ""};
+}
+
+GraphFinding TryDirectShowGraph(const std::string& path, size_t renderers,
+                                const TrialObserver& told) {
+  observer = told;
+  return DirectShowGraphTrial(path, renderers, told.graphFound);
 }
 
 }  // namespace korvane

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The differentials against the real Windows API under Wine, in one scratch Wine prefix
-# made for this run: the formatter (korvane::FormatArgs against wvsprintfA) and the whole
+# made for this run: the formatter (korvane::FormatArgs against wvsprintfA), the whole
 # report (`korvane-cli.exe run` on the live API against the native `korvane run --machine`
-# reading the same prefix from disk). The x86_64 build runs under wine64 in a 64-bit
-# prefix, the i686 build under the 32-bit Wine of scripts/setup-wine32.sh in a 32-bit one.
+# reading the same prefix from disk) and the playback registrations (`korvane codecs` live,
+# offline and against what DirectShow enumerates). The x86_64 build runs under wine64 in a
+# 64-bit prefix, the i686 build under the 32-bit Wine of scripts/setup-wine32.sh in a 32-bit
+# one.
 #
 # Usage: tests/wine/differential/run-differentials.sh [NATIVE_BUILD] [WINDOWS_BUILD]
 #        (defaults build/native and build/win64; both must be built)
@@ -13,7 +15,8 @@ root=$(cd "$(dirname "$0")/../../.." && pwd)
 native=$(cd "${1:-$root/build/native}" && pwd)
 windows=$(cd "${2:-$root/build/win64}" && pwd)
 here=$root/tests/wine/differential
-for built in "$native/format-differential" "$windows/wsprintf-probe.exe" "$windows/korvane-probe.dll"; do
+for built in "$native/format-differential" "$windows/wsprintf-probe.exe" "$windows/korvane-probe.dll" \
+    "$windows/directshow-probe.exe" "$windows/kvdsnone.dll"; do
   if [ ! -f "$built" ]; then
     echo "run-differentials.sh: $built is missing: configure that build with" \
       "-DKORVANE_DIFFERENTIALS=ON and build it" >&2
@@ -48,6 +51,8 @@ else
 fi
 
 "$here/prefix-differential.sh" "$native" "$windows" "$work" || status=1
+# Last, so that the test filters it registers stay out of the reports compared above.
+"$here/codecs-differential.sh" "$native" "$windows" "$work" || status=1
 
 [ $status -eq 0 ] && echo "differentials: passed" || echo "differentials: FAILED"
 exit $status

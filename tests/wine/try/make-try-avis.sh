@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the AVI files of the --try suite with ffmpeg: twelve frames of each video codec
 # (so that a try decodes its ten), one file per audio format beside uncompressed video, and
-# two files in the FourCCs of the repository's test decoders (KVCR crashes, KVHG hangs).
+# files in the FourCCs of the repository's test decoders (KVCR crashes, KVHG hangs) and of
+# its test DirectShow filters (KVDN cannot be made, KVDC crashes, KVDH hangs).
 # Usage: make-try-avis.sh OUTDIR
 set -euo pipefail
 out=${1:?usage: make-try-avis.sh OUTDIR}
@@ -38,6 +39,10 @@ video v-crash rawvideo -pix_fmt bgr24
 fourcc "$out/v-crash.avi" KVCR
 video v-hang rawvideo -pix_fmt bgr24
 fourcc "$out/v-hang.avi" KVHG
+for tag in KVDN KVDC KVDH; do
+  video "v-$tag" rawvideo -pix_fmt bgr24
+  fourcc "$out/v-$tag.avi" "$tag"
+done
 
 audio a-adpcm-ima adpcm_ima_wav
 audio a-adpcm-ms adpcm_ms

@@ -4,7 +4,10 @@
 # decoders (one crashes, one hangs), tried through the native `korvane check --try` and
 # through `korvane-cli.exe check --try` under wine64; both must find what
 # expected-tries.txt says, in text and JSON, with the crash and the hang told within the
-# time limit while the other files of the same call are still tried.
+# time limit while the other files of the same call are still tried. Each file's DirectShow
+# try (its graph built and run by Wine's DirectShow, which decodes through the host's
+# GStreamer) must say what expected-graphs.txt says, and agree with an independent probe
+# that calls IGraphBuilder::RenderFile on the same files.
 #
 # Usage: tests/wine/try/run-try.sh [NATIVE_BUILD] [WIN64_BUILD] [WIN32_BUILD]
 #        (defaults build/native, build/win64, build/win32; the first two must be built)
@@ -23,7 +26,8 @@ WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 scratch_prefix try KORVANE_KEEP_TRY
 
 for f in "$native/korvane" "$win64/korvane-cli.exe" "$win64/korvane-crash-decoder.dll" \
-         "$win64/korvane-hang-decoder.dll"; do
+         "$win64/korvane-hang-decoder.dll" "$win64/korvane-render-probe.exe" \
+         "$win64/kvdsnone.dll" "$win64/kvdscrash.dll" "$win64/kvdshang.dll"; do
   [ -f "$f" ] || { echo "run-try: $f is missing (build the native and win64 presets)"; exit 1; }
 done
 
@@ -38,6 +42,12 @@ cp "$win64/korvane-crash-decoder.dll" "$win64/korvane-hang-decoder.dll" "$sys64/
 drivers32='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Drivers32'
 "$WINE" reg add "$drivers32" /v vidc.KVCR /d korvane-crash-decoder.dll /f >/dev/null 2>&1
 "$WINE" reg add "$drivers32" /v vidc.KVHG /d korvane-hang-decoder.dll /f >/dev/null 2>&1
+# The test DirectShow filters, registered by their own DllRegisterServer as a codec pack's are.
+for kind in none crash hang; do
+  cp "$win64/kvds$kind.dll" "$sys64/"
+  "$WINE" regsvr32 /s "C:\\windows\\system32\\kvds$kind.dll" >/dev/null 2>&1 ||
+    fail "regsvr32 kvds$kind.dll"
+done
 wineserver -w 2>/dev/null
 
 # The call: the crash and the hang first, so that the files after them show the check
@@ -49,6 +59,7 @@ while IFS=$'\t' read -r file _; do
   files+=("$avis/$file")
 done <"$here/expected-tries.txt"
 grep -v '^#' "$here/expected-tries.txt" >"$work/expected.txt"
+grep -v '^#' "$here/expected-graphs.txt" >"$work/expected-graphs.txt"
 
 # tries_of_text < OUTPUT: FILE TAB STREAM TAB TRY for each try line of korvane check.
 tries_of_text() {
@@ -56,6 +67,16 @@ tries_of_text() {
     /^  stream [0-9]+:/ { split($0, w, /[ :]+/); stream = w[3]; next }
     /^    try: / { sub(/^    try: /, ""); print file "\t" stream "\t" $0; next }
     /^[^ ]/ && !/^machine: / { file = $0; sub(/.*[\\\/]/, "", file) }'
+}
+# graphs_of_text < OUTPUT: FILE TAB DIRECTSHOW TRY TAB GRAPH for each file's DirectShow try.
+graphs_of_text() {
+  tr -d '\r' | awk '
+    function flush() { if (text != "") print file "\t" text "\t" graph; text = ""; graph = "" }
+    /^  try \(DirectShow\): / { sub(/^  try \(DirectShow\): /, ""); text = $0; next }
+    /^    graph: / { sub(/^    graph: /, ""); graph = $0; next }
+    /^  verdict: / { flush(); next }
+    /^[^ ]/ && !/^machine: / { flush(); file = $0; sub(/.*[\\\/]/, "", file) }
+    END { flush() }'
 }
 # tries_of_json FILE: the same from the JSON document.
 tries_of_json() {
@@ -68,6 +89,18 @@ for f in json.load(open(sys.argv[1], encoding="utf-8"))["files"]:
             print("%s\t%d\t%s" % (name, s["index"], s["try"]["text"]))
 PY
 }
+# graphs_of_json FILE: graphs_of_text's lines from the JSON document, its arrows as the
+# text's.
+graphs_of_json() {
+  python3 - "$1" <<'PY'
+import json, re, sys
+for f in json.load(open(sys.argv[1], encoding="utf-8"))["files"]:
+    name = re.split(r"[\\/]", f["file"])[-1]
+    t = f.get("paths", {}).get("directshow", {}).get("try")
+    if t:
+        print("%s\t%s\t%s" % (name, t["text"], t["chain"].replace(" \u2192 ", " -> ")))
+PY
+}
 
 note "korvane check --try --view 64 on the prefix, from Linux"
 start=$(date +%s.%N)
@@ -78,6 +111,8 @@ took=$(echo "$(date +%s.%N) - $start" | bc)
 [ $status -eq 1 ] && pass "exit status 1: some files do not play" || fail "exit status $status"
 tries_of_text <"$work/native.txt" >"$work/native-tries.txt"
 same "each stream's try line" "$work/expected.txt" "$work/native-tries.txt"
+graphs_of_text <"$work/native.txt" >"$work/native-graphs.txt"
+same "each file's DirectShow try and graph" "$work/expected-graphs.txt" "$work/native-graphs.txt"
 printf '     (%s files, %.1f s in all)\n' "${#files[@]}" "$took"
 
 verdict() {  # verdict OUTPUT FILE: that file's verdict line
@@ -94,8 +129,12 @@ check_verdicts() {  # check_verdicts LABEL OUTPUT
   case $v in "repair or replace the decoder for unknown codec (KVHG)"*"its try hung (no answer within 2 s"*)
     pass "$1: the hang decides the verdict" ;; *) fail "$1: hang verdict [$v]" ;; esac
   v=$(verdict "$2" v-mjpeg.avi)
-  [ "$v" = "install a Video for Windows decoder for Motion JPEG (MJPG): vidc.MJPG" ] &&
-    pass "$1: a missing decoder keeps its advice" || fail "$1: MJPEG verdict [$v]"
+  [ "$v" = "plays in DirectShow players (their try decodes it); Video for Windows programs: install a Video for Windows decoder for Motion JPEG (MJPG): vidc.MJPG" ] &&
+    pass "$1: DirectShow plays MJPEG, and VfW's missing decoder keeps its advice" ||
+    fail "$1: MJPEG verdict [$v]"
+  v=$(verdict "$2" v-h264.avi)
+  case $v in "install a Video for Windows decoder for H.264 (H264): vidc.H264; not in DirectShow players: their try does not decode: VFW_E_CANNOT_RENDER while connecting"*)
+    pass "$1: H.264 plays on neither path, and both are named" ;; *) fail "$1: H.264 verdict [$v]" ;; esac
 }
 check_verdicts "from Linux" "$work/native.txt"
 
@@ -103,6 +142,9 @@ check_verdicts "from Linux" "$work/native.txt"
   "${files[@]}" >"$work/native.json" 2>/dev/null
 tries_of_json "$work/native.json" >"$work/json-tries.txt"
 same "the JSON try objects say the same" "$work/expected.txt" "$work/json-tries.txt"
+graphs_of_json "$work/native.json" >"$work/json-graphs.txt"
+same "the JSON DirectShow try objects say the same" "$work/expected-graphs.txt" \
+  "$work/json-graphs.txt"
 python3 - "$work/native.json" <<'PY' && pass "JSON: outcome and decodes agree with each text" || fail "JSON outcomes"
 import json, sys
 words = {"decodes": "decodes", "does not decode": "does not decode", "crashed": "crashed",
@@ -115,8 +157,31 @@ for f in json.load(open(sys.argv[1], encoding="utf-8"))["files"]:
         ok &= t["outcome"] == want and t["decodes"] == (want == "decodes")
         if want == "crashed":
             ok &= t["exceptionCode"].startswith("0xC") and t["module"] is not None
+    g = f["paths"]["directshow"]["try"]
+    want = next(v for k, v in words.items() if g["text"].startswith(k))
+    ok &= g["outcome"] == want and (g["frames"] > 0) == (want == "decodes")
+    ok &= g["filters"][:1] == ["File Source Filter"] and len(set(g["filters"])) == len(g["filters"])
 sys.exit(0 if ok else 1)
 PY
+
+note "the DirectShow try against IGraphBuilder::RenderFile on the same files"
+# RenderFile's Video Renderer needs a display. Files with sound are left out: Wine's audio
+# renderer without a sound device leaves their sound unrendered, which says nothing about
+# decoding.
+if start_xvfb 140 160; then
+  probed=(v-cinepak.avi v-mjpeg.avi v-mpeg4-xvid.avi v-h264.avi v-KVDN.avi)
+  (cd "$avis" && "$WINE" "$win64/korvane-render-probe.exe" "${probed[@]}") 2>/dev/null |
+    tr -d '\r' | awk -F'\t' '{ print $1 "\t" ($2 == "renders" ? "decodes" : "fails") }' \
+    >"$work/probe.txt"
+  for name in "${probed[@]}"; do
+    awk -F'\t' -v f="$name" '$1 == f { print $1 "\t" ($2 ~ /^decodes/ ? "decodes" : "fails") }' \
+      "$work/native-graphs.txt"
+  done >"$work/try-vs-probe.txt"
+  same "RenderFile succeeds where the DirectShow try decodes, and fails where it does not" \
+    "$work/probe.txt" "$work/try-vs-probe.txt"
+else
+  fail "no Xvfb display for the RenderFile probe"
+fi
 
 note "the crash and the hang alone, against the time limit"
 for limit in 1 3; do
@@ -131,8 +196,9 @@ for limit in 1 3; do
   else
     fail "--try-timeout $limit"; sed 's/^/       /' "$work/limit.txt"
   fi
-  # The hang is waited for as long as the limit says, and not much longer.
-  if [ "$(echo "$took >= $limit && $took < $limit + 15" | bc)" = 1 ]; then
+  # The hang is waited for as long as the limit says, and not much longer: the rest is
+  # the other tries and the three files' DirectShow graphs, which start GStreamer.
+  if [ "$(echo "$took >= $limit && $took < $limit + 45" | bc)" = 1 ]; then
     pass "--try-timeout $limit: the call took $(printf '%.1f' "$took") s"
   else
     fail "--try-timeout $limit: the call took $took s"
@@ -146,6 +212,9 @@ for f in "${files[@]}"; do winfiles+=("$(winpath "$f")"); done
   >"$work/windows.txt" 2>/dev/null
 tries_of_text <"$work/windows.txt" >"$work/windows-tries.txt"
 same "each stream's try line, on Windows" "$work/expected.txt" "$work/windows-tries.txt"
+graphs_of_text <"$work/windows.txt" >"$work/windows-graphs.txt"
+same "each file's DirectShow try and graph, on Windows" "$work/expected-graphs.txt" \
+  "$work/windows-graphs.txt"
 tr -d '\r' <"$work/windows.txt" >"$work/windows-lf.txt"
 check_verdicts "on Windows" "$work/windows-lf.txt"
 
@@ -160,7 +229,11 @@ if [ -x "$wine32" ] && [ -f "$win32/korvane-cli.exe" ]; then
   WINEPREFIX=$prefix32 WINEARCH=win32 "$wine32" wineboot -i >"$work/wineboot32.log" 2>&1 ||
     { cat "$work/wineboot32.log"; exit 1; }
   cp "$win32/korvane-crash-decoder.dll" "$win32/korvane-hang-decoder.dll" \
-    "$prefix32/drive_c/windows/system32/"
+    "$win32"/kvds*.dll "$prefix32/drive_c/windows/system32/"
+  for kind in none crash hang; do
+    WINEPREFIX=$prefix32 "$wine32" regsvr32 /s "C:\\windows\\system32\\kvds$kind.dll" >/dev/null 2>&1 ||
+      fail "regsvr32 kvds$kind.dll, 32-bit"
+  done
   WINEPREFIX=$prefix32 "$wine32" reg add "$drivers32" /v vidc.KVCR /d korvane-crash-decoder.dll /f >/dev/null 2>&1
   WINEPREFIX=$prefix32 "$wine32" reg add "$drivers32" /v vidc.KVHG /d korvane-hang-decoder.dll /f >/dev/null 2>&1
   WINEPREFIX=$prefix32 wineserver -w 2>/dev/null
@@ -178,6 +251,14 @@ if [ -x "$wine32" ] && [ -f "$win32/korvane-cli.exe" ]; then
   tries_of_text <"$work/native32.txt" >"$work/native32-tries.txt"
   same "each stream's try line, 32-bit prefix under the 32-bit Wine" "$work/expected32.txt" \
     "$work/native32-tries.txt"
+  # The 32-bit Wine has no GStreamer, and Wine 8's AVI splitters are both GStreamer's: its
+  # DirectShow takes no AVI file past the source filter, Cinepak included.
+  for f in "${files[@]}"; do
+    printf '%s\t%s\t%s\n' "${f##*/}" "does not decode: VFW_E_CANNOT_RENDER while connecting the file's streams to renderers (IFilterGraph2::RenderEx); nothing takes File Source Filter's pin 'Output'" "File Source Filter"
+  done >"$work/expected32-graphs.txt"
+  graphs_of_text <"$work/native32.txt" >"$work/native32-graphs.txt"
+  same "each file's DirectShow try, 32-bit prefix under the 32-bit Wine" \
+    "$work/expected32-graphs.txt" "$work/native32-graphs.txt"
   WINEPREFIX=$prefix32 wineserver -k 2>/dev/null
 else
   echo "     (no 32-bit Wine: scripts/setup-wine32.sh makes one in build/wine32, or set KORVANE_WINE32)"
