@@ -120,8 +120,12 @@ void AppendStreamPathLines(const FileCheck& file, size_t index, std::string* out
   }
   if (!paths.gstreamer) return;
   const GstreamerStreamAnswer& answer = *paths.gstreamer;
-  const std::string caps = answer.caps.empty() ? "" : " " + answer.caps;
-  if (answer.decodes) {
+  // The media type alone: the whole caps (rates, sizes) are in --json.
+  const std::string caps =
+      answer.caps.empty() ? "" : " " + answer.caps.substr(0, answer.caps.find(','));
+  if (answer.decodes && answer.element.empty()) {
+    *out += "    GStreamer: takes" + (caps.empty() ? " it" : caps) + " as it is\n";
+  } else if (answer.decodes) {
     *out += "    GStreamer: " + answer.element + " decodes" + caps + "\n";
   } else {
     *out += "    GStreamer: no decoder for" + (caps.empty() ? " it" : caps) +

@@ -75,10 +75,9 @@ std::vector<DirectShowDecoder> StreamDecoders(const PlaybackRegistrations& regis
       decoders.push_back(DecoderOf(dmo.name, dmo.server, kDmoMerit));
     }
   }
-  std::stable_sort(decoders.begin(), decoders.end(),
-                   [](const DirectShowDecoder& a, const DirectShowDecoder& b) {
-                     return a.merit > b.merit;
-                   });
+  std::stable_sort(
+      decoders.begin(), decoders.end(),
+      [](const DirectShowDecoder& a, const DirectShowDecoder& b) { return a.merit > b.merit; });
   return decoders;
 }
 
@@ -128,7 +127,8 @@ void WorkOutGstreamer(const AviWalk& walk, const std::vector<DecoderCheck>& deco
   GstreamerHost* host = gstreamer == nullptr ? nullptr : gstreamer->Get();
   if (host == nullptr) {
     const std::string why = gstreamer == nullptr ? "" : gstreamer->whyNot();
-    paths->directshowNeeds.push_back("GStreamer on the host" + (why.empty() ? "" : " (" + why + ")"));
+    paths->directshowNeeds.push_back("GStreamer on the host" +
+                                     (why.empty() ? "" : " (" + why + ")"));
     return;
   }
   if (gstreamer->AviDemuxer().empty()) {
@@ -160,7 +160,8 @@ void WorkOutDirectShow(const PlaybackRegistrations& registrations, const AviWalk
   } else {
     paths->splitter = splitter->name;
   }
-  if (splitter != nullptr && EqualsIgnoringCase(splitter->server.clsid, kWineGstreamerSplitterClsid)) {
+  if (splitter != nullptr &&
+      EqualsIgnoringCase(splitter->server.clsid, kWineGstreamerSplitterClsid)) {
     WorkOutGstreamer(walk, decoders, gstreamer, paths);
   } else {
     for (size_t i = 0; i < walk.streams.size(); ++i) {

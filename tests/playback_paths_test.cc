@@ -52,29 +52,28 @@ MediaTransform Transform(const std::string& name, bool videoDecoder, bool audioD
                          std::vector<MediaTypeGuids> inputs) {
   MediaTransform transform;
   transform.name = name;
-  transform.server = Server("{11111111-2222-3333-4444-" + std::string(12, name[0]) + "}",
-                            "dmo.dll", true);
+  transform.server =
+      Server("{11111111-2222-3333-4444-" + std::string(12, name[0]) + "}", "dmo.dll", true);
   transform.videoDecoder = videoDecoder;
   transform.audioDecoder = audioDecoder;
   transform.inputs = std::move(inputs);
   return transform;
 }
 
-const DirectShowFilter kAviSplitter = Filter("AVI Splitter", "{1B544C20-FD0B-11CE-8C63-00AA0044B51E}",
-                                             kMeritNormal, {{kStream, kAviSubtype}});
+const DirectShowFilter kAviSplitter =
+    Filter("AVI Splitter", "{1B544C20-FD0B-11CE-8C63-00AA0044B51E}", kMeritNormal,
+           {{kStream, kAviSubtype}});
 const DirectShowFilter kAviDecompressor =
     Filter("AVI Decompressor", kAviDecompressorClsid, 0x5FFFF0, {{kVideo, kNull}});
 const DirectShowFilter kAcmWrapper =
     Filter("ACM Wrapper", kAcmWrapperClsid, 0x5FFFF0, {{kAudio, kNull}});
-const DirectShowFilter kVideoRenderer =
-    Filter("Video Renderer", "{70E102B0-5556-11CE-97C0-00AA0055595A}", kMeritPreferred,
-           {{kVideo, kNull}});
+const DirectShowFilter kVideoRenderer = Filter(
+    "Video Renderer", "{70E102B0-5556-11CE-97C0-00AA0055595A}", kMeritPreferred, {{kVideo, kNull}});
 const DirectShowFilter kMjpgFilter =
     Filter("Pack MJPEG Decoder", "{AAAAAAAA-0000-0000-0000-000000000001}", kMeritPreferred,
            {{kVideo, kMjpg}});
-const DirectShowFilter kWineSplitter =
-    Filter("GStreamer splitter filter", kWineGstreamerSplitterClsid, kMeritPreferred,
-           {{kStream, kNull}});
+const DirectShowFilter kWineSplitter = Filter(
+    "GStreamer splitter filter", kWineGstreamerSplitterClsid, kMeritPreferred, {{kStream, kNull}});
 
 // The host's GStreamer as a test wants it: which FourCCs and tags it decodes.
 struct GstreamerSetup {
@@ -163,11 +162,10 @@ class PlaybackPathsTest : public test::CheckedFileTest {
  protected:
   FileCheck CheckWith(const PlaybackRegistrations& registrations, bool withMjpg,
                       GstreamerOnDemand* gstreamer = nullptr) {
-    FileCheck file = withMjpg ? CheckFile("three.avi", {test::VideoStream("cvid"),
-                                                        test::AudioStream(0x0055),
-                                                        test::VideoStream("MJPG")})
-                              : CheckFile("two.avi", {test::VideoStream("cvid"),
-                                                      test::AudioStream(0x0055)});
+    FileCheck file =
+        withMjpg ? CheckFile("three.avi", {test::VideoStream("cvid"), test::AudioStream(0x0055),
+                                           test::VideoStream("MJPG")})
+                 : CheckFile("two.avi", {test::VideoStream("cvid"), test::AudioStream(0x0055)});
     SetPlaybackPaths(registrations, gstreamer, &file);
     return file;
   }
@@ -440,8 +438,9 @@ TEST_F(PlaybackPathsTest, GstreamerIsOpenedOnlyBehindWinesSplitter) {
 
 TEST_F(PlaybackPathsTest, WithoutRegistrationsTheVerdictStaysAsItWas) {
   for (const bool withMjpg : {false, true}) {
-    const FileCheck before = withMjpg ? Check({}) : CheckFile("two.avi", {test::VideoStream("cvid"),
-                                                                          test::AudioStream(0x55)});
+    const FileCheck before =
+        withMjpg ? Check({})
+                 : CheckFile("two.avi", {test::VideoStream("cvid"), test::AudioStream(0x55)});
     const FileCheck after = CheckWith(PlaybackRegistrations{}, withMjpg);
     EXPECT_FALSE(after.paths.known);
     EXPECT_EQ(after.verdict, before.verdict);
