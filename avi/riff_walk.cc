@@ -126,7 +126,7 @@ struct Walker {
   }
 
   void WalkFile();
-  void WalkTopLevel(uint64_t start, uint64_t end);
+  void WalkTopLevel(uint64_t start, uint64_t end, bool sizeUnknown);
   bool HoldsAFrame(uint64_t start, uint64_t end, int depth);
   void WalkExtendedRiffs(uint64_t cur);
   bool ReadChunkHeader(uint64_t cur, uint32_t* id, uint32_t* size);
@@ -171,14 +171,21 @@ void Walker::WalkFile() {
                end, out.fileSize));
     end = out.fileSize;
   }
-  WalkTopLevel(12, end);
+  WalkTopLevel(12, end, declared < 4);
   if (end < out.fileSize) WalkExtendedRiffs(end + (declared & 1));
   CheckSummary();
 }
 
-void Walker::WalkTopLevel(uint64_t cur, uint64_t end) {
+// With the form's size unknown, its end is where the chunks end: a header whose id is no
+// text is the padding a capture tool leaves after its last chunk, not a chunk cut short.
+void Walker::WalkTopLevel(uint64_t cur, uint64_t end, bool sizeUnknown) {
   Chunk chunk;
-  while (cur < end && NextChunk(cur, end, "the RIFF form", &chunk)) {
+  while (cur < end) {
+    uint32_t id = 0, size = 0;
+    if (sizeUnknown && end - cur >= 8 && ReadChunkHeader(cur, &id, &size) && !IsTextFourCC(id)) {
+      return;
+    }
+    if (!NextChunk(cur, end, "the RIFF form", &chunk)) return;
     if (chunk.id == FourCC("LIST")) {
       const uint32_t type = ListType(chunk);
       if (type == FourCC("hdrl") && !out.hasHeaderList) {
@@ -439,16 +446,6 @@ AviWalk WalkAvi(ByteSource& source, const WalkLimits& limits) {
   Walker walker{source, limits, walk};
   walker.WalkFile();
   return walk;
-}
-
-std::string FourCCText(uint32_t fourcc) {
-  std::string text;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const unsigned char c = static_cast<unsigned char>(fourcc >> shift);
-    if (c < 0x20 || c > 0x7E) return Format("0x%08X", fourcc);
-    text += static_cast<char>(c);
-  }
-  return text;
 }
 
 }  // namespace korvane

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/format.h"
+
 namespace korvane {
 
 // Random-access bytes with a known size: a file or a buffer.
@@ -115,8 +117,5 @@ struct WalkLimits {
 };
 
 AviWalk WalkAvi(ByteSource& source, const WalkLimits& limits = WalkLimits());
-
-// A FourCC as its four characters when they are all printable ASCII, else "0xXXXXXXXX".
-std::string FourCCText(uint32_t fourcc);
 
 }  // namespace korvane

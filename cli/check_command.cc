@@ -10,6 +10,7 @@
 #include "cli/check_report.h"
 #include "cli/commands.h"
 #include "cli/machine_choice.h"
+#include "cli/output_encoding.h"
 #include "cli/try_files.h"
 #include "diag/playback_paths.h"
 #include "diag/playback_registrations.h"
@@ -133,7 +134,9 @@ int PrintChecks(const CheckArgs& args, const CheckedMachine& machine,
                 const std::vector<FileCheck>& files) {
   bool allPlayable = true;
   for (const FileCheck& file : files) allPlayable = allPlayable && file.playable;
-  const std::string text = args.json ? CheckJson(machine, files) : CheckLines(machine, files);
+  const std::string text = args.json ? CheckJson(machine, files)
+                                     : ForStandardOutput(CheckLines(machine, files),
+                                                         StandardOutputUtf8From(machine.codePage));
   const bool written =
       std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
   if (!written) std::fprintf(stderr, "korvane check: writing standard output failed\n");

@@ -24,14 +24,14 @@ void AppendTryLine(const FileCheck& file, size_t index, std::string* out) {
   if (index < file.tries.size()) *out += "    try: " + file.tries[index].text + "\n";
 }
 
-Json TryJson(const TryFinding& finding) {
+Json TryJson(const TryFinding& finding, CodePage page) {
   Json json;
-  json["outcome"] = JsonText(TryOutcomeName(finding.outcome));
+  json["outcome"] = JsonText(TryOutcomeName(finding.outcome), page);
   json["decodes"] = finding.outcome == TryOutcome::kDecodes;
-  json["text"] = JsonText(finding.text);
+  json["text"] = JsonText(finding.text, page);
   if (finding.outcome == TryOutcome::kCrashed) {
-    json["exceptionCode"] = JsonText(Format("0x%08X", finding.exceptionCode));
-    json["module"] = finding.module.empty() ? Json(nullptr) : JsonText(finding.module);
+    json["exceptionCode"] = JsonText(Format("0x%08X", finding.exceptionCode), page);
+    json["module"] = finding.module.empty() ? Json(nullptr) : JsonText(finding.module, page);
   }
   return json;
 }
@@ -138,46 +138,46 @@ void AppendFilePathLines(const FilePaths& paths, std::string* out) {
   *out += "  DirectShow splitter: " + (paths.splitter.empty() ? "none" : paths.splitter) + "\n";
 }
 
-Json DirectShowDecoderJson(const DirectShowDecoder& decoder) {
+Json DirectShowDecoderJson(const DirectShowDecoder& decoder, CodePage page) {
   Json json;
-  json["name"] = JsonText(decoder.name);
-  json["clsid"] = JsonText(decoder.clsid);
+  json["name"] = JsonText(decoder.name, page);
+  json["clsid"] = JsonText(decoder.clsid, page);
   json["merit"] = decoder.merit;
-  json["library"] = JsonText(decoder.library);
+  json["library"] = JsonText(decoder.library, page);
   json["loads"] = decoder.loads;
   return json;
 }
 
-Json GstreamerJson(const std::optional<GstreamerStreamAnswer>& answer) {
+Json GstreamerJson(const std::optional<GstreamerStreamAnswer>& answer, CodePage page) {
   if (!answer) return Json(nullptr);
   Json json;
-  json["caps"] = JsonText(answer->caps);
+  json["caps"] = JsonText(answer->caps, page);
   json["decodes"] = answer->decodes;
-  json["element"] = answer->element.empty() ? Json(nullptr) : JsonText(answer->element);
-  json["missing"] = answer->missing.empty() ? Json(nullptr) : JsonText(answer->missing);
+  json["element"] = answer->element.empty() ? Json(nullptr) : JsonText(answer->element, page);
+  json["missing"] = answer->missing.empty() ? Json(nullptr) : JsonText(answer->missing, page);
   return json;
 }
 
-Json StreamPathsJson(const StreamPaths& paths) {
+Json StreamPathsJson(const StreamPaths& paths, CodePage page) {
   Json decoders = Json::array();
   for (const DirectShowDecoder& decoder : paths.directshow) {
-    decoders.push_back(DirectShowDecoderJson(decoder));
+    decoders.push_back(DirectShowDecoderJson(decoder, page));
   }
   Json json;
   json["decoders"] = std::move(decoders);
-  json["gstreamer"] = GstreamerJson(paths.gstreamer);
+  json["gstreamer"] = GstreamerJson(paths.gstreamer, page);
   return json;
 }
 
 // Null where the machine's DirectShow registrations were not read (a saved report).
-Json FilePathsJson(const FilePaths& paths) {
+Json FilePathsJson(const FilePaths& paths, CodePage page) {
   if (!paths.known) return Json(nullptr);
   Json json;
   json["vfw"]["playable"] = paths.vfwPlayable;
   json["directshow"]["playable"] = paths.directshowPlayable;
   json["directshow"]["splitter"] =
-      paths.splitter.empty() ? Json(nullptr) : JsonText(paths.splitter);
-  json["directshow"]["needs"] = JsonTextList(paths.directshowNeeds);
+      paths.splitter.empty() ? Json(nullptr) : JsonText(paths.splitter, page);
+  json["directshow"]["needs"] = JsonTextList(paths.directshowNeeds, page);
   if (paths.hasMediaFoundation) json["mediafoundation"]["playable"] = paths.mediaFoundationPlayable;
   return json;
 }
@@ -185,10 +185,10 @@ Json FilePathsJson(const FilePaths& paths) {
 // A fact a saved report may not hold: null then.
 Json Known(bool known, bool value) { return known ? Json(value) : Json(nullptr); }
 
-Json DecoderJson(const DecoderCheck& decoder) {
+Json DecoderJson(const DecoderCheck& decoder, CodePage page) {
   Json json;
   json["needed"] = decoder.needsDecoder;
-  json["entries"] = JsonTextList(decoder.entryNames);
+  json["entries"] = JsonTextList(decoder.entryNames, page);
   std::vector<std::string> files;
   for (size_t start = 0; start < decoder.usualFiles.size();) {
     size_t end = decoder.usualFiles.find(' ', start);
@@ -196,35 +196,35 @@ Json DecoderJson(const DecoderCheck& decoder) {
     if (end > start) files.push_back(decoder.usualFiles.substr(start, end - start));
     start = end + 1;
   }
-  json["usualFiles"] = JsonTextList(files);
+  json["usualFiles"] = JsonTextList(files, page);
   json["registered"] = Known(decoder.registeredKnown, decoder.registered);
   if (decoder.registered) {
-    json["where"] = JsonText(decoder.registration.where);
-    json["entry"] = JsonText(decoder.registration.name);
-    json["value"] = JsonText(decoder.registration.value);
-    json["path"] = JsonText(decoder.libraryPath);
+    json["where"] = JsonText(decoder.registration.where, page);
+    json["entry"] = JsonText(decoder.registration.name, page);
+    json["value"] = JsonText(decoder.registration.value, page);
+    json["path"] = JsonText(decoder.libraryPath, page);
     json["found"] = Known(decoder.libraryKnown, decoder.libraryFound);
     json["loads"] = Known(decoder.libraryKnown, decoder.loads);
     json["whyNot"] =
-        decoder.loads || !decoder.libraryKnown ? Json(nullptr) : JsonText(decoder.whyNot);
+        decoder.loads || !decoder.libraryKnown ? Json(nullptr) : JsonText(decoder.whyNot, page);
   }
   json["ready"] = Known(decoder.known(), decoder.ready());
   if (!decoder.known()) {
-    json["unknown"]["why"] = JsonText(decoder.unknown.why);
-    json["unknown"]["askFor"] = JsonText(decoder.unknown.ask);
+    json["unknown"]["why"] = JsonText(decoder.unknown.why, page);
+    json["unknown"]["askFor"] = JsonText(decoder.unknown.ask, page);
   }
   return json;
 }
 
 Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decoder,
-                const TryFinding* tried, const StreamPaths* paths) {
+                const TryFinding* tried, const StreamPaths* paths, CodePage page) {
   Json json;
   json["index"] = index;
-  json["kind"] = JsonText(StreamKindText(stream));
-  json["type"] = JsonText(FourCCText(stream.type));
-  json["handler"] = JsonText(FourCCText(stream.handler));
+  json["kind"] = JsonText(StreamKindText(stream), page);
+  json["type"] = JsonText(FourCCText(stream.type), page);
+  json["handler"] = JsonText(FourCCText(stream.handler), page);
   if (stream.isVideo() && stream.hasFormat) {
-    json["fourcc"] = JsonText(decoder.code);
+    json["fourcc"] = JsonText(decoder.code, page);
     json["width"] = stream.width;
     json["height"] = stream.height;
   }
@@ -235,21 +235,21 @@ Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decod
     json["samplesPerSec"] = stream.samplesPerSec;
   }
   if (stream.isVideo() || stream.isAudio()) {
-    json["codec"] = JsonText(decoder.codecName);
-    json["decoder"] = DecoderJson(decoder);
+    json["codec"] = JsonText(decoder.codecName, page);
+    json["decoder"] = DecoderJson(decoder, page);
   }
-  if (tried != nullptr) json["try"] = TryJson(*tried);
+  if (tried != nullptr) json["try"] = TryJson(*tried, page);
   if (paths != nullptr && (stream.isVideo() || stream.isAudio()) && stream.hasFormat) {
-    json["directshow"] = StreamPathsJson(*paths);
+    json["directshow"] = StreamPathsJson(*paths, page);
   }
   return json;
 }
 
-Json FileJson(const FileCheck& file) {
+Json FileJson(const FileCheck& file, CodePage page) {
   Json json;
-  json["file"] = JsonText(file.path);
+  json["file"] = JsonText(file.path, page);
   if (!file.error.empty()) {
-    json["error"] = JsonText("can't open " + file.path + ": " + file.error);
+    json["error"] = JsonText("can't open " + file.path + ": " + file.error, page);
     return json;
   }
   const AviWalk& walk = file.walk;
@@ -265,15 +265,15 @@ Json FileJson(const FileCheck& file) {
     const bool pathsKnown = file.paths.known && i < file.paths.streams.size();
     streams.push_back(StreamJson(i, walk.streams[i], file.decoders[i],
                                  i < file.tries.size() ? &file.tries[i] : nullptr,
-                                 pathsKnown ? &file.paths.streams[i] : nullptr));
+                                 pathsKnown ? &file.paths.streams[i] : nullptr, page));
   }
   json["streams"] = std::move(streams);
-  json["problems"] = JsonTextList(walk.problems);
-  json["install"] = JsonTextList(file.install);
+  json["problems"] = JsonTextList(walk.problems, page);
+  json["install"] = JsonTextList(file.install, page);
   json["playable"] = Known(file.playableKnown, file.playable);
-  if (!file.askFor.empty()) json["askFor"] = JsonTextList(file.askFor);
-  json["verdict"] = JsonText(file.verdict);
-  json["paths"] = FilePathsJson(file.paths);
+  if (!file.askFor.empty()) json["askFor"] = JsonTextList(file.askFor, page);
+  json["verdict"] = JsonText(file.verdict, page);
+  json["paths"] = FilePathsJson(file.paths, page);
   return json;
 }
 
@@ -294,6 +294,7 @@ CheckedMachine ReadCheckedMachine(System& system, const std::string& label) {
   const bool known = system.GetVersionExA(&version);
   facts.version = VersionText(known, version);
   facts.drivers = ReadInstalledDrivers(system);
+  facts.codePage = static_cast<CodePage>(system.GetACP());
   return facts;
 }
 
@@ -326,12 +327,13 @@ std::string CheckLines(const CheckedMachine& machine, const std::vector<FileChec
 }
 
 std::string CheckJson(const CheckedMachine& machine, const std::vector<FileCheck>& files) {
+  const CodePage page = machine.codePage;
   Json json;
-  json["machine"]["name"] = JsonText(machine.label);
-  json["machine"]["version"] = JsonText(machine.version);
-  json["machine"]["notes"] = JsonTextList(machine.drivers.notes);
+  json["machine"]["name"] = JsonText(machine.label, page);
+  json["machine"]["version"] = JsonText(machine.version, page);
+  json["machine"]["notes"] = JsonTextList(machine.drivers.notes, page);
   Json list = Json::array();
-  for (const FileCheck& file : files) list.push_back(FileJson(file));
+  for (const FileCheck& file : files) list.push_back(FileJson(file, page));
   json["files"] = std::move(list);
   return JsonDocument(json);
 }

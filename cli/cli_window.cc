@@ -14,7 +14,7 @@ std::string ErrorMessageOf(const std::string& promptText) {
 
 // One stream call a line rather than two: a dump writes tens of lines for every file.
 void StreamWindow::AppendLine(const std::string& line) {
-  pending_.assign(line);
+  pending_.assign(utf8From_ ? TextAsUtf8(line, *utf8From_) : line);
   pending_ += '\n';
   std::fwrite(pending_.data(), 1, pending_.size(), out_);
   ++count_;

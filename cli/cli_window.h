@@ -2,18 +2,21 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "platform/text_encoding.h"
 #include "report/report.h"
 
 namespace korvane {
 
-// Writes each report line to a stream followed by "\n" as soon as it is added; error
-// prompts go to standard error as their first line ("can't open FILE") and are always
-// answered Yes, so that every failure is told.
+// Writes each report line to a stream followed by "\n" as soon as it is added (made UTF-8
+// from the code page utf8From when given); error prompts go to standard error as their
+// first line ("can't open FILE") and are always answered Yes, so that every failure is told.
 class StreamWindow : public ReportWindow {
  public:
-  explicit StreamWindow(std::FILE* out) : out_(out) {}
+  explicit StreamWindow(std::FILE* out, std::optional<CodePage> utf8From = std::nullopt)
+      : out_(out), utf8From_(utf8From) {}
   void AppendLine(const std::string& line) override;
   void ClearLines() override { count_ = 0; }
   int LineCount() const override { return count_; }
@@ -27,6 +30,7 @@ class StreamWindow : public ReportWindow {
 
  private:
   std::FILE* out_;
+  std::optional<CodePage> utf8From_;
   std::string pending_;  // the line and its "\n", kept to reuse its memory
   int count_ = 0;
   int errors_ = 0;

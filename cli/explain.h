@@ -32,6 +32,7 @@ class ExplainingSystem : public RegistryBackedSystem {
   LibraryHandle LoadLibraryA(const std::string& path, std::string* whyNot) override;
   void FreeLibrary(LibraryHandle library) override { inner_.FreeLibrary(library); }
   uint32_t VideoForWindowsVersion() override { return inner_.VideoForWindowsVersion(); }
+  uint32_t GetACP() override { return inner_.GetACP(); }
   bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override {
     return inner_.capGetDriverDescriptionA(index, name, version);
   }

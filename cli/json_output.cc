@@ -5,11 +5,11 @@
 
 namespace korvane {
 
-Json JsonText(const std::string& bytes) { return TextAsUtf8(bytes, kAssumedAnsiCodePage); }
+Json JsonText(const std::string& bytes, CodePage page) { return TextAsUtf8(bytes, page); }
 
-Json JsonTextList(const std::vector<std::string>& items) {
+Json JsonTextList(const std::vector<std::string>& items, CodePage page) {
   Json list = Json::array();
-  for (const std::string& item : items) list.push_back(JsonText(item));
+  for (const std::string& item : items) list.push_back(JsonText(item, page));
   return list;
 }
 

@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/explain.h"
 #include "cli/machine_choice.h"
+#include "cli/output_encoding.h"
 #include "diag/diagnostics.h"
 
 namespace korvane {
@@ -115,7 +116,7 @@ int RunToStdout(System& system, const RunArgs& args, const TestOptions& options,
                 const ExplainingSystem::NotFoundReason& whyNotFound) {
   static char buffer[1 << 16];
   std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  StreamWindow window(stdout);
+  StreamWindow window(stdout, StandardOutputUtf8From(static_cast<CodePage>(system.GetACP())));
   RunInto(system, window, options, args.explain, whyNotFound);
   const bool flushed = std::fflush(stdout) == 0 && !window.writeFailed();
   if (!flushed) std::fprintf(stderr, "korvane run: writing standard output failed\n");

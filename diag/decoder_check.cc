@@ -26,17 +26,6 @@ std::string WithSlash(std::string dir) {
   return dir;
 }
 
-// One line of the section: the name left of the first '=', the value after it with the
-// '=' and spaces that follow skipped. Windows trims both ends of each when it reads them.
-bool SplitEntry(const std::string& line, std::string* name, std::string* value) {
-  const size_t equals = line.find('=');
-  if (equals == std::string::npos) return false;
-  *name = TrimBlanks(line.substr(0, equals));
-  const size_t start = line.find_first_not_of("= ", equals);
-  *value = start == std::string::npos ? std::string() : TrimBlanks(line.substr(start));
-  return true;
-}
-
 // The [drivers32] section of system.ini, scanned as the diagnostic run scans it, except
 // that the header matches without regard to case: Video for Windows finds its drivers
 // through the profile functions, which ignore case.
@@ -57,13 +46,26 @@ void ReadIniDrivers(System& system, InstalledDrivers* drivers) {
       inSection = EqualsIgnoringCase(line, "[drivers32]");
       continue;
     }
-    std::string name, value;
-    if (inSection && SplitEntry(line, &name, &value)) {
-      drivers->entries.push_back({name, value, kDrivers32Section});
-    }
+    DriverEntry entry;
+    if (inSection && SplitIniDriverLine(line, &entry)) drivers->entries.push_back(entry);
   }
   std::fclose(file);
 }
+
+}  // namespace
+
+// Windows trims both ends of the name and the value when it reads them.
+bool SplitIniDriverLine(const std::string& line, DriverEntry* entry) {
+  const size_t equals = line.find('=');
+  if (equals == std::string::npos) return false;
+  entry->name = TrimBlanks(line.substr(0, equals));
+  const size_t start = line.find_first_not_of("= ", equals);
+  entry->value = start == std::string::npos ? std::string() : TrimBlanks(line.substr(start));
+  entry->where = kDrivers32Section;
+  return true;
+}
+
+namespace {
 
 // Value data as text: up to its first zero byte, whatever its type.
 std::string DataText(const std::vector<uint8_t>& data) {

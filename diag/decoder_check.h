@@ -48,6 +48,11 @@ struct InstalledDrivers {
 
 InstalledDrivers ReadInstalledDrivers(System& system);
 
+// A line of system.ini's [drivers32] as Video for Windows reads it: the name left of the
+// first '=', the value after it with the '=' and spaces that follow skipped, both trimmed;
+// false for a line without '='.
+bool SplitIniDriverLine(const std::string& line, DriverEntry* entry);
+
 // The library a driver entry names: the value itself when it holds a ':' or a '\\',
 // else the system directory prefix followed by it.
 std::string DriverLibraryPath(const std::string& value, const std::string& systemDirPrefix);

@@ -105,15 +105,10 @@ std::string WhyRunStopped(const ChildResult& result, const std::string& wine, in
 // Each finding line of output in its place; the file number is the place on the command line.
 void TakeFindingLines(const std::string& output, const std::vector<size_t>& passed,
                       std::vector<FileCheck>* files) {
-  size_t start = 0;
-  while (start < output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    const auto parsed = ParseFindingLine(output.substr(start, end - start));
-    start = end + 1;
-    if (!parsed || parsed->file >= passed.size()) continue;
-    FileCheck& file = (*files)[passed[parsed->file]];
-    if (parsed->stream < file.tries.size()) file.tries[parsed->stream] = parsed->finding;
+  for (const ParsedFinding& parsed : ParseFindingLines(output)) {
+    if (parsed.file >= passed.size()) continue;
+    FileCheck& file = (*files)[passed[parsed.file]];
+    if (parsed.stream < file.tries.size()) file.tries[parsed.stream] = parsed.finding;
   }
 }
 

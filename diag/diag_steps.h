@@ -31,6 +31,9 @@ bool SystemDirWithSlash(System& system, size_t bufferSize, std::string* prefix);
 // would not fit the 512-byte path buffer, or needs a prefix that did not fit its own.
 bool DriverPath(const std::string& name, const std::string& prefix, bool prefixFits,
                 std::string* path);
+// ProbeLibrary on a driver's path, or the line that refuses it.
+void ProbeDriver(System& system, const std::string& name, const std::string& prefix,
+                 bool prefixFits);
 
 // system.ini sections. Both return 1 when the file was read to its end, 0 when it could
 // not be opened.

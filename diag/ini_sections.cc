@@ -81,12 +81,7 @@ void LoadEntryDriver(System& system, ReportWindow& window, const std::string& li
   if (!EntryValue(line, &value)) return;
   std::string prefix;
   const bool prefixFits = SystemDirWithSlash(system, kLongPathBuffer, &prefix);
-  std::string path;
-  if (DriverPath(value, prefix, prefixFits, &path)) {
-    ProbeLibrary(system, path);
-  } else {
-    ReportPathTooLong(path);
-  }
+  ProbeDriver(system, value, prefix, prefixFits);
   // Loading can be slow: show each line as soon as it is written.
   window.Repaint();
 }

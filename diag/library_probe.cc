@@ -90,6 +90,16 @@ void ProbeLibrary(System& system, const std::string& path) {
       path, found.attributes, date.year, date.month, date.day, found.sizeLow);
 }
 
+void ProbeDriver(System& system, const std::string& name, const std::string& prefix,
+                 bool prefixFits) {
+  std::string path;
+  if (DriverPath(name, prefix, prefixFits, &path)) {
+    ProbeLibrary(system, path);
+  } else {
+    ReportPathTooLong(path);
+  }
+}
+
 void ListMsvcFiles(System& system) {
   std::string prefix;
   const bool prefixFits = SystemDirWithSlash(system, kShortPathBuffer, &prefix);

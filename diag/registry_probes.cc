@@ -72,12 +72,7 @@ void KeepDriver(std::deque<std::string>* drivers, const std::string& text) {
 void ProbeDrivers(System& system, ReportWindow& window, const std::string& prefix, bool prefixFits,
                   std::deque<std::string>* drivers) {
   while (!drivers->empty()) {
-    std::string path;
-    if (DriverPath(drivers->front(), prefix, prefixFits, &path)) {
-      ProbeLibrary(system, path);
-    } else {
-      ReportPathTooLong(path);
-    }
+    ProbeDriver(system, drivers->front(), prefix, prefixFits);
     window.Repaint();
     drivers->pop_front();
   }

@@ -22,23 +22,11 @@ UnknownFact Missing(SectionState state, bool laterSectionThere, const std::strin
   return {"it was made without the " + test + ", or is cut short before it", ask};
 }
 
-// A [drivers32] line as Video for Windows reads it: the name left of the first '=', the
-// value after it with the '=' and spaces that follow skipped, both trimmed.
-bool SplitIniEntry(const std::string& line, DriverEntry* entry) {
-  const size_t equals = line.find('=');
-  if (equals == std::string::npos) return false;
-  entry->name = TrimBlanks(line.substr(0, equals));
-  const size_t start = line.find_first_not_of("= ", equals);
-  entry->value = start == std::string::npos ? std::string() : TrimBlanks(line.substr(start));
-  entry->where = kDrivers32Section;
-  return true;
-}
-
 void AddIniDrivers(const SavedReport& report, InstalledDrivers* drivers) {
   if (!report.iniUnreadable.empty()) drivers->notes.push_back(report.iniUnreadable);
   for (const std::string& line : report.iniDrivers32) {
     DriverEntry entry;
-    if (SplitIniEntry(line, &entry)) drivers->entries.push_back(entry);
+    if (SplitIniDriverLine(line, &entry)) drivers->entries.push_back(entry);
   }
   // The listing is whole only when the line after the section is there.
   if (report.systemIni != SectionState::kComplete) {

@@ -3,6 +3,7 @@
 #include "diag/try_finding.h"
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/format.h"
@@ -40,6 +41,19 @@ std::optional<unsigned long long> WholeNumber(const std::string& text) {
   const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
   if (end != text.c_str() + text.size()) return std::nullopt;
   return value;
+}
+
+// A child's output at its line feeds; the parsers drop a carriage return themselves.
+std::vector<std::string> OutputLines(const std::string& output) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < output.size()) {
+    size_t end = output.find('\n', start);
+    if (end == std::string::npos) end = output.size();
+    lines.push_back(output.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
 }
 
 constexpr char kTag[] = "korvane-try";
@@ -108,16 +122,17 @@ TryFinding FindingFromExitCode(uint32_t exitCode, const std::string& stage) {
   return finding;
 }
 
-TryFinding FindingFromChildOutput(const std::string& output, uint32_t exitCode) {
-  size_t start = 0;
-  while (start < output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    if (const auto parsed = ParseFindingLine(output.substr(start, end - start))) {
-      return parsed->finding;
-    }
-    start = end + 1;
+std::vector<ParsedFinding> ParseFindingLines(const std::string& output) {
+  std::vector<ParsedFinding> findings;
+  for (const std::string& line : OutputLines(output)) {
+    if (auto parsed = ParseFindingLine(line)) findings.push_back(std::move(*parsed));
   }
+  return findings;
+}
+
+TryFinding FindingFromChildOutput(const std::string& output, uint32_t exitCode) {
+  const std::vector<ParsedFinding> findings = ParseFindingLines(output);
+  if (!findings.empty()) return findings.front().finding;
   return FindingFromExitCode(exitCode, LastStage(output));
 }
 
@@ -139,12 +154,8 @@ TryFinding HungFinding(int timeoutMs, const std::string& stage) {
 
 std::string LastStage(const std::string& output) {
   std::string stage;
-  size_t start = 0;
-  while (start < output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    if (const auto named = ParseStageLine(output.substr(start, end - start))) stage = *named;
-    start = end + 1;
+  for (const std::string& line : OutputLines(output)) {
+    if (const auto named = ParseStageLine(line)) stage = *named;
   }
   return stage;
 }

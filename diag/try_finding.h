@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/decoder_trial.h"
 
@@ -23,6 +24,8 @@ struct ParsedFinding {
 // The finding of a line made by FindingLine; nullopt for any other line (a decoder or
 // Wine may print its own lines on the same output).
 std::optional<ParsedFinding> ParseFindingLine(const std::string& line);
+// The findings of every such line of a child's whole output, in order.
+std::vector<ParsedFinding> ParseFindingLines(const std::string& output);
 
 // A line a child prints before each step that may take it down ("reading frame 3 through
 // AVIFile"), so that a death without a finding line still says where it happened.

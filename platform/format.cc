@@ -229,4 +229,14 @@ std::string FormatArgs(const char* format, const FormatArg* args, size_t count) 
   return w.Text();
 }
 
+std::string FourCCText(uint32_t fourcc) {
+  std::string text;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const unsigned char c = static_cast<unsigned char>(fourcc >> shift);
+    if (c < 0x20 || c > 0x7E) return Format("0x%08X", fourcc);
+    text += static_cast<char>(c);
+  }
+  return text;
+}
+
 }  // namespace korvane

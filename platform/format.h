@@ -48,4 +48,7 @@ std::string Format(const char* format, const Args&... args) {
   return FormatArgs(format, list, sizeof...(Args));
 }
 
+// A FourCC as its four characters when they are all printable ASCII, else "0xXXXXXXXX".
+std::string FourCCText(uint32_t fourcc);
+
 }  // namespace korvane

@@ -120,6 +120,9 @@ class System : public RegistryCalls {
   virtual bool GetVersionExA(OsVersion* version) = 0;
   virtual std::string GetWindowsDirectoryA() = 0;
   virtual std::string GetSystemDirectoryA() = 0;
+  // GetACP: the code page of the text the ANSI calls give (names, registry data, paths);
+  // a machine that cannot say is a Western one.
+  virtual uint32_t GetACP() { return 1252; }
 
   // FindFirstFileA: null when nothing matches (the invalid handle).
   virtual std::unique_ptr<FileSearch> FindFirstFileA(const std::string& pattern) = 0;

@@ -1,16 +1,12 @@
-// Conversions between 8-bit code pages, UTF-16 and UTF-8, with the rules of the ANSI calls.
+// Conversions between code pages, UTF-16 and UTF-8, with the rules of the ANSI calls.
 #include "platform/text_encoding.h"
+
+#include "platform/code_page.h"
 
 namespace korvane {
 namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-// Code page 1252 at 0x80..0x9F; 0 where the code page has no character.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -43,35 +39,89 @@ size_t IllFormedLength(std::string_view text, size_t pos) {
   return n;
 }
 
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool IsUtf8(std::string_view text) {
+  char32_t ignored = 0;
+  for (size_t pos = 0, length = 0; pos < text.size(); pos += length) {
+    length = Utf8SequenceAt(text, pos, &ignored);
+    if (length == 0) return false;
+  }
+  return true;
+}
+
+// Appends a character narrowed to the code page: ASCII as itself (every code page Windows
+// has as an ANSI code page keeps it), others through the host's tables.
+void AppendAnsi(char32_t codePoint, CodePageCodec& codec, std::string* text) {
+  if (codePoint < 0x80) {
+    *text += static_cast<char>(codePoint);
+  } else if (!codec.Encode(codePoint, text)) {
+    *text += kDefaultCharacter;
+  }
+}
+
 }  // namespace
 
-char AnsiFromCodePoint(char32_t codePoint, CodePage page) {
-  if (codePoint < 0x80) return static_cast<char>(codePoint);
-  if (page == CodePage::kLatin1) {
-    return codePoint <= 0xFF ? static_cast<char>(codePoint) : kDefaultCharacter;
+bool IsConvertibleCodePage(CodePage page) { return CodePageCodec(page).Usable(); }
+
+bool IsDoubleByteCodePage(CodePage page) {
+  switch (static_cast<uint32_t>(page)) {
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+    case 1361:
+      return true;
+    default:
+      return false;
   }
-  if (codePoint >= 0xA0 && codePoint <= 0xFF) return static_cast<char>(codePoint);
-  for (size_t i = 0; i < 32; ++i) {
-    if (kCp1252High[i] != 0 && kCp1252High[i] == codePoint) return static_cast<char>(0x80 + i);
+}
+
+std::optional<CodePage> CodePageNamed(std::string_view digits) {
+  if (digits.empty() || digits.size() > 5) return std::nullopt;
+  uint32_t number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + static_cast<uint32_t>(c - '0');
   }
-  return kDefaultCharacter;
+  const auto page = static_cast<CodePage>(number);
+  if (number == 0 || !IsConvertibleCodePage(page)) return std::nullopt;
+  return page;
+}
+
+std::string AnsiFromCodePoint(char32_t codePoint, CodePage page) {
+  CodePageCodec codec(page);
+  std::string text;
+  AppendAnsi(codePoint, codec, &text);
+  return text;
 }
 
 char32_t CodePointFromAnsi(unsigned char byte, CodePage page) {
-  if (page == CodePage::kLatin1 || byte < 0x80 || byte >= 0xA0) return byte;
-  const char16_t unit = kCp1252High[byte - 0x80];
-  return unit != 0 ? unit : kReplacementCharacter;
+  if (byte < 0x80) return byte;
+  const char single = static_cast<char>(byte);
+  char32_t codePoint = kReplacementCharacter;
+  CodePageCodec(page).Decode(std::string_view(&single, 1), 0, &codePoint);
+  return codePoint;
 }
 
 std::string Utf16ToAnsi(std::u16string_view units, CodePage page) {
+  CodePageCodec codec(page);
   std::string text;
   text.reserve(units.size());
   for (size_t i = 0; i < units.size(); ++i) {
     char32_t codePoint = units[i];
     if (IsHighSurrogate(codePoint) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
       codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (IsHighSurrogate(codePoint) || IsLowSurrogate(codePoint)) {
+      text += kDefaultCharacter;
+      continue;
     }
-    text += AnsiFromCodePoint(codePoint, page);
+    AppendAnsi(codePoint, codec, &text);
   }
   return text;
 }
@@ -85,12 +135,14 @@ std::string Utf16LeToAnsi(const uint8_t* data, size_t count, CodePage page) {
 }
 
 std::string Utf8ToAnsi(std::string_view utf8, CodePage page) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  CodePageCodec codec(page);
   std::string text;
   text.reserve(utf8.size());
   for (size_t pos = 0; pos < utf8.size();) {
     char32_t codePoint = 0;
     if (const size_t length = Utf8SequenceAt(utf8, pos, &codePoint)) {
-      text += AnsiFromCodePoint(codePoint, page);
+      AppendAnsi(codePoint, codec, &text);
       pos += length;
     } else {
       text += kDefaultCharacter;
@@ -100,7 +152,27 @@ std::string Utf8ToAnsi(std::string_view utf8, CodePage page) {
   return text;
 }
 
+std::string AnsiToUtf8(std::string_view bytes, CodePage page) {
+  if (IsAscii(bytes)) return std::string(bytes);
+  CodePageCodec codec(page);
+  std::string text;
+  text.reserve(bytes.size());
+  for (size_t pos = 0; pos < bytes.size();) {
+    char32_t codePoint = static_cast<unsigned char>(bytes[pos]);
+    size_t length = codePoint < 0x80 ? 1 : codec.Decode(bytes, pos, &codePoint);
+    if (length == 0) codePoint = kReplacementCharacter, length = 1;
+    AppendUtf8(codePoint, &text);
+    pos += length;
+  }
+  return text;
+}
+
 std::string TextAsUtf8(std::string_view bytes, CodePage page) {
+  if (IsDoubleByteCodePage(page)) {
+    return IsUtf8(bytes) ? std::string(bytes) : AnsiToUtf8(bytes, page);
+  }
+  if (IsAscii(bytes)) return std::string(bytes);
+  CodePageCodec codec(page);
   std::string text;
   text.reserve(bytes.size());
   for (size_t pos = 0; pos < bytes.size();) {
@@ -109,7 +181,8 @@ std::string TextAsUtf8(std::string_view bytes, CodePage page) {
       text.append(bytes.substr(pos, length));
       pos += length;
     } else {
-      AppendUtf8(CodePointFromAnsi(static_cast<unsigned char>(bytes[pos]), page), &text);
+      if (codec.Decode(bytes, pos, &codePoint) == 0) codePoint = kReplacementCharacter;
+      AppendUtf8(codePoint, &text);
       ++pos;
     }
   }

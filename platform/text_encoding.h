@@ -1,40 +1,57 @@
-// Text between the three encodings korvane meets: the 8-bit code page of the ANSI calls
-// (what the logic and the report work in), UTF-16 (what NT hives, Wine's registry and
-// version resources store) and UTF-8 (what hivex hands over and JSON carries). Each
-// conversion has one rule, and every code page's characters are known in one place
-// (AnsiFromCodePoint and CodePointFromAnsi), so another code page is one more case there.
+// Text between the three encodings korvane meets: the code page of the ANSI calls (what
+// the logic and the report work in: the machine's own, single- or double-byte), UTF-16
+// (what NT hives, Wine's registry, long file names and version resources store) and UTF-8
+// (what hivex hands over, what JSON carries and what a UTF-8 terminal shows). Each
+// conversion has one rule; which character a code page gives a byte is asked of the host
+// (code_page_iconv.cc, code_page_win32.cc), never kept in tables here.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace korvane {
 
-// An 8-bit code page, by its Windows number.
+// A code page by its Windows number (the ACP and OEMCP values of a machine's registry);
+// any number the host can convert is one, the two named are the ones rules refer to.
 enum class CodePage : uint32_t {
   kLatin1 = 28591,      // ISO 8859-1: every byte is the character of its number
   kWindows1252 = 1252,  // Western Windows: Latin-1 with typographic characters at 0x80-0x9F
 };
 
-// The code page a machine's text is taken to be in where nothing says which: UTF-16 text
-// read from its files is narrowed to it, and 8-bit text is widened from it for JSON.
-constexpr CodePage kAssumedAnsiCodePage = CodePage::kLatin1;
+// The ANSI code page of a machine that does not say which it has, and the OEM code page
+// (of FAT short names and the console) that goes with it: a Western machine's.
+constexpr CodePage kDefaultAnsiCodePage = CodePage::kWindows1252;
+constexpr CodePage kDefaultOemCodePage = static_cast<CodePage>(437);
+
+// True when the host can convert text of the code page.
+bool IsConvertibleCodePage(CodePage page);
+
+// True for the double-byte code pages (Japanese 932, Simplified Chinese 936, Korean 949,
+// Traditional Chinese 950, Johab 1361): a character there may take two bytes.
+bool IsDoubleByteCodePage(CodePage page);
+
+// The code page a registry's ACP or OEMCP text names ("1252"), when it is a number the
+// host can convert.
+std::optional<CodePage> CodePageNamed(std::string_view digits);
 
 // What the ANSI calls put where the code page has no character (the default character
 // of WideCharToMultiByte).
 constexpr char kDefaultCharacter = '?';
 
-// A character (a code point) as the code page's byte, or kDefaultCharacter.
-char AnsiFromCodePoint(char32_t codePoint, CodePage page);
+// A character (a code point) as the code page's bytes (two for a double-byte character),
+// or kDefaultCharacter where the code page has none.
+std::string AnsiFromCodePoint(char32_t codePoint, CodePage page);
 
-// The character of a byte in the code page; U+FFFD where the code page has none.
+// The character of a single byte in the code page; U+FFFD where the code page has none
+// (in a double-byte code page, a lead byte alone has none).
 char32_t CodePointFromAnsi(unsigned char byte, CodePage page);
 
-// UTF-16 text narrowed as the ANSI calls narrow it: one byte a character. A surrogate pair
-// (a character beyond the 16-bit range, which no 8-bit code page has) and a lone surrogate
-// each become one default character.
+// UTF-16 text narrowed as the ANSI calls narrow it: each character as the code page's
+// bytes, kDefaultCharacter only where the code page has no such character. A surrogate
+// pair is one character, a lone surrogate one default character.
 std::string Utf16ToAnsi(std::u16string_view units, CodePage page);
 
 // The same for count UTF-16LE code units stored at data (2 * count bytes).
@@ -45,8 +62,15 @@ std::string Utf16LeToAnsi(const uint8_t* data, size_t count, CodePage page);
 // is one character, a stray continuation byte another).
 std::string Utf8ToAnsi(std::string_view utf8, CodePage page);
 
-// Text of either kind (UTF-8, or 8-bit text in the code page) as UTF-8: well-formed UTF-8
-// sequences are kept, and every other byte is taken as the code page's character.
+// Text in the code page as UTF-8: each character of the code page as its UTF-8 sequence,
+// U+FFFD for bytes without one; a double-byte character is never split.
+std::string AnsiToUtf8(std::string_view bytes, CodePage page);
+
+// Text of either kind (UTF-8, such as a path on this host, or text in the code page) as
+// UTF-8. In a single-byte code page well-formed UTF-8 sequences are kept and every other
+// byte is the code page's character. A double-byte code page's pairs can look like UTF-8
+// sequences, so there text that is UTF-8 as a whole is kept and any other is converted
+// from the code page as a whole.
 std::string TextAsUtf8(std::string_view bytes, CodePage page);
 
 // The length of the well-formed UTF-8 sequence at text[pos] (shortest form, no surrogate,

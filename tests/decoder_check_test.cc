@@ -8,32 +8,18 @@
 #include "avi/codec_names.h"
 #include "avi/codec_table.h"
 #include "tests/fake_system.h"
+#include "tests/riff_builder.h"
 
 namespace korvane {
 namespace {
 
 using test::FakeSystem;
-
-AviStream Video(const char (&fourcc)[5], const char (&handler)[5]) {
-  AviStream s;
-  s.type = kStreamVideo;
-  s.hasHeader = s.hasFormat = true;
-  s.compression = FourCC(fourcc);
-  s.handler = FourCC(handler);
-  return s;
-}
+using test::WalkedAudio;
+using test::WalkedVideo;
 
 AviStream VideoCode(uint32_t compression) {
-  AviStream s = Video("xxxx", "\0\0\0\0");
+  AviStream s = WalkedVideo("xxxx");
   s.compression = compression;
-  return s;
-}
-
-AviStream Audio(uint16_t tag) {
-  AviStream s;
-  s.type = kStreamAudio;
-  s.hasHeader = s.hasFormat = true;
-  s.formatTag = tag;
   return s;
 }
 
@@ -56,7 +42,7 @@ TEST_F(DecoderCheckTest, VideoDriverInSystemIniIsFoundWithoutRegardToCase) {
       "[boot]\r\nshell=Explorer.exe\r\n[Drivers32]\r\n; comment\r\n\r\n"
       "VIDC.CVID = iccvid.dll  \r\nmsacm.msadpcm=msadp32.acm\r\n[mci]\r\nvidc.xvid=no.dll\r\n");
   machine.AddSystemLibrary("iccvid.dll");
-  const DecoderCheck check = Check(Video("cvid", "cvid"));
+  const DecoderCheck check = Check(WalkedVideo("cvid", "cvid"));
   EXPECT_EQ(check.code, "cvid");
   EXPECT_EQ(check.codecName, "Cinepak");
   EXPECT_TRUE(check.needsDecoder);
@@ -70,14 +56,14 @@ TEST_F(DecoderCheckTest, VideoDriverInSystemIniIsFoundWithoutRegardToCase) {
   EXPECT_EQ(machine.freedLibraries, 1u);
 
   // An entry outside [drivers32] does not count.
-  const DecoderCheck xvid = Check(Video("XVID", "XVID"));
+  const DecoderCheck xvid = Check(WalkedVideo("XVID", "XVID"));
   EXPECT_FALSE(xvid.registered);
   EXPECT_FALSE(xvid.ready());
 }
 
 TEST_F(DecoderCheckTest, MissingDecoderSaysWhatToInstall) {
   machine.SetSystemIni("[drivers32]\r\nvidc.iv50=ir50_32.dll\r\n");
-  const AviStream stream = Video("cvid", "cvid");
+  const AviStream stream = WalkedVideo("cvid", "cvid");
   const DecoderCheck check = Check(stream);
   EXPECT_FALSE(check.registered);
   EXPECT_EQ(check.entryNames, std::vector<std::string>{"vidc.cvid"});
@@ -86,7 +72,7 @@ TEST_F(DecoderCheckTest, MissingDecoderSaysWhatToInstall) {
       InstallAdvice(check, stream),
       "install a Video for Windows decoder for Cinepak (cvid): vidc.cvid, usually iccvid.dll");
 
-  const AviStream unknown = Video("ABCD", "ABCD");
+  const AviStream unknown = WalkedVideo("ABCD", "ABCD");
   EXPECT_EQ(InstallAdvice(Check(unknown), unknown),
             "install a Video for Windows decoder for FourCC ABCD: vidc.ABCD");
 }
@@ -94,7 +80,7 @@ TEST_F(DecoderCheckTest, MissingDecoderSaysWhatToInstall) {
 TEST_F(DecoderCheckTest, RegisteredButBrokenDecodersSayWhy) {
   machine.SetSystemIni("[drivers32]\r\nvidc.cvid=iccvid.dll\r\nvidc.iv50=ir50_32.dll\r\n");
   machine.AddBrokenLibrary("ir50_32.dll", "needs MSVCRT40.DLL, which is missing");
-  const AviStream cinepak = Video("cvid", "cvid");
+  const AviStream cinepak = WalkedVideo("cvid", "cvid");
   const DecoderCheck missing = Check(cinepak);
   EXPECT_TRUE(missing.registered);
   EXPECT_FALSE(missing.libraryFound);
@@ -105,7 +91,7 @@ TEST_F(DecoderCheckTest, RegisteredButBrokenDecodersSayWhy) {
             "reinstall the decoder for Cinepak (cvid): vidc.cvid names "
             "C:\\WINDOWS\\SYSTEM\\iccvid.dll, file not found");
 
-  const AviStream indeo = Video("IV50", "IV50");
+  const AviStream indeo = WalkedVideo("IV50", "IV50");
   const DecoderCheck broken = Check(indeo);
   EXPECT_TRUE(broken.libraryFound);
   EXPECT_FALSE(broken.loads);
@@ -128,13 +114,13 @@ TEST_F(DecoderCheckTest, PathsFollowTheDriverLoadingRule) {
       "vidc.MJPG=*.dll\r\nvidc.DIVX=\r\n");
   machine.AddLibrary("D:\\Codecs\\xvidvfw.dll");
   machine.AddLibrary("C:\\huffyuv.dll");
-  EXPECT_EQ(Check(Video("XVID", "xvid")).libraryPath, "D:\\Codecs\\xvidvfw.dll");
-  EXPECT_TRUE(Check(Video("XVID", "xvid")).loads);
-  EXPECT_EQ(Check(Video("HFYU", "HFYU")).libraryPath, "C:\\huffyuv.dll");
-  const DecoderCheck wildcard = Check(Video("MJPG", "MJPG"));
+  EXPECT_EQ(Check(WalkedVideo("XVID", "xvid")).libraryPath, "D:\\Codecs\\xvidvfw.dll");
+  EXPECT_TRUE(Check(WalkedVideo("XVID", "xvid")).loads);
+  EXPECT_EQ(Check(WalkedVideo("HFYU", "HFYU")).libraryPath, "C:\\huffyuv.dll");
+  const DecoderCheck wildcard = Check(WalkedVideo("MJPG", "MJPG"));
   EXPECT_TRUE(wildcard.registered);
   EXPECT_EQ(wildcard.whyNot, "the entry names no single file");
-  EXPECT_EQ(Check(Video("DIVX", "DIVX")).whyNot, "the entry names no file");
+  EXPECT_EQ(Check(WalkedVideo("DIVX", "DIVX")).whyNot, "the entry names no file");
 }
 
 TEST_F(DecoderCheckTest, NtLooksInTheRegistryFirst) {
@@ -145,13 +131,13 @@ TEST_F(DecoderCheckTest, NtLooksInTheRegistryFirst) {
   machine.AddRegistryDriver("vidc.CVID", "iccvid.dll");
   machine.AddSystemLibrary("iccvid.dll");
   machine.AddSystemLibrary("old.dll");
-  const DecoderCheck check = Check(Video("cvid", "cvid"));
+  const DecoderCheck check = Check(WalkedVideo("cvid", "cvid"));
   EXPECT_EQ(check.registration.where, kDrivers32KeyName);
   EXPECT_EQ(check.libraryPath, "C:\\WINNT\\system32\\iccvid.dll");
 
   // On 9x system.ini comes first.
   machine.version.platformId = kPlatformWin9x;
-  EXPECT_EQ(Check(Video("cvid", "cvid")).registration.where, kDrivers32Section);
+  EXPECT_EQ(Check(WalkedVideo("cvid", "cvid")).registration.where, kDrivers32Section);
 }
 
 TEST_F(DecoderCheckTest, ALaterEntryThatLoadsWinsOverABrokenFirstOne) {
@@ -159,7 +145,7 @@ TEST_F(DecoderCheckTest, ALaterEntryThatLoadsWinsOverABrokenFirstOne) {
   machine.AddRegistryDriver("vidc.cvid", "gone.dll");
   machine.SetSystemIni("[drivers32]\r\nvidc.cvid=iccvid.dll\r\n");
   machine.AddSystemLibrary("iccvid.dll");
-  const DecoderCheck check = Check(Video("cvid", "cvid"));
+  const DecoderCheck check = Check(WalkedVideo("cvid", "cvid"));
   EXPECT_TRUE(check.loads);
   EXPECT_EQ(check.registration.value, "iccvid.dll");
   EXPECT_EQ(check.registration.where, kDrivers32Section);
@@ -167,12 +153,12 @@ TEST_F(DecoderCheckTest, ALaterEntryThatLoadsWinsOverABrokenFirstOne) {
 
 TEST_F(DecoderCheckTest, VideoEntriesTriedFromTableFourCCAndHandler) {
   // Microsoft Video 1 is registered once, as MSVC, and decodes CRAM too.
-  EXPECT_EQ(Check(Video("CRAM", "CRAM")).entryNames,
+  EXPECT_EQ(Check(WalkedVideo("CRAM", "CRAM")).entryNames,
             (std::vector<std::string>{"vidc.msvc", "vidc.CRAM"}));
   // The handler is a second guess, as Video for Windows tries it as well.
-  EXPECT_EQ(Check(Video("DX50", "divx")).entryNames,
+  EXPECT_EQ(Check(WalkedVideo("DX50", "divx")).entryNames,
             (std::vector<std::string>{"vidc.DX50", "vidc.divx"}));
-  EXPECT_EQ(Check(Video("XVID", "xvid")).entryNames, std::vector<std::string>{"vidc.XVID"});
+  EXPECT_EQ(Check(WalkedVideo("XVID", "xvid")).entryNames, std::vector<std::string>{"vidc.XVID"});
   EXPECT_EQ(Check(VideoCode(1)).entryNames, std::vector<std::string>{"vidc.mrle"});
   EXPECT_EQ(Check(VideoCode(1)).code, "BI_RLE8");
   AviStream garbage = VideoCode(0x01020304);
@@ -180,13 +166,14 @@ TEST_F(DecoderCheckTest, VideoEntriesTriedFromTableFourCCAndHandler) {
 
   machine.SetSystemIni("[drivers32]\r\nvidc.DIVX=divx.dll\r\n");
   machine.AddSystemLibrary("divx.dll");
-  const DecoderCheck viaHandler = Check(Video("DX50", "divx"));
+  const DecoderCheck viaHandler = Check(WalkedVideo("DX50", "divx"));
   EXPECT_TRUE(viaHandler.loads);
   EXPECT_EQ(viaHandler.registration.name, "vidc.DIVX");
 }
 
 TEST_F(DecoderCheckTest, BuiltInFormatsNeedNothing) {
-  for (const AviStream& stream : {VideoCode(0), VideoCode(3), Audio(0x0001), Audio(0x0003)}) {
+  for (const AviStream& stream :
+       {VideoCode(0), VideoCode(3), WalkedAudio(0x0001), WalkedAudio(0x0003)}) {
     const DecoderCheck check = Check(stream);
     EXPECT_FALSE(check.needsDecoder) << check.code;
     EXPECT_TRUE(check.ready()) << check.code;
@@ -208,37 +195,37 @@ TEST_F(DecoderCheckTest, AudioDriversByUsualNameOrUsualFile) {
   machine.AddLibrary("C:\\ACM\\MSGSM32.ACM");
   machine.AddSystemLibrary("msg711.acm");
 
-  const DecoderCheck adpcm = Check(Audio(0x0002));
+  const DecoderCheck adpcm = Check(WalkedAudio(0x0002));
   EXPECT_EQ(adpcm.code, "0x0002");
   EXPECT_EQ(adpcm.codecName, "Microsoft ADPCM");
   EXPECT_TRUE(adpcm.loads);
-  const DecoderCheck mp3 = Check(Audio(0x0055));
+  const DecoderCheck mp3 = Check(WalkedAudio(0x0055));
   EXPECT_EQ(mp3.registration.name, "msacm.l3codec");
   EXPECT_TRUE(mp3.loads);
-  const DecoderCheck gsm = Check(Audio(0x0031));  // under another name, by its file
+  const DecoderCheck gsm = Check(WalkedAudio(0x0031));  // under another name, by its file
   EXPECT_EQ(gsm.registration.name, "msacm.mygsm");
   EXPECT_TRUE(gsm.loads);
   // A file name match counts only for ACM entries.
-  const DecoderCheck alaw = Check(Audio(0x0006));
+  const DecoderCheck alaw = Check(WalkedAudio(0x0006));
   EXPECT_FALSE(alaw.registered);
-  EXPECT_EQ(InstallAdvice(alaw, Audio(0x0006)),
+  EXPECT_EQ(InstallAdvice(alaw, WalkedAudio(0x0006)),
             "install an ACM decoder for G.711 A-law (0x0006): msacm.msg711, usually msg711.acm");
 }
 
 TEST_F(DecoderCheckTest, AudioWithoutAUsualDriverIsNeverReady) {
   machine.SetSystemIni("[drivers32]\r\nmsacm.msadpcm=msadp32.acm\r\n");
   machine.AddSystemLibrary("msadp32.acm");
-  const DecoderCheck aac = Check(Audio(0x00FF));
+  const DecoderCheck aac = Check(WalkedAudio(0x00FF));
   EXPECT_TRUE(aac.needsDecoder);
   EXPECT_TRUE(aac.entryNames.empty());
   EXPECT_FALSE(aac.ready());
-  EXPECT_EQ(InstallAdvice(aac, Audio(0x00FF)), "install an ACM decoder for AAC (0x00FF)");
-  EXPECT_EQ(InstallAdvice(Check(Audio(0x1234)), Audio(0x1234)),
+  EXPECT_EQ(InstallAdvice(aac, WalkedAudio(0x00FF)), "install an ACM decoder for AAC (0x00FF)");
+  EXPECT_EQ(InstallAdvice(Check(WalkedAudio(0x1234)), WalkedAudio(0x1234)),
             "install an ACM decoder for format tag 0x1234");
 }
 
 TEST_F(DecoderCheckTest, ExtensibleAudioIsJudgedByItsSubFormat) {
-  AviStream pcm = Audio(kWaveFormatExtensible);
+  AviStream pcm = WalkedAudio(kWaveFormatExtensible);
   pcm.subFormatIsTag = true;
   pcm.subFormatTag = 0x0001;
   EXPECT_TRUE(Check(pcm).ready());
@@ -252,7 +239,7 @@ TEST_F(DecoderCheckTest, ExtensibleAudioIsJudgedByItsSubFormat) {
 }
 
 TEST_F(DecoderCheckTest, StreamWithoutFormatCannotBeJudged) {
-  AviStream stream = Video("cvid", "cvid");
+  AviStream stream = WalkedVideo("cvid", "cvid");
   stream.hasFormat = false;
   const DecoderCheck check = Check(stream);
   EXPECT_FALSE(check.needsDecoder);
@@ -405,9 +392,9 @@ TEST_F(DecoderCheckTest, CodesThatCommonToolsKnowAreNamed) {
       {0xAC40, "Dolby AC-4"},
   };
   for (const auto& c : kAudio) {
-    EXPECT_EQ(Check(Audio(c.tag)).codecName, c.name) << c.tag;
+    EXPECT_EQ(Check(WalkedAudio(c.tag)).codecName, c.name) << c.tag;
     // The same tag carried by an extensible format's sub-format GUID.
-    AviStream extensible = Audio(kWaveFormatExtensible);
+    AviStream extensible = WalkedAudio(kWaveFormatExtensible);
     extensible.subFormatIsTag = true;
     extensible.subFormatTag = c.tag;
     EXPECT_EQ(Check(extensible).codecName, c.name) << c.tag;

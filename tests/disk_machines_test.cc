@@ -398,8 +398,11 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
   const std::string config = xp + "/WINDOWS/system32/config/";
   const std::string software = config + "SOFTWARE", system = config + "SYSTEM";
   const std::string systemDat = w98 + "/WINDOWS/SYSTEM.DAT", userDat = w98 + "/WINDOWS/USER.DAT";
+  const std::string owner = xp + "/Documents and Settings/Owner/NTUSER.DAT";
+  const std::string ann = w98 + "/WINDOWS/Profiles/Ann/USER.DAT";  // there only for its case
   Sh("cp " + software + " " + here + "/software.good && cp " + system + " " + here +
-     "/system.good && cp " + systemDat + " " + here + "/systemdat.good");
+     "/system.good && cp " + systemDat + " " + here + "/systemdat.good && cp " + ShellQuote(owner) +
+     " " + here + "/ntuser.good");
   const std::string empty = here + "/empty";
   std::ofstream(empty, std::ios::binary).flush();
   const std::string cut = here + "/cut";
@@ -433,10 +436,17 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
        "(it looks like the shared USER.DAT)"},
       {"an NT hive as SYSTEM.DAT", w98, systemDat, here + "/software.good",
        "an NT registry hive, not a Windows 9x registry file"},
+      {"a SOFTWARE hive as the user's NTUSER.DAT", xp, owner, here + "/software.good",
+       "not a user's NTUSER.DAT: it has no Software key (it looks like a SOFTWARE hive)"},
+      {"a SYSTEM hive as the user's NTUSER.DAT", xp, owner, here + "/system.good",
+       "not a user's NTUSER.DAT: it has no Software key (it looks like a SYSTEM hive)"},
+      {"SYSTEM.DAT as the user's USER.DAT", w98, ann, here + "/systemdat.good",
+       "not a user's USER.DAT (it looks like a Windows 9x SYSTEM.DAT)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Sh("cp " + ShellQuote(c.file) + " " + ShellQuote(c.place));
+    Sh("mkdir -p " + ShellQuote(c.place.substr(0, c.place.rfind('/'))) + " && cp " +
+       ShellQuote(c.file) + " " + ShellQuote(c.place));
     for (const char* command : {"run", "check"}) {
       const RunResult r = RunCli(std::string(command) + " --machine " + ShellQuote(c.machine) +
                                      (std::string(command) == "check" ? " x.avi" : ""),
@@ -446,7 +456,8 @@ TEST_F(DiskMachines, RegistryFileInTheWrongPlaceIsRefusedForWhatItLacks) {
       EXPECT_EQ(r.err, std::string("korvane ") + command + ": " + c.place + ": " + c.says + "\n");
     }
     Sh("cp " + here + "/software.good " + software + " && cp " + here + "/system.good " + system +
-       " && cp " + here + "/systemdat.good " + systemDat);
+       " && cp " + here + "/systemdat.good " + systemDat + " && cp " + here + "/ntuser.good " +
+       ShellQuote(owner) + " && rm -rf " + ShellQuote(w98 + "/WINDOWS/Profiles"));
   }
   // Put back, each machine is read again.
   EXPECT_EQ(RunCli("run --machine " + ShellQuote(xp), kBounded).exitCode, 0);

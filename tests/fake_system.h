@@ -51,6 +51,7 @@ class FakeSystem : public RegistryBackedSystem {
   void FreeLibrary(LibraryHandle library) override;
 
   uint32_t VideoForWindowsVersion() override { return vfwVersion; }
+  uint32_t GetACP() override { return ansiCodePage; }
   bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override;
 
   // Registry: the MemoryRegistry below; values set are recorded.
@@ -61,6 +62,7 @@ class FakeSystem : public RegistryBackedSystem {
   OsVersion version{4, 10, 0x040A08AE, kPlatformWin9x, " A "};
   bool versionFails = false;
   uint32_t vfwVersion = 0x040003B6;
+  uint32_t ansiCodePage = 1252;  // GetACP
   std::string windowsDirectory = "C:\\WINDOWS";
   std::string systemDirectory = "C:\\WINDOWS\\SYSTEM";
   std::map<unsigned, std::pair<std::string, std::string>> captureDrivers;

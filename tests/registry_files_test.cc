@@ -140,23 +140,40 @@ TEST(NtHive, TextIsNarrowedAsTheAnsiCallsReturnIt) {
       "\"Pair\"=hex(1):3d,d8,00,de,00,00\r\n";
   test::ScratchDir dir;
   const std::string hive = MakeHive(dir, reg, "HKEY_LOCAL_MACHINE\\SOFTWARE");
-  MemoryRegistry::Key loaded;
-  ASSERT_FALSE(LoadNtHive(hive, &loaded, "T"));
+  // The same hive on a Latin-1 machine and on a Western Windows one (the default), whose
+  // code page has the euro sign at 0x80.
   struct Case {
     const char* name;
     uint32_t type;
     std::vector<uint8_t> data;
-  } const cases[] = {
-      {"Latin", kRegSz, {0xE9, 'A', 0}},
-      {"Euro", kRegExpandSz, {'?', '%', 0}},
-      {"Odd", kRegSz, {'A'}},      // the odd byte is no character
-      {"Pair", kRegSz, {'?', 0}},  // a surrogate pair is one character
   };
-  for (const Case& c : cases) {
-    const auto* value = MemoryRegistry::FindValue(&loaded, c.name);
-    ASSERT_NE(value, nullptr) << c.name;
-    EXPECT_EQ(value->type, c.type) << c.name;
-    EXPECT_EQ(value->data, c.data) << c.name;
+  const struct {
+    CodePage page;
+    std::vector<Case> cases;
+  } kPages[] = {
+      {CodePage::kLatin1,
+       {
+           {"Latin", kRegSz, {0xE9, 'A', 0}},
+           {"Euro", kRegExpandSz, {'?', '%', 0}},
+           {"Odd", kRegSz, {'A'}},      // the odd byte is no character
+           {"Pair", kRegSz, {'?', 0}},  // a surrogate pair is one character
+       }},
+      {kDefaultAnsiCodePage,
+       {
+           {"Latin", kRegSz, {0xE9, 'A', 0}},
+           {"Euro", kRegExpandSz, {0x80, '%', 0}},
+           {"Pair", kRegSz, {'?', 0}},
+       }},
+  };
+  for (const auto& p : kPages) {
+    MemoryRegistry::Key loaded;
+    ASSERT_FALSE(LoadNtHive(hive, &loaded, "T", p.page));
+    for (const Case& c : p.cases) {
+      const auto* value = MemoryRegistry::FindValue(&loaded, c.name);
+      ASSERT_NE(value, nullptr) << c.name;
+      EXPECT_EQ(value->type, c.type) << c.name;
+      EXPECT_EQ(value->data, c.data) << c.name << " " << static_cast<uint32_t>(p.page);
+    }
   }
 }
 

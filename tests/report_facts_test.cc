@@ -8,35 +8,21 @@
 
 #include "diag/diagnostics.h"
 #include "tests/fake_system.h"
+#include "tests/riff_builder.h"
 
 namespace korvane {
 namespace {
 
 using test::FakeSystem;
-
-AviStream Video(const std::string& fourcc) {
-  AviStream s;
-  s.type = kStreamVideo;
-  s.hasHeader = s.hasFormat = true;
-  for (size_t i = 0; i < 4 && i < fourcc.size(); ++i) {
-    s.compression |= static_cast<uint32_t>(static_cast<unsigned char>(fourcc[i])) << (8 * i);
-  }
-  return s;
-}
-
-AviStream Audio(uint16_t tag) {
-  AviStream s;
-  s.type = kStreamAudio;
-  s.hasHeader = s.hasFormat = true;
-  s.formatTag = tag;
-  return s;
-}
+using test::WalkedAudio;
+using test::WalkedVideo;
 
 // Streams whose decoders the machines below have in every state: loading, failing,
 // missing, registered twice, not registered at all.
 std::vector<AviStream> Streams() {
-  return {Video("cvid"), Video("IV50"), Video("MSVC"), Video("divx"), Video("XVID"),
-          Video("mrle"), Video("x264"), Audio(0x0011), Audio(0x0002), Audio(0x0055)};
+  return {WalkedVideo("cvid"), WalkedVideo("IV50"), WalkedVideo("MSVC"), WalkedVideo("divx"),
+          WalkedVideo("XVID"), WalkedVideo("mrle"), WalkedVideo("x264"), WalkedAudio(0x0011),
+          WalkedAudio(0x0002), WalkedAudio(0x0055)};
 }
 
 // Windows 98: the drivers in system.ini only, a path with spaces, a broken library.
@@ -195,7 +181,7 @@ TEST(ReportFacts, SayWhatTheyLackAndWhatToAskFor) {
         ParseSavedReport(Joined(report, c.cutAt ? c.cutAt : report.size(), "\r\n"), &saved));
     const ReportFacts facts = ReadReportFacts(saved);
     const DecoderCheck unknown =
-        CheckStreamDecoder(facts.libraries, facts.drivers, Video(c.stream));
+        CheckStreamDecoder(facts.libraries, facts.drivers, WalkedVideo(c.stream));
     SCOPED_TRACE(std::string(c.off) + " " + c.stream);
     EXPECT_FALSE(unknown.known());
     EXPECT_EQ(unknown.unknown.why, c.why);

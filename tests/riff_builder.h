@@ -1,10 +1,14 @@
 // Builds RIFF bytes for tests: chunks, lists and the AVI header chunks, well formed or
-// deliberately not.
+// deliberately not; and streams as the walk reports them, for the checks that follow it.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
+
+#include "avi/riff_walk.h"
+#include "platform/byte_reader.h"
 
 namespace korvane::test {
 
@@ -92,6 +96,23 @@ inline std::string PaddedAvi(std::initializer_list<std::string> streams, uint32_
     movi += Chunk("01wb", std::string(2205, 's')) + Chunk("00dc", std::string(3000, 'f'));
   }
   return Riff("AVI ", {hdrl, junk, List("movi", {movi}), Index()});
+}
+
+// A stream whose header and format were both read.
+inline AviStream WalkedVideo(std::string_view compression, std::string_view handler = {}) {
+  AviStream s;
+  s.type = kStreamVideo;
+  s.hasHeader = s.hasFormat = true;
+  s.compression = FourCC(compression);
+  s.handler = FourCC(handler);
+  return s;
+}
+inline AviStream WalkedAudio(uint16_t tag) {
+  AviStream s;
+  s.type = kStreamAudio;
+  s.hasHeader = s.hasFormat = true;
+  s.formatTag = tag;
+  return s;
 }
 
 }  // namespace korvane::test

@@ -305,13 +305,31 @@ TEST(RiffWalkTest, HugeSizesAreClippedWithoutOverflow) {
   }
 }
 
+// A RIFF size never filled in: the whole file is read, up to padding that is no chunk (a
+// capture tool's sector fill), which is not a cut; a chunk the file cuts short still is.
 TEST(RiffWalkTest, UnfinishedRiffSizeReadsTheWholeFile) {
   std::string file = Avi({VideoStream("cvid")});
   file.replace(4, 4, Le32(0));
-  const AviWalk walk = Walk(file);
-  EXPECT_TRUE(HasProblem(walk, "declares 0 bytes; reading the whole file"));
-  EXPECT_EQ(walk.streams.size(), 1u);
-  EXPECT_TRUE(walk.hasMovi && walk.hasIdx1);
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool truncated;
+  } kCases[] = {
+      {"nothing after the index", file, false},
+      {"zeros to the sector", file + std::string(472, '\0'), false},
+      {"0xFF bytes", file + std::string(300, '\xFF'), false},
+      {"leftover memory", file + std::string("\x10\x00\x00\x00\xDE\xAD\xBE\xEF\x00\x01", 10),
+       false},
+      {"a chunk cut short", file + ChunkDeclaring("JUNK", 5000, std::string(100, 'j')), true},
+  };
+  for (const auto& c : kCases) {
+    const AviWalk walk = Walk(c.bytes);
+    EXPECT_TRUE(HasProblem(walk, "declares 0 bytes; reading the whole file")) << c.what;
+    EXPECT_EQ(walk.streams.size(), 1u) << c.what;
+    EXPECT_TRUE(walk.hasMovi && walk.hasIdx1) << c.what;
+    EXPECT_EQ(walk.truncated, c.truncated) << c.what << "\n" << AllProblems(walk);
+    EXPECT_EQ(walk.problems.size(), c.truncated ? 2u : 1u) << c.what << "\n" << AllProblems(walk);
+  }
 }
 
 TEST(RiffWalkTest, HostileListsEndWithinBudgets) {

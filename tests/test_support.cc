@@ -88,7 +88,9 @@ std::vector<std::string> SplitLines(const std::string& text) {
 std::string Cli() { return ShellQuote(KORVANE_CLI); }
 
 RunResult RunCli(const std::string& args, const CliStart& start) {
-  std::string command;
+  // The C locale, whose output is the report's bytes, unless the test names another: the
+  // outputs compared byte for byte must not depend on the locale the suite runs in.
+  std::string command = "LC_ALL=C ";
   if (start.timeoutSeconds > 0) command += "timeout " + std::to_string(start.timeoutSeconds) + " ";
   if (start.withoutWinePrefix) command += "env -u WINEPREFIX ";
   if (!start.environment.empty()) command += start.environment + " ";

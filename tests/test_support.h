@@ -48,7 +48,7 @@ std::string Cli();
 
 // How a test starts korvane, besides its arguments.
 struct CliStart {
-  std::string environment;         // "NAME=value ..." set for it, quoted by the caller
+  std::string environment;         // "NAME=value ..." set for it (LC_ALL=C unless given)
   bool withoutWinePrefix = false;  // WINEPREFIX unset, so that no prefix is found by default
   int timeoutSeconds = 0;          // above 0: a hang is ended then and fails the test
 };

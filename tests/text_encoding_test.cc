@@ -14,6 +14,13 @@ namespace {
 enum class From { kUtf16, kUtf8, kAnsi };
 constexpr CodePage kLatin1 = CodePage::kLatin1;
 constexpr CodePage k1252 = CodePage::kWindows1252;
+constexpr CodePage k1251 = static_cast<CodePage>(1251);
+constexpr CodePage k437 = static_cast<CodePage>(437);
+constexpr CodePage k866 = static_cast<CodePage>(866);
+constexpr CodePage k932 = static_cast<CodePage>(932);
+constexpr CodePage k936 = static_cast<CodePage>(936);
+constexpr CodePage k949 = static_cast<CodePage>(949);
+constexpr CodePage k950 = static_cast<CodePage>(950);
 
 struct Case {
   const char* what;
@@ -94,6 +101,19 @@ TEST(TextEncoding, EachConversionFollowsItsCodePage) {
       {"lone low surrogate", From::kUtf16, kLatin1, kLoneLow + u"x", "", "?x"},
       {"surrogates reversed", From::kUtf16, k1252, kLoneLow + kLoneHigh, "", "??"},
       {"two highs, one low", From::kUtf16, kLatin1, kLoneHigh + kLoneHigh + kLoneLow, "", "??"},
+      // Other machines' code pages: Cyrillic, and double-byte text never split, with the
+      // default character only where the code page has none.
+      {"Cyrillic", From::kUtf16, k1251, u"\u041F\u043B\u0435\u0435\u0440 \u2116", "",
+       "\xCF\xEB\xE5\xE5\xF0 \xB9"},
+      {"Cyrillic without the euro", From::kUtf16, k1251, u"\u00E9\u20AC", "", "?\x88"},
+      {"Japanese", From::kUtf16, k932, u"\u65E5\u672C.avi", "", "\x93\xFA\x96\x7B.avi"},
+      {"Japanese without Cyrillic", From::kUtf16, k932, u"\u65E5\u0490", "", "\x93\xFA?"},
+      {"Chinese", From::kUtf16, k936, u"\u64AD\u653E\u5668", "", "\xB2\xA5\xB7\xC5\xC6\xF7"},
+      {"Korean", From::kUtf16, k949, u"\uD50C\uB808\uC774\uC5B4", "",
+       "\xC7\xC3\xB7\xB9\xC0\xCC\xBE\xEE"},
+      {"Traditional Chinese", From::kUtf16, k950, u"\u64AD\u653E", "", "\xBC\xBD\xA9\xF1"},
+      {"beyond 16 bits, double-byte", From::kUtf16, k936, u"\U0001F3A5\u4E2D", "", "?\xD6\xD0"},
+      {"lone surrogate, double-byte", From::kUtf16, k932, kLoneHigh + u"\u65E5", "", "?\x93\xFA"},
       // UTF-8 (what hivex hands over) narrowed by the same rule.
       {"UTF-8 letters", From::kUtf8, kLatin1, u"", "caf\xC3\xA9", "caf\xE9"},
       {"UTF-8 euro", From::kUtf8, kLatin1, u"", "\xE2\x82\xAC!", "?!"},
@@ -125,9 +145,16 @@ TEST(TextEncoding, EachConversionFollowsItsCodePage) {
        "\xE2\x82\xAC \xE2\x80\x93 \xE2\x84\xA2"},
       {"1252 without a character", From::kAnsi, k1252, u"", "\x81", "\xEF\xBF\xBD"},
       {"1252 Latin-1 half", From::kAnsi, k1252, u"", "caf\xE9", "caf\xC3\xA9"},
+      {"1251 Cyrillic", From::kAnsi, k1251, u"", "\xCF\xEB\xE5\xE5\xF0",
+       "\xD0\x9F\xD0\xBB\xD0\xB5\xD0\xB5\xD1\x80"},
+      {"932 text", From::kAnsi, k932, u"", "\x93\xFA\x96\x7B.avi", "\xE6\x97\xA5\xE6\x9C\xAC.avi"},
+      {"932 lead byte cut short", From::kAnsi, k932, u"", "a\x93", "a\xEF\xBF\xBD"},
+      {"936 pair that looks like UTF-8", From::kAnsi, k936, u"", "\xD1\xA7\xC9\xFA",
+       "\xE5\xAD\xA6\xE7\x94\x9F"},
+      {"936 text that is UTF-8", From::kAnsi, k936, u"", "caf\xC3\xA9", "caf\xC3\xA9"},
   };
   for (const Case& c : kCases) {
-    SCOPED_TRACE(std::string(c.what) + (c.page == k1252 ? " (1252)" : " (Latin-1)"));
+    SCOPED_TRACE(std::string(c.what) + " (" + std::to_string(static_cast<uint32_t>(c.page)) + ")");
     EXPECT_EQ(Convert(c), c.expected);
     if (c.from != From::kUtf16) continue;
     // Stored UTF-16LE and the same text as UTF-8 narrow to the same bytes.
@@ -139,18 +166,66 @@ TEST(TextEncoding, EachConversionFollowsItsCodePage) {
   }
 }
 
-// Every character a code page has comes back as its byte: the two directions agree.
+// Every character a single-byte code page has comes back as its byte: the two directions
+// agree. Which bytes have none is the code page's own affair (1252 has five, 1251 one).
 TEST(TextEncoding, EveryByteOfACodePageRoundTrips) {
-  for (CodePage page : {kLatin1, k1252}) {
+  const struct {
+    CodePage page;
+    int withoutCharacter;
+  } kPages[] = {{kLatin1, 0}, {k1252, 5}, {k1251, 1}, {k437, 0}, {k866, 0}};
+  for (const auto& p : kPages) {
+    int without = 0;
     for (int byte = 0; byte < 256; ++byte) {
-      const char32_t c = CodePointFromAnsi(static_cast<unsigned char>(byte), page);
-      SCOPED_TRACE("byte " + std::to_string(byte));
+      const char32_t c = CodePointFromAnsi(static_cast<unsigned char>(byte), p.page);
+      SCOPED_TRACE("code page " + std::to_string(static_cast<uint32_t>(p.page)) + ", byte " +
+                   std::to_string(byte));
       if (c == 0xFFFD) {
-        EXPECT_EQ(page, k1252);  // only 1252 has bytes without a character
+        ++without;
         continue;
       }
-      EXPECT_EQ(AnsiFromCodePoint(c, page), static_cast<char>(byte));
+      EXPECT_EQ(AnsiFromCodePoint(c, p.page), std::string(1, static_cast<char>(byte)));
     }
+    EXPECT_EQ(without, p.withoutCharacter) << static_cast<uint32_t>(p.page);
+  }
+}
+
+// In a double-byte code page a lead byte alone is no character, and a character is two
+// bytes both ways.
+TEST(TextEncoding, DoubleByteCharactersAreTwoBytesBothWays) {
+  const struct {
+    CodePage page;
+    char32_t codePoint;
+    std::string bytes;
+  } kCases[] = {
+      {k932, 0x65E5, "\x93\xFA"},  // 日
+      {k932, 0xFF76, "\xB6"},      // half-width katakana: one byte
+      {k936, 0x4E2D, "\xD6\xD0"},  // 中
+      {k936, 0x5B66, "\xD1\xA7"},  // 学
+      {k949, 0xD55C, "\xC7\xD1"},  // 한
+      {k950, 0x4E2D, "\xA4\xA4"},  // 中
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::to_string(static_cast<uint32_t>(c.page)) + " U+" +
+                 std::to_string(c.codePoint));
+    EXPECT_TRUE(IsDoubleByteCodePage(c.page));
+    EXPECT_EQ(AnsiFromCodePoint(c.codePoint, c.page), c.bytes);
+    std::string utf8;
+    AppendUtf8(c.codePoint, &utf8);
+    EXPECT_EQ(AnsiToUtf8(c.bytes, c.page), utf8);
+    if (c.bytes.size() == 2) {
+      EXPECT_EQ(CodePointFromAnsi(static_cast<unsigned char>(c.bytes[0]), c.page), 0xFFFDu);
+    }
+  }
+  EXPECT_FALSE(IsDoubleByteCodePage(k1252));
+  EXPECT_FALSE(IsDoubleByteCodePage(k1251));
+}
+
+TEST(TextEncoding, CodePagesAreNamedByTheirNumbers) {
+  EXPECT_EQ(CodePageNamed("1252"), k1252);
+  EXPECT_EQ(CodePageNamed("932"), k932);
+  EXPECT_EQ(CodePageNamed("28591"), kLatin1);
+  for (const char* bad : {"", "0", "12x", "-1252", "999999", "1", "65535"}) {
+    EXPECT_EQ(CodePageNamed(bad), std::nullopt) << bad;
   }
 }
 

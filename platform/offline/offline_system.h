@@ -43,6 +43,7 @@ class OfflineSystem : public RegistryBackedSystem {
   LibraryHandle LoadLibraryA(const std::string& path, std::string* whyNot) override;
   void FreeLibrary(LibraryHandle library) override;
   uint32_t VideoForWindowsVersion() override { return machine_->facts.vfwVersion; }
+  uint32_t GetACP() override { return static_cast<uint32_t>(machine_->facts.ansiCodePage); }
   bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override;
 
   // Keys are opened and made where the machine's registry view puts them; the other

@@ -148,6 +148,7 @@ class LiveSystem : public System {
   }
 
   uint32_t VideoForWindowsVersion() override { return ::VideoForWindowsVersion(); }
+  uint32_t GetACP() override { return ::GetACP(); }
 
   bool capGetDriverDescriptionA(unsigned index, std::string* name, std::string* version) override {
     char nameBuffer[128] = {0};

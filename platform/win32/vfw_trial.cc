@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "avi/riff_walk.h"
 #include "platform/format.h"
 #include "platform/win32/trial_stage.h"
 #include "platform/win32/vfw_trial.h"

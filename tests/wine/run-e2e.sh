@@ -231,6 +231,35 @@ if [ -f "$c/korvane-test/report.txt" ]; then
 else
   fail "Save log as wrote C:\\korvane-test\\report.txt"
 fi
+
+note "the saved report as the machine of korvane-cli.exe check"
+# The report the window saved (CR LF, the two dumps after it) answers check as the machine
+# it was saved on does: Cinepak ready, DIV3 without a decoder in a plain Wine prefix.
+answers_of() {  # answers_of CHECK.json: per file, its stream's decoder and the verdict
+  python3 - "$1" <<'PY'
+import json, re, sys
+for f in json.load(open(sys.argv[1], encoding="utf-8"))["files"]:
+    d = f["streams"][0]["decoder"]
+    print("%s: registered %s, entry %s, loads %s, playable %s" % (
+        re.split(r"[\\/]", f["file"])[-1], d["registered"], d.get("entry"), d.get("loads"),
+        f["playable"]))
+PY
+}
+cli check --json --machine 'C:\korvane-test\report.txt' "$first" "$second" \
+  >"$work/saved-check.json" 2>"$work/saved-check.err"
+printf '%s\n' "first.avi: registered True, entry vidc.cvid, loads True, playable True" \
+  "second.avi: registered False, entry None, loads None, playable False" >"$work/saved.expected"
+answers_of "$work/saved-check.json" >"$work/saved-answers.txt" 2>&1
+same "check --machine on the saved report: Cinepak loads, DIV3 is not registered" \
+  "$work/saved.expected" "$work/saved-answers.txt"
+cli check --json "$first" "$second" >"$work/live-check.json" 2>/dev/null
+if python3 "$root/tests/report/compare_checks.py" "$work/live-check.json" \
+    "$work/saved-check.json" --whole >"$work/saved-check.diff" 2>&1; then
+  pass "check from the saved report agrees field by field with check on the live machine"
+else
+  fail "check from the saved report differs from check on the live machine"
+  cat "$work/saved-check.diff" "$work/saved-check.err"
+fi
 drv click 103
 drv list >"$work/gui-cleared.txt"
 same "Go! clears the dumps and writes a new report" "$work/gui-full.txt" "$work/gui-cleared.txt"

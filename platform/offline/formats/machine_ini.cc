@@ -62,6 +62,16 @@ class MachineIniReader {
     return true;
   }
 
+  bool ReadCodePage(const std::string& name, const std::string& value,
+                    std::optional<CodePage>* out) {
+    *out = CodePageNamed(value);
+    if (!*out) {
+      return Fail(name + " must be the number of a Windows code page that can be converted here " +
+                  "(such as 1252, 1251, 932 or 936), not \"" + value + "\"");
+    }
+    return true;
+  }
+
   bool ReadMachineValue(const std::string& name, const std::string& value) {
     const std::string key = AsciiLower(name);
     if (key == "windowsdirectory") {
@@ -84,6 +94,10 @@ class MachineIniReader {
         return Fail("ServicePack is longer than the 127 characters Windows can return");
       }
       ini_->servicePack = value;
+    } else if (key == "codepage") {
+      return ReadCodePage(name, value, &ini_->ansiCodePage);
+    } else if (key == "oemcodepage") {
+      return ReadCodePage(name, value, &ini_->oemCodePage);
     } else if (key == "versionquery") {
       const std::string v = AsciiLower(value);
       if (v != "ok" && v != "fail") return Fail("VersionQuery must be ok or fail");
@@ -91,7 +105,7 @@ class MachineIniReader {
     } else {
       return Fail("unknown name " + name +
                   " in [machine]: expected WindowsDirectory, SystemDirectory, Platform, Major, "
-                  "Minor, Build, ServicePack, VersionQuery or VfwVersion");
+                  "Minor, Build, ServicePack, VersionQuery, VfwVersion, CodePage or OemCodePage");
     }
     return true;
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/offline/formats/parse_error.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 
@@ -29,10 +30,13 @@ struct MachineIni {
   std::optional<uint32_t> vfwVersion;
   bool captureGiven = false;  // a [capture] section replaces the derived drivers
   std::array<std::optional<CaptureDriver>, 10> capture;
+  std::optional<CodePage> ansiCodePage;  // the ANSI code page its text is in
+  std::optional<CodePage> oemCodePage;   // the OEM code page of its FAT short names
 };
 
 // Section [machine]: WindowsDirectory, SystemDirectory, Platform, Major, Minor, Build,
-// ServicePack, VersionQuery (ok or fail), VfwVersion; section [capture]: 0 to 9 as
+// ServicePack, VersionQuery (ok or fail), VfwVersion, CodePage and OemCodePage (Windows
+// code page numbers, decimal); section [capture]: 0 to 9 as
 // name|version. Names compare without regard to case; numbers are decimal or 0x
 // hexadecimal. An unknown section or name, a value given twice or a bad value is an error.
 std::optional<ParseError> ParseMachineIni(const std::string& text, MachineIni* ini);

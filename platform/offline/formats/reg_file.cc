@@ -30,8 +30,8 @@ const RootName kRootNames[] = {
 
 class RegFileReader {
  public:
-  RegFileReader(const std::string& bytes, MemoryRegistry* registry)
-      : lines_(SplitTextLines(NarrowText(bytes))), registry_(registry) {}
+  RegFileReader(const std::string& bytes, MemoryRegistry* registry, CodePage page)
+      : lines_(SplitTextLines(NarrowText(bytes, page))), registry_(registry), page_(page) {}
 
   std::optional<ParseError> Read();
 
@@ -47,6 +47,7 @@ class RegFileReader {
 
   std::vector<std::string> lines_;
   MemoryRegistry* registry_;
+  CodePage page_;
   size_t index_ = 0;  // the line being read
   bool unicode_ = false;
   bool inKey_ = false;
@@ -234,7 +235,7 @@ bool RegFileReader::ReadHexData(std::string text, uint32_t type, std::vector<uin
   if (unicode_ && isText) {
     // An ANSI program reads text values narrowed from the UTF-16 that this format holds.
     if (data->size() % 2 != 0) data->push_back(0);
-    const std::string narrow = Utf16LeToAnsi(data->data(), data->size() / 2, kAssumedAnsiCodePage);
+    const std::string narrow = Utf16LeToAnsi(data->data(), data->size() / 2, page_);
     data->assign(narrow.begin(), narrow.end());
   }
   return true;
@@ -269,8 +270,9 @@ bool RegFileReader::ReadHexPiece(const std::string& piece, std::vector<uint8_t>*
 
 }  // namespace
 
-std::optional<ParseError> ParseRegFile(const std::string& bytes, MemoryRegistry* registry) {
-  return RegFileReader(bytes, registry).Read();
+std::optional<ParseError> ParseRegFile(const std::string& bytes, MemoryRegistry* registry,
+                                       CodePage page) {
+  return RegFileReader(bytes, registry, page).Read();
 }
 
 }  // namespace korvane

@@ -6,6 +6,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/offline/formats/parse_error.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 
@@ -15,7 +16,10 @@ namespace korvane {
 // HKEY_LOCAL_MACHINE\Software\Classes, which the registry then shows as HKCR; keys under
 // the other roots of a whole-registry export (HKEY_USERS, HKEY_CURRENT_CONFIG,
 // HKEY_DYN_DATA) are read and left out. At the first line that cannot be read the
-// error names it, and the registry is incomplete and must be thrown away.
-std::optional<ParseError> ParseRegFile(const std::string& bytes, MemoryRegistry* registry);
+// error names it, and the registry is incomplete and must be thrown away. The UTF-16 text
+// of a version 5 export reaches the registry narrowed to the machine's code page; a
+// REGEDIT4 file's 8-bit text is in that code page already.
+std::optional<ParseError> ParseRegFile(const std::string& bytes, MemoryRegistry* registry,
+                                       CodePage page = kDefaultAnsiCodePage);
 
 }  // namespace korvane

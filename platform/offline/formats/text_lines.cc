@@ -46,10 +46,10 @@ std::optional<uint32_t> ParseUint32(const std::string& text) {
   return static_cast<uint32_t>(value);
 }
 
-std::string NarrowText(const std::string& bytes) {
+std::string NarrowText(const std::string& bytes, CodePage page) {
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   if (bytes.size() >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-    return Utf16LeToAnsi(data + 2, (bytes.size() - 2) / 2, kAssumedAnsiCodePage);
+    return Utf16LeToAnsi(data + 2, (bytes.size() - 2) / 2, page);
   }
   if (bytes.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
     return bytes.substr(3);

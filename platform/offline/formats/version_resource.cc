@@ -40,8 +40,8 @@ std::optional<VersionNode> ReadNode(const uint8_t* data, size_t limit, size_t at
     p += 2;
     ++units;
   }
-  if (p + 2 > node.end) return std::nullopt;  // the key has no end
-  node.key = Utf16LeToAnsi(data + at + 6, units, kAssumedAnsiCodePage);
+  if (p + 2 > node.end) return std::nullopt;                             // the key has no end
+  node.key = Utf16LeToAnsi(data + at + 6, units, kDefaultAnsiCodePage);  // ASCII names
   node.valueStart = Align4(p + 2);
   if (node.valueStart > node.end) node.valueStart = node.end;
   node.valueBytes = text ? valueLength * 2 : valueLength;
@@ -62,9 +62,8 @@ std::vector<VersionNode> Children(const uint8_t* data, const VersionNode& parent
   return children;
 }
 
-std::string TextValue(const uint8_t* data, const VersionNode& node) {
-  std::string text =
-      Utf16LeToAnsi(data + node.valueStart, node.valueBytes / 2, kAssumedAnsiCodePage);
+std::string TextValue(const uint8_t* data, const VersionNode& node, CodePage page) {
+  std::string text = Utf16LeToAnsi(data + node.valueStart, node.valueBytes / 2, page);
   const size_t zero = text.find('\0');
   return zero == std::string::npos ? text : text.substr(0, zero);
 }
@@ -99,7 +98,7 @@ std::optional<uint32_t> DirectoryEntry(const PeView& view, uint32_t offset,
 
 }  // namespace
 
-std::optional<VersionStrings> ParseVersionInfo(const uint8_t* data, size_t size) {
+std::optional<VersionStrings> ParseVersionInfo(const uint8_t* data, size_t size, CodePage page) {
   const auto root = ReadNode(data, size, 0);
   if (!root || root->key != "VS_VERSION_INFO") return std::nullopt;
   VersionStrings strings;
@@ -109,9 +108,9 @@ std::optional<VersionStrings> ParseVersionInfo(const uint8_t* data, size_t size)
     const std::vector<VersionNode> tables = Children(data, info);
     if (tables.empty()) continue;
     for (const VersionNode& entry : Children(data, tables.front())) {
-      if (entry.key == "FileDescription") strings.fileDescription = TextValue(data, entry);
+      if (entry.key == "FileDescription") strings.fileDescription = TextValue(data, entry, page);
       if (entry.key == "FileVersion") {
-        strings.fileVersion = TextValue(data, entry);
+        strings.fileVersion = TextValue(data, entry, page);
         haveVersionText = true;
       }
     }
@@ -121,7 +120,7 @@ std::optional<VersionStrings> ParseVersionInfo(const uint8_t* data, size_t size)
   return strings;
 }
 
-std::optional<VersionStrings> ReadVersionStrings(const PeView& view) {
+std::optional<VersionStrings> ReadVersionStrings(const PeView& view, CodePage page) {
   if (view.image->resources.rva == 0) return std::nullopt;
   bool isDirectory = false;
   // Three levels: type, then name, then language; the first name and language serve.
@@ -137,7 +136,7 @@ std::optional<VersionStrings> ReadVersionStrings(const PeView& view) {
   const uint32_t rva = file.U32At(*dataEntry), size = file.U32At(*dataEntry + 4);
   const auto block = view.Offset(rva, size);
   if (!block) return std::nullopt;
-  return ParseVersionInfo(view.data + *block, size);
+  return ParseVersionInfo(view.data + *block, size, page);
 }
 
 }  // namespace korvane

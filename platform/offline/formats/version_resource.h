@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/offline/formats/pe_image.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 
@@ -16,11 +17,14 @@ struct VersionStrings {
 };
 
 // The strings of a VS_VERSIONINFO block (the bytes of an RT_VERSION resource), from its
-// first string table; nullopt when the block is damaged or is not one.
-std::optional<VersionStrings> ParseVersionInfo(const uint8_t* data, size_t size);
+// first string table, in the code page of the ANSI calls (VerQueryValueA); nullopt when the
+// block is damaged or is not one.
+std::optional<VersionStrings> ParseVersionInfo(const uint8_t* data, size_t size,
+                                               CodePage page = kDefaultAnsiCodePage);
 
 // The image's first RT_VERSION resource, parsed; nullopt when there is none or the
 // resource directory is damaged.
-std::optional<VersionStrings> ReadVersionStrings(const PeView& view);
+std::optional<VersionStrings> ReadVersionStrings(const PeView& view,
+                                                 CodePage page = kDefaultAnsiCodePage);
 
 }  // namespace korvane

@@ -15,12 +15,9 @@ namespace {
 constexpr char kSignature[] = "WINE REGISTRY Version 2";
 constexpr char kRelativeToComment[] = ";; All keys relative to ";
 
-// Wine narrows its registry's text with the code page of a Western machine.
-constexpr CodePage kWineCodePage = CodePage::kWindows1252;
-
 using Units = std::u16string;
 
-std::string Narrow(const Units& units) { return Utf16ToAnsi(units, kWineCodePage); }
+std::string Narrow(const Units& units, CodePage page) { return Utf16ToAnsi(units, page); }
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -84,14 +81,14 @@ bool ReadEscaped(const std::string& line, size_t* pos, char end, Units* units) {
   return true;
 }
 
-std::vector<uint8_t> NarrowBytes(const Units& units) {
-  const std::string text = Narrow(units);
+std::vector<uint8_t> NarrowBytes(const Units& units, CodePage page) {
+  const std::string text = Narrow(units, page);
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 // UTF-16LE bytes of a text-typed hex(N) value, as the ANSI calls convert them.
-std::vector<uint8_t> NarrowUtf16Bytes(const std::vector<uint8_t>& bytes) {
-  const std::string text = Utf16LeToAnsi(bytes.data(), bytes.size() / 2, kWineCodePage);
+std::vector<uint8_t> NarrowUtf16Bytes(const std::vector<uint8_t>& bytes, CodePage page) {
+  const std::string text = Utf16LeToAnsi(bytes.data(), bytes.size() / 2, page);
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
@@ -102,8 +99,8 @@ bool IsTextType(uint32_t type) {
 class Parser {
  public:
   Parser(const std::string& bytes, RootKey root, MemoryRegistry* registry,
-         WineRegistryHeader* header)
-      : bytes_(bytes), root_(root), registry_(registry), header_(header) {}
+         WineRegistryHeader* header, CodePage page)
+      : bytes_(bytes), root_(root), registry_(registry), header_(header), page_(page) {}
 
   std::optional<ParseError> Run() {
     std::string line;
@@ -159,7 +156,7 @@ class Parser {
       size_t pos = prefixLength;
       const std::string rest = line + '\n';  // the text runs to the end of the line
       if (!ReadEscaped(rest, &pos, '\n', &units)) return Error("malformed relative root");
-      header_->relativeTo = Narrow(units);
+      header_->relativeTo = Narrow(units, page_);
     }
     return std::nullopt;
   }
@@ -182,7 +179,7 @@ class Parser {
     while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') ++pos;
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos != line.size()) return Error("unexpected text after the key's timestamp");
-    const std::string path = Narrow(units);
+    const std::string path = Narrow(units, page_);
     if (path.find("\\\\") != std::string::npos || (!path.empty() && path[0] == '\\')) {
       return Error("empty name in key path \"" + path + "\"");
     }
@@ -205,7 +202,7 @@ class Parser {
     uint32_t type = kRegSz;
     std::vector<uint8_t> data;
     if (auto error = ReadData(line, pos, &type, &data)) return error;
-    MemoryRegistry::SetValue(key_, Narrow(name), type, std::move(data));
+    MemoryRegistry::SetValue(key_, Narrow(name, page_), type, std::move(data));
     return std::nullopt;
   }
 
@@ -228,7 +225,7 @@ class Parser {
       if (!ReadEscaped(line, &p, '"', &units)) return Error("text without its closing quote");
       units.push_back(0);  // Wine keeps the terminating zero with the text
       *type = form.type;
-      *data = NarrowBytes(units);
+      *data = NarrowBytes(units, page_);
       return std::nullopt;
     }
     if (rest.compare(0, 6, "dword:") == 0) return ReadDword(rest.substr(6), type, data);
@@ -248,7 +245,7 @@ class Parser {
       *type = static_cast<uint32_t>(number);
       std::vector<uint8_t> bytes;
       if (auto error = ReadHex(rest.substr(p + 2), &bytes)) return error;
-      *data = IsTextType(*type) ? NarrowUtf16Bytes(bytes) : std::move(bytes);
+      *data = IsTextType(*type) ? NarrowUtf16Bytes(bytes, page_) : std::move(bytes);
       return std::nullopt;
     }
     return Error(
@@ -312,6 +309,7 @@ class Parser {
   RootKey root_;
   MemoryRegistry* registry_;
   WineRegistryHeader* header_;
+  CodePage page_;
   size_t offset_ = 0;
   int lineNumber_ = 0;
   MemoryRegistry::Key* key_ = nullptr;
@@ -320,9 +318,10 @@ class Parser {
 }  // namespace
 
 std::optional<ParseError> ParseWineRegistry(const std::string& bytes, RootKey root,
-                                            MemoryRegistry* registry, WineRegistryHeader* header) {
+                                            MemoryRegistry* registry, WineRegistryHeader* header,
+                                            CodePage page) {
   WineRegistryHeader ignored;
-  return Parser(bytes, root, registry, header != nullptr ? header : &ignored).Run();
+  return Parser(bytes, root, registry, header != nullptr ? header : &ignored, page).Run();
 }
 
 }  // namespace korvane

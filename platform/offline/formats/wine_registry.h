@@ -7,6 +7,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/offline/formats/parse_error.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 
@@ -25,15 +26,16 @@ struct WineRegistryHeader {
 // Text is UTF-16 inside the registry: escapes give code units (\xNNNN, octal, \n ...);
 // other bytes are read as UTF-8 where they form a valid sequence and as Latin-1
 // otherwise (Wine itself writes every non-ASCII character as an escape). The registry
-// then holds what the ANSI calls return on a Western (code page 1252) system: names and
-// the data of text types (1, 2, 7, including hex(1) data) in code page 1252, with "?"
-// for a character it lacks; other types byte for byte.
+// then holds what the ANSI calls return on a machine of the code page: names and the data
+// of text types (1, 2, 7, including hex(1) data) in that code page, with "?" for a
+// character it lacks; other types byte for byte.
 //
 // Keys and values enumerate in Wine's order, sorted by name without regard to case. At
 // the first line that cannot be read the error names it, and the registry is incomplete
 // and must be thrown away.
 std::optional<ParseError> ParseWineRegistry(const std::string& bytes, RootKey root,
-                                            MemoryRegistry* registry, WineRegistryHeader* header);
+                                            MemoryRegistry* registry, WineRegistryHeader* header,
+                                            CodePage page = kDefaultAnsiCodePage);
 
 // The value that makes a Wine registry key a link to another key, and its type.
 constexpr char kSymbolicLinkValue[] = "SymbolicLinkValue";

@@ -56,14 +56,16 @@ bool OpenDescribedMachine(const std::string& dir, const MachineOptions& /*option
   if (!drive) return false;
   machine->drive = std::make_unique<HostDrive>(std::map<char, std::string>{{'C', *drive}});
   const std::string regPath = (fs::path(dir) / "registry.reg").string();
-  if (!ParseMachineFile(
-          regPath,
-          ": cannot be read (every described machine has one; it may hold only the line "
-          "REGEDIT4)",
-          [machine](const std::string& bytes) { return ParseRegFile(bytes, &machine->registry); },
-          error)) {
-    return false;
-  }
+  const auto readRegistry = [&](CodePage page) {
+    machine->registry = MemoryRegistry();
+    return ParseMachineFile(
+        regPath,
+        ": cannot be read (every described machine has one; it may hold only the line "
+        "REGEDIT4)",
+        [&](const std::string& bytes) { return ParseRegFile(bytes, &machine->registry, page); },
+        error);
+  };
+  if (!readRegistry(kDefaultAnsiCodePage)) return false;
   MachineIni ini;
   const std::string iniPath = (fs::path(dir) / "machine.ini").string();
   std::error_code ignored;
@@ -71,6 +73,15 @@ bool OpenDescribedMachine(const std::string& dir, const MachineOptions& /*option
       !ParseMachineFile(
           iniPath, ": cannot be read",
           [&ini](const std::string& bytes) { return ParseMachineIni(bytes, &ini); }, error)) {
+    return false;
+  }
+  // The registry's text is in the code page machine.ini names, else in the one the
+  // registry itself names; a version 5 export's UTF-16 text is narrowed to it once known.
+  const CodePages named = RegistryCodePages(machine->registry);
+  machine->facts.ansiCodePage = ini.ansiCodePage.value_or(named.ansi);
+  machine->facts.oemCodePage = ini.oemCodePage.value_or(named.oem);
+  if (machine->facts.ansiCodePage != kDefaultAnsiCodePage &&
+      !readRegistry(machine->facts.ansiCodePage)) {
     return false;
   }
   DeriveMachineFacts(ini, machine);

@@ -147,6 +147,8 @@ const MemoryRegistry::Key* Below(const MemoryRegistry::Key* key, const std::stri
   return key;
 }
 
+const char kLooksLike9xSystemDat[] = "a Windows 9x SYSTEM.DAT";
+
 // Which registry file a root holds, from the keys only that file has at its root; empty
 // when none says. Told for a file put where another belongs. (A 9x file where an NT hive
 // belongs, or the other way round, is refused by its loader before this.)
@@ -156,6 +158,12 @@ std::string LooksLike(const MemoryRegistry::Key& root, bool nt) {
   if (has("Microsoft\\Windows NT\\CurrentVersion")) return "a SOFTWARE hive";
   if (has("SAM\\Domains")) return "a SAM hive";
   if (has("Policy") && has("RXACT")) return "a SECURITY hive";
+  // Only the machine's file holds the 9x version; a user's has the same key for its own
+  // settings.
+  const MemoryRegistry::Key* windows = Below(&root, "Software\\Microsoft\\Windows\\CurrentVersion");
+  if (!nt && windows != nullptr && MemoryRegistry::FindValue(windows, "VersionNumber") != nullptr) {
+    return kLooksLike9xSystemDat;
+  }
   if (has("Software") && has("Control Panel")) return nt ? "an NTUSER.DAT" : "a USER.DAT";
   if (has(".DEFAULT")) return "the shared USER.DAT";
   if (has("CLSID") || has("Local Settings")) return "a user's UsrClass.dat";
@@ -183,10 +191,32 @@ class Loader {
       *error_ = where_ + file.location + ": cannot be read";
       return false;
     }
-    const auto failure = nt ? LoadNtHiveBytes(bytes, into, subkey) : LoadCregBytes(bytes, into);
+    const auto failure =
+        nt ? LoadNtHiveBytes(bytes, into, subkey, page_) : LoadCregBytes(bytes, into);
     if (failure) *error_ = where_ + file.location + ": " + *failure;
     return !failure;
   }
+
+  // The code pages an NT SYSTEM hive names in its current control set, read before the
+  // hives are loaded since their UTF-16 text is narrowed to it. The values are ASCII
+  // digits, whatever code page reads them; a hive that cannot say leaves the defaults
+  // (loading it later tells what is wrong with it).
+  CodePages NtCodePages(const Entry& system) {
+    std::string bytes;
+    if (!drive_.Read(system.location, kRegistryFileLimit, &bytes)) return CodePages();
+    MemoryRegistry scratch;
+    MemoryRegistry::Key* select = scratch.CreateKey(RootKey::kLocalMachine, "SYSTEM\\Select");
+    if (LoadNtHiveBytes(bytes, select, "Select")) return CodePages();
+    char set[24];
+    std::snprintf(set, sizeof set, "ControlSet%03u", Dword(select, "Current") % 1000);
+    const std::string nls = std::string(set) + "\\Control\\Nls\\CodePage";
+    MemoryRegistry::Key* into = scratch.CreateKey(
+        RootKey::kLocalMachine, "System\\CurrentControlSet\\Control\\Nls\\CodePage");
+    if (LoadNtHiveBytes(bytes, into, nls)) return CodePages();
+    return RegistryCodePages(scratch);
+  }
+
+  void SetCodePage(CodePage page) { page_ = page; }
 
   // Loads file as Load does, and refuses it, as another registry file put in its place,
   // when it lacks the key path that every such file holds.
@@ -198,10 +228,24 @@ class Loader {
     return false;
   }
 
+  // Loads a user's registry file and refuses a machine's file put in its place: an
+  // NTUSER.DAT always has a Software key, which no machine hive has at its root; a 9x
+  // USER.DAT has no Software key of its own when it is the shared one, so there only
+  // what SYSTEM.DAT alone holds tells it.
+  bool LoadUser(const Entry& file, MemoryRegistry::Key* into, bool nt) {
+    if (nt) return LoadHolding(file, into, true, "user's NTUSER.DAT", "Software");
+    if (!Load(file, into, false)) return false;
+    const std::string instead = LooksLike(*into, false);
+    if (instead != kLooksLike9xSystemDat) return true;
+    *error_ = where_ + file.location + ": not a user's USER.DAT (it looks like " + instead + ")";
+    return false;
+  }
+
  private:
   Drive& drive_;
   std::string where_;
   std::string* error_;
+  CodePage page_ = kDefaultAnsiCodePage;
 };
 
 std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& layout,
@@ -223,7 +267,7 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
   const auto picked = PickUser(users, user, &facts.notes, error);
   if (!picked && !error->empty()) return std::nullopt;
   if (picked) {
-    if (!loader.Load(picked->file, currentUser, false)) return std::nullopt;
+    if (!loader.LoadUser(picked->file, currentUser, false)) return std::nullopt;
   } else if (const auto shared = Look(drive, facts.windowsDirectory + "\\USER.DAT");
              IsFile(shared)) {
     MemoryRegistry::Key allUsers;
@@ -233,6 +277,7 @@ std::optional<InstallationFacts> Load9x(Drive& drive, const InstallationLayout& 
     }
   }
   facts.timeZoneBias = TimeZoneBias(*registry, "System\\CurrentControlSet");
+  facts.codePages = RegistryCodePages(*registry);  // 9x files hold 8-bit text in it already
   return facts;
 }
 
@@ -275,6 +320,9 @@ std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& 
   const std::string windows = "C:\\" + layout.windowsName;
   const std::string config = windows + "\\" + layout.systemName + "\\config";
   const auto software = Look(drive, config + "\\SOFTWARE");
+  const auto systemHive = Look(drive, config + "\\SYSTEM");
+  if (IsFile(systemHive)) facts.codePages = loader.NtCodePages(*systemHive);
+  loader.SetCodePage(facts.codePages.ansi);
   if (!IsFile(software) ||
       !loader.LoadHolding(*software, registry->CreateKey(RootKey::kLocalMachine, "SOFTWARE"), true,
                           "SOFTWARE hive", "Microsoft\\Windows NT\\CurrentVersion")) {
@@ -308,7 +356,8 @@ std::optional<InstallationFacts> LoadNt(Drive& drive, const InstallationLayout& 
   }
   const auto picked = PickUser(users, user, &facts.notes, error);
   if (!picked && !error->empty()) return std::nullopt;
-  if (picked && !loader.Load(picked->file, registry->FindKey(RootKey::kCurrentUser, ""), true)) {
+  if (picked &&
+      !loader.LoadUser(picked->file, registry->FindKey(RootKey::kCurrentUser, ""), true)) {
     return std::nullopt;
   }
   if (picked && MajorVersion(*registry) >= 5 &&

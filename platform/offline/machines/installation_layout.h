@@ -8,6 +8,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/offline/drives/drive.h"
+#include "platform/offline/machines/machine.h"
 
 namespace korvane {
 
@@ -29,6 +30,7 @@ struct InstallationFacts {
   std::string systemDirectory;
   std::vector<std::string> notes;  // said on standard error, never in the report
   int32_t timeZoneBias = 0;        // minutes: UTC = local time + bias
+  CodePages codePages;             // what its registry names; NT hives' text is narrowed to it
 };
 
 // Loads the installation's registry files into registry: on 9x SYSTEM.DAT as

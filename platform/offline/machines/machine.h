@@ -16,6 +16,7 @@
 #include "platform/offline/formats/machine_ini.h"
 #include "platform/offline/formats/pe_image.h"
 #include "platform/system.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 
@@ -46,6 +47,10 @@ struct MachineFacts {
   uint32_t vfwVersion = 0;
   std::array<std::optional<CaptureDriver>, 10> capture;
   uint16_t imageMachine = kMachineI386;  // the code its programs and libraries run
+  // The code page of its ANSI calls (its text, from UTF-16 or not, is in it) and the OEM
+  // code page of its FAT short names.
+  CodePage ansiCodePage = kDefaultAnsiCodePage;
+  CodePage oemCodePage = kDefaultOemCodePage;
 };
 
 // Where a registry key really lives for the program looking, when that is not simply
@@ -73,6 +78,15 @@ struct OfflineMachine {
   // registry: FAT stores local times, which a disk image's drive converts with it.
   int32_t timeZoneBias = 0;
 };
+
+// The code pages a machine's registry names: the ACP and OEMCP values of
+// Control\Nls\CodePage in its current control set, each where it names one the host can
+// convert, the defaults otherwise.
+struct CodePages {
+  CodePage ansi = kDefaultAnsiCodePage;
+  CodePage oem = kDefaultOemCodePage;
+};
+CodePages RegistryCodePages(const MemoryRegistry& registry);
 
 // The text of a string value up to its first zero byte; empty when there is none.
 std::string RegistryText(const MemoryRegistry::Key* key, const std::string& name);

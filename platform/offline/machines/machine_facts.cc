@@ -102,7 +102,8 @@ std::optional<CaptureDriver> DescribeDriver(OfflineMachine& machine, const std::
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   const auto image = ParsePeImage(data, bytes.size(), &why);
   if (!image) return driver;
-  const auto strings = ReadVersionStrings(PeView{data, bytes.size(), &*image});
+  const auto strings =
+      ReadVersionStrings(PeView{data, bytes.size(), &*image}, machine.facts.ansiCodePage);
   if (!strings) return driver;
   if (!strings->fileDescription.empty()) driver.name = strings->fileDescription;
   driver.version = strings->fileVersion;

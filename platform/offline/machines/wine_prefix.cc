@@ -51,13 +51,14 @@ std::string RelativeRootName(std::string relativeTo) {
 }
 
 bool LoadOneFile(const std::string& path, RootKey root, const std::string& expectedRoot,
-                 MemoryRegistry* registry, WineRegistryHeader* header, std::string* error) {
+                 CodePage page, MemoryRegistry* registry, WineRegistryHeader* header,
+                 std::string* error) {
   std::string bytes;
   if (!ReadHostFile(path, kTextFileLimit, &bytes)) {
     *error = path + ": cannot be read";
     return false;
   }
-  if (const auto parseError = ParseWineRegistry(bytes, root, registry, header)) {
+  if (const auto parseError = ParseWineRegistry(bytes, root, registry, header, page)) {
     *error = DescribeParseError(path, *parseError);
     return false;
   }
@@ -172,11 +173,12 @@ std::map<char, std::string> ReadDosDevices(const std::string& prefixDir) {
   return drives;
 }
 
-bool LoadWineRegistry(const std::string& prefixDir, MemoryRegistry* registry, bool* is64,
-                      std::string* error) {
-  const fs::path dir(prefixDir);
+namespace {
+
+bool LoadWineRegistryIn(const fs::path& dir, CodePage page, MemoryRegistry* registry, bool* is64,
+                        std::string* error) {
   WineRegistryHeader machine;
-  if (!LoadOneFile((dir / "system.reg").string(), RootKey::kLocalMachine, "machine", registry,
+  if (!LoadOneFile((dir / "system.reg").string(), RootKey::kLocalMachine, "machine", page, registry,
                    &machine, error)) {
     return false;
   }
@@ -187,9 +189,23 @@ bool LoadWineRegistry(const std::string& prefixDir, MemoryRegistry* registry, bo
     const std::string path = (dir / name).string();
     if (!fs::exists(path, ignored)) continue;
     WineRegistryHeader user;
-    return LoadOneFile(path, RootKey::kCurrentUser, "user\\", registry, &user, error);
+    return LoadOneFile(path, RootKey::kCurrentUser, "user\\", page, registry, &user, error);
   }
   return true;
+}
+
+}  // namespace
+
+bool LoadWineRegistry(const std::string& prefixDir, MemoryRegistry* registry, bool* is64,
+                      std::string* error, CodePages* pages) {
+  // Wine keeps the registry's text as UTF-16 escapes; the ANSI calls narrow it to the code
+  // page the registry names, which its own ASCII digits tell whatever page reads them.
+  if (!LoadWineRegistryIn(prefixDir, kDefaultAnsiCodePage, registry, is64, error)) return false;
+  const CodePages named = RegistryCodePages(*registry);
+  if (pages != nullptr) *pages = named;
+  if (named.ansi == kDefaultAnsiCodePage) return true;
+  *registry = MemoryRegistry();
+  return LoadWineRegistryIn(prefixDir, named.ansi, registry, is64, error);
 }
 
 bool WineRegistryView::Exists(RootKey root, const std::string& path) const {
@@ -289,7 +305,8 @@ WinePrefixFacts DeriveWinePrefixFacts(const MemoryRegistry& registry, bool prefi
 bool OpenWinePrefix(const std::string& dir, const MachineOptions& options, OfflineMachine* machine,
                     std::string* error) {
   bool is64 = false;
-  if (!LoadWineRegistry(dir, &machine->registry, &is64, error)) return false;
+  CodePages pages;
+  if (!LoadWineRegistry(dir, &machine->registry, &is64, error, &pages)) return false;
   if (options.view == WineView::k64 && !is64) {
     *error = dir +
              ": a 32-bit Wine prefix (its system.reg does not say #arch=win64) has no "
@@ -310,6 +327,8 @@ bool OpenWinePrefix(const std::string& dir, const MachineOptions& options, Offli
   facts.version = wine.version;
   facts.vfwVersion = wine.vfwVersion;
   facts.imageMachine = options.view == WineView::k64 ? kMachineX8664 : kMachineI386;
+  facts.ansiCodePage = pages.ansi;
+  facts.oemCodePage = pages.oem;
   // Wine's capture library asks the host's video devices, which a prefix does not hold:
   // read from disk, a prefix has no capture drivers.
   return true;

@@ -31,9 +31,11 @@ std::map<char, std::string> ReadDosDevices(const std::string& prefixDir);
 // The registry of a prefix: system.reg as HKEY_LOCAL_MACHINE, user.reg as
 // HKEY_CURRENT_USER (userdef.reg, the template of new users, when there is no user.reg),
 // and HKEY_CLASSES_ROOT showing HKLM\Software\Classes. *is64 tells whether system.reg
-// says #arch=win64. False with *error naming the file and line when a file cannot be read.
+// says #arch=win64. Text is narrowed to the ANSI code page that system.reg names, which
+// *pages (when given) receives with the OEM one. False with *error naming the file and
+// line when a file cannot be read.
 bool LoadWineRegistry(const std::string& prefixDir, MemoryRegistry* registry, bool* is64,
-                      std::string* error);
+                      std::string* error, CodePages* pages = nullptr);
 
 // Where a registry path really lives for a view, as Wine's registry server resolves it:
 // for the 32-bit view, every key with a Wow6432Node subkey is passed through that subkey

@@ -65,7 +65,7 @@ std::string WhyNotAHive(const std::string& path) {
 
 class HiveWalk {
  public:
-  explicit HiveWalk(hive_h* hive) : hive_(hive) {}
+  HiveWalk(hive_h* hive, CodePage page) : hive_(hive), page_(page) {}
 
   std::optional<std::string> Copy(hive_node_h node, MemoryRegistry::Key* into, int depth) {
     if (depth > kRegistryDepthLimit) return std::string("keys nested deeper than Windows allows");
@@ -78,7 +78,7 @@ class HiveWalk {
       errno = 0;
       CString name(hivex_node_name(hive_, *child));
       if (!name) return Failure("a key name cannot be read");
-      MemoryRegistry::Key* key = into->MakeSubkey(Utf8ToAnsi(name.get(), kAssumedAnsiCodePage));
+      MemoryRegistry::Key* key = into->MakeSubkey(Utf8ToAnsi(name.get(), page_));
       if (auto error = Copy(*child, key, depth + 1)) return error;
     }
     return std::nullopt;
@@ -104,25 +104,26 @@ class HiveWalk {
       const auto* bytes = reinterpret_cast<const uint8_t*>(data.get());
       std::vector<uint8_t> stored;
       if (IsText(type)) {
-        const std::string text = Utf16LeToAnsi(bytes, size / 2, kAssumedAnsiCodePage);
+        const std::string text = Utf16LeToAnsi(bytes, size / 2, page_);
         stored.assign(text.begin(), text.end());
       } else {
         stored.assign(bytes, bytes + size);
       }
-      MemoryRegistry::SetValue(into, Utf8ToAnsi(name.get(), kAssumedAnsiCodePage),
-                               static_cast<uint32_t>(type), std::move(stored));
+      MemoryRegistry::SetValue(into, Utf8ToAnsi(name.get(), page_), static_cast<uint32_t>(type),
+                               std::move(stored));
     }
     return std::nullopt;
   }
 
   hive_h* hive_;
+  CodePage page_;
   std::set<hive_node_h> visited_;
 };
 
 }  // namespace
 
 std::optional<std::string> LoadNtHive(const std::string& path, MemoryRegistry::Key* into,
-                                      const std::string& subkey) {
+                                      const std::string& subkey, CodePage page) {
   errno = 0;
   Hive hive(hivex_open(path.c_str(), 0));
   if (!hive) return WhyNotAHive(path);
@@ -140,13 +141,13 @@ std::optional<std::string> LoadNtHive(const std::string& path, MemoryRegistry::K
     node = hivex_node_get_child(hive.get(), node, part.c_str());
     if (node == 0) return errno != 0 ? Failure("a key cannot be read") : "it has no key " + subkey;
   }
-  return HiveWalk(hive.get()).Copy(node, into, 0);
+  return HiveWalk(hive.get(), page).Copy(node, into, 0);
 }
 
 std::optional<std::string> LoadNtHiveBytes(const std::string& bytes, MemoryRegistry::Key* into,
-                                           const std::string& subkey) {
-  return ThroughMemoryFile(bytes,
-                           [&](const std::string& path) { return LoadNtHive(path, into, subkey); });
+                                           const std::string& subkey, CodePage page) {
+  return ThroughMemoryFile(
+      bytes, [&](const std::string& path) { return LoadNtHive(path, into, subkey, page); });
 }
 
 }  // namespace korvane

@@ -2,8 +2,10 @@
 # The report differential: `korvane-cli.exe run` on the live Windows API under Wine
 # against the native `korvane run --machine PREFIX` reading the same prefix from disk:
 # the x86_64 program under wine64 against `--view 64` of a 64-bit prefix, the i686
-# program under 32-bit Wine against the 32-bit prefix. Then again with Wine set to report
-# Windows 98 and NT 4, and the version line under every version name Wine knows.
+# program under 32-bit Wine against the 32-bit prefix. Then `korvane check` from the report
+# saved from that view against check on the view itself; then the reports again with Wine
+# set to report Windows 98 and NT 4, and the version line under every version name Wine
+# knows.
 # Called by run-differentials.sh with the prefix it made (WINEPREFIX, WINE and WINE_BITS
 # set).
 #
@@ -142,8 +144,42 @@ compare() {
   return $status
 }
 
+# A report saved from this prefix's view answers korvane check as the prefix itself does,
+# field by field on the codec samples, both as run -o writes it (CR LF, as Save log as
+# does) and with LF line ends, as it arrives after a mail. Both checks must also answer each way at least once, so that
+# two empty answers cannot agree.
+check_from_report() {
+  local avis=$work/codec-avis saved=$work/saved-report own=(--view "$WINE_BITS") form status=0
+  "$here/../../../scripts/make-codec-avis.sh" "$avis" >/dev/null ||
+    { echo "FAIL: the codec samples could not be made"; return 1; }
+  "$native/korvane" check --json --machine "$WINEPREFIX" "${own[@]}" "$avis"/*.avi \
+    >"$saved-prefix.json" 2>"$saved.err"
+  "$native/korvane" run --machine "$WINEPREFIX" "${own[@]}" -o "$saved.txt" 2>>"$saved.err"
+  tr -d '\r' <"$saved.txt" >"$saved-lf.txt"
+  for form in "" -lf; do
+    "$native/korvane" check --json --machine "$saved$form.txt" "$avis"/*.avi \
+      >"$saved$form.json" 2>>"$saved.err"
+    if python3 "$here/../../report/compare_checks.py" "$saved-prefix.json" "$saved$form.json" \
+        --whole >"$saved$form.diff" &&
+        python3 - "$saved$form.json" <<'PY'; then
+import json, sys
+ready = [s["decoder"]["ready"] for f in json.load(open(sys.argv[1]))["files"]
+         for s in f["streams"] if s.get("decoder") and s["decoder"]["needed"]]
+sys.exit(0 if True in ready and False in ready else 1)
+PY
+      echo "  check from the saved report${form:+ ($form)} agrees with the prefix ($WINE_BITS-bit view)"
+    else
+      echo "FAIL: check from the saved report${form:+ ($form)} differs from the prefix"
+      head -20 "$saved$form.diff"; cat "$saved.err"; status=1
+    fi
+  done
+  return $status
+}
+
 status=$setup_status
 compare default || status=1
+printf -- '-- korvane check from a saved report against the prefix\n'
+check_from_report || status=1
 printf -- '-- the same with Wine reporting another Windows version\n'
 # shellcheck source=tests/wine/wine-env.sh
 . "$here/../wine-env.sh"

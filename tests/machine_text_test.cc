@@ -1,0 +1,285 @@
+// Text in the machine's own code page: each kind of machine narrows its UTF-16 text (NT
+// hives, Wine's escapes, version 5 exports) to the ANSI code page it names, a described
+// machine's machine.ini may name it, and korvane's outputs carry it as the Windows program
+// would save it (-o) or as UTF-8 (a UTF-8 terminal, --json).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/offline/machines/wine_prefix.h"
+#include "platform/offline/offline_system.h"
+#include "platform/offline/open_machine.h"
+#include "platform/text_encoding.h"
+#include "tests/machine_builder.h"
+#include "tests/riff_builder.h"
+#include "tests/test_support.h"
+#include "tests/wine_prefix_builder.h"
+
+namespace korvane {
+namespace {
+
+using test::ShellQuote;
+
+const std::string kSource = KORVANE_SOURCE_DIR;
+
+// A name as Unicode and as the bytes the ANSI calls give on a machine of the code page.
+struct NameCase {
+  const char* what;
+  uint32_t codePage;
+  std::u16string name;
+  std::string ansi;
+  const char* shown = nullptr;  // as UTF-8 where the code page lacks a character
+};
+
+const NameCase kNames[] = {
+    {"Western", 1252, u"Caf\u00E9 Player \u2013 \u00C9dition \u20AC Java\u2122",
+     "Caf\xE9 Player \x96 \xC9"
+     "dition \x80 Java\x99"},
+    {"Russian", 1251, u"\u0412\u0438\u0434\u0435\u043E \u041F\u043B\u0435\u0435\u0440 \u2116",
+     "\xC2\xE8\xE4\xE5\xEE \xCF\xEB\xE5\xE5\xF0 \xB9"},
+    // Trail bytes in the ASCII range ('v', '['): a double-byte character is never split.
+    {"Japanese", 932, u"\u52D5\u753B\u30D7\u30EC\u30FC\u30E4\u30FC",
+     "\x93\xAE\x89\xE6\x83v\x83\x8C\x81[\x83\x84\x81["},
+    {"Simplified Chinese", 936, u"\u89C6\u9891\u64AD\u653E\u5668",
+     "\xCA\xD3\xC6\xB5\xB2\xA5\xB7\xC5\xC6\xF7"},
+    {"Korean", 949, u"\uB3D9\uC601\uC0C1 \uD50C\uB808\uC774\uC5B4",
+     "\xB5\xBF\xBF\xB5\xBB\xF3 \xC7\xC3\xB7\xB9\xC0\xCC\xBE\xEE"},
+    {"Traditional Chinese", 950, u"\u5F71\u97F3\u64AD\u653E\u5668",
+     "\xBCv\xAD\xB5\xBC\xBD\xA9\xF1\xBE\xB9"},
+    // Characters the code page lacks: the default character, one for each.
+    {"Cyrillic on a Western machine", 1252, u"\u0412\u0438\u0434\u0435\u043E", "?????", "?????"},
+    {"an accent on a Japanese machine", 932, u"Caf\u00E9", "Caf?", "Caf?"},
+};
+
+std::string Utf8Of(const std::u16string& text) {
+  std::string utf8;
+  for (char16_t unit : text) AppendUtf8(unit, &utf8);
+  return utf8;
+}
+
+std::string Utf16LeOf(const std::string& ascii, const std::u16string& text = u"") {
+  std::string bytes;
+  const auto put = [&bytes](char16_t unit) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  };
+  for (char c : ascii) put(static_cast<unsigned char>(c));
+  for (char16_t unit : text) put(unit);
+  return bytes;
+}
+
+// The name as Wine writes it in its registry files: every character beyond ASCII as a
+// four-digit \x escape.
+std::string WineEscaped(const std::u16string& text) {
+  std::string escaped;
+  for (char16_t unit : text) {
+    if (unit < 0x80) {
+      escaped += static_cast<char>(unit);
+      continue;
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%04x", static_cast<unsigned>(unit));
+    escaped += hex;
+  }
+  return escaped;
+}
+
+// A version 5 export (UTF-16LE, as regedit writes it) of an NT machine whose registry
+// names its code page and holds the name as a key and as a value.
+std::string UnicodeExport(const NameCase& c) {
+  const std::string acp = std::to_string(c.codePage);
+  std::string bytes = "\xFF\xFE";
+  bytes += Utf16LeOf(
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n"
+      "\"ACP\"=\"" +
+      acp + "\"\r\n\"OEMCP\"=\"" + acp +
+      "\"\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
+      "\"CurrentVersion\"=\"5.1\"\r\n\"CurrentBuildNumber\"=\"2600\"\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Names\\");
+  bytes += Utf16LeOf("", c.name) + Utf16LeOf("]\r\n\"Name\"=\"") + Utf16LeOf("", c.name);
+  bytes += Utf16LeOf("\"\r\n");
+  return bytes;
+}
+
+void DescribeUnicode(const NameCase& c, test::MachineFolder* machine) {
+  std::filesystem::create_directories(machine->path() + "/c/WINDOWS/system32");
+  machine->RawRegistry(UnicodeExport(c));
+}
+
+// What a program on the machine reads: the name of the one key below Names, and the Name
+// value in it.
+struct ReadNames {
+  uint32_t acp = 0;
+  std::string keyName;
+  std::string value;
+};
+
+ReadNames ReadThrough(System& system) {
+  ReadNames read;
+  read.acp = system.GetACP();
+  RegKey names = 0;
+  if (system.RegOpenKeyExA(RootKey::kLocalMachine, "Software\\Korvane\\Names", kKeyRead, &names) !=
+      kErrorSuccess) {
+    return read;
+  }
+  system.RegEnumKeyExA(names, 0, 256, &read.keyName);
+  RegKey key = 0;
+  if (system.RegOpenKeyExA(RootKey::kLocalMachine, "Software\\Korvane\\Names\\" + read.keyName,
+                           kKeyRead, &key) == kErrorSuccess) {
+    RegValue value;
+    if (system.RegQueryValueExA(key, "Name", 1024, &value) == kErrorSuccess) {
+      read.value.assign(value.data.begin(), value.data.end());
+      read.value = read.value.substr(0, read.value.find('\0'));
+    }
+    system.RegCloseKey(key);
+  }
+  system.RegCloseKey(names);
+  return read;
+}
+
+ReadNames OpenAndRead(const std::string& path) {
+  std::string error;
+  const std::unique_ptr<OfflineSystem> system = OpenMachine(path, &error);
+  EXPECT_NE(system, nullptr) << error;
+  return system ? ReadThrough(*system) : ReadNames();
+}
+
+TEST(MachineText, EachKindOfMachineGivesTheNameInItsCodePage) {
+  for (const NameCase& c : kNames) {
+    SCOPED_TRACE(c.what);
+    const ReadNames expected{c.codePage, c.ansi, c.ansi};
+
+    // A described machine whose registry is a version 5 export: the code page its
+    // registry names.
+    test::MachineFolder unicode;
+    DescribeUnicode(c, &unicode);
+    const ReadNames described = OpenAndRead(unicode.path());
+    EXPECT_EQ(described.acp, expected.acp);
+    EXPECT_EQ(described.keyName, expected.keyName);
+    EXPECT_EQ(described.value, expected.value);
+
+    // A described machine whose REGEDIT4 text is in its code page, which machine.ini names.
+    test::MachineFolder ansi;
+    ansi.Registry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Names\\" + c.ansi + "]\r\n\"Name\"=\"" +
+                  c.ansi + "\"\r\n");
+    ansi.MachineIni("[machine]\nCodePage=" + std::to_string(c.codePage) + "\n");
+    const ReadNames named = OpenAndRead(ansi.path());
+    EXPECT_EQ(named.acp, expected.acp);
+    EXPECT_EQ(named.keyName, expected.keyName);
+    EXPECT_EQ(named.value, expected.value);
+
+    // A Wine prefix: system.reg's \x escapes, and the code page it names.
+    test::WinePrefixFolder prefix;
+    prefix.SystemReg("[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\CodePage] 1\n\"ACP\"=\"" +
+                     std::to_string(c.codePage) + "\"\n\n[Software\\\\Korvane\\\\Names\\\\" +
+                     WineEscaped(c.name) + "] 1\n\"Name\"=\"" + WineEscaped(c.name) + "\"\n");
+    MemoryRegistry registry;
+    bool is64 = false;
+    std::string error;
+    CodePages pages;
+    ASSERT_TRUE(LoadWineRegistry(prefix.path(), &registry, &is64, &error, &pages)) << error;
+    EXPECT_EQ(static_cast<uint32_t>(pages.ansi), c.codePage);
+    const auto* names = registry.FindKey(RootKey::kLocalMachine, "Software\\Korvane\\Names");
+    ASSERT_NE(names, nullptr);
+    ASSERT_EQ(names->subkeys().size(), 1u);
+    EXPECT_EQ(names->subkeys()[0]->name(), c.ansi);
+    EXPECT_EQ(RegistryText(names->subkeys()[0].get(), "Name"), c.ansi);
+
+#if KORVANE_INSTALLATIONS
+    // The same machine installed: its SOFTWARE and SYSTEM hives hold the name as UTF-16,
+    // and the SYSTEM hive's current control set names the code page.
+    test::ScratchDir installed;
+    const auto made =
+        test::RunCommand(kSource + "/scripts/make-installation.sh " + ShellQuote(unicode.path()) +
+                         " " + ShellQuote(installed.path() + "/c"));
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const ReadNames hive = OpenAndRead(installed.path() + "/c");
+    EXPECT_EQ(hive.acp, expected.acp);
+    EXPECT_EQ(hive.keyName, expected.keyName);
+    EXPECT_EQ(hive.value, expected.value);
+#endif
+  }
+}
+
+// machine.ini names a code page, or says why what it names is none.
+TEST(MachineText, MachineIniNamesACodePageTheHostConverts) {
+  const struct {
+    std::string line;
+    std::string error;  // empty: the machine opens
+    uint32_t acp;
+  } kCases[] = {
+      {"CodePage=1251", "", 1251},
+      {"codepage=932\nOemCodePage=932", "", 932},
+      {"", "", 1252},  // neither machine.ini nor the registry says: a Western machine
+      {"CodePage=0", "machine.ini:2: CodePage must be the number of a Windows code page", 0},
+      {"CodePage=cp1252", "machine.ini:2: CodePage must be the number of a Windows code page", 0},
+      {"CodePage=99999", "machine.ini:2: CodePage must be the number of a Windows code page", 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.line);
+    test::MachineFolder machine;
+    machine.MachineIni("[machine]\n" + c.line + "\n");
+    std::string error;
+    const auto system = OpenMachine(machine.path(), &error);
+    if (c.error.empty()) {
+      ASSERT_NE(system, nullptr) << error;
+      EXPECT_EQ(system->GetACP(), c.acp);
+    } else {
+      EXPECT_EQ(system, nullptr);
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+  }
+}
+
+// The outputs: -o holds the bytes the Windows program saves (the code page, CR LF);
+// standard output is those bytes in the C locale and UTF-8 in a UTF-8 one; --json is UTF-8.
+TEST(MachineText, EachOutputCarriesTheNameAsItsReaderNeedsIt) {
+  for (const NameCase& c : kNames) {
+    SCOPED_TRACE(c.what);
+    test::MachineFolder machine;
+    std::filesystem::create_directories(machine.path() + "/c/WINDOWS/system32");
+    machine.MachineIni("[machine]\nPlatform=2\nMajor=5\nMinor=1\nBuild=2600\nCodePage=" +
+                       std::to_string(c.codePage) + "\n");
+    // The registered driver's path holds the name: the report shows it as registered.
+    const std::string path = "C:\\" + c.ansi + "\\cvid.dll";
+    std::string escaped;
+    for (char ch : path) escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+    machine.Registry(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32]\r\n"
+        "\"vidc.cvid\"=\"" +
+        escaped + "\"\r\n");
+    const std::string shown = c.shown != nullptr ? c.shown : Utf8Of(c.name);
+    const std::string utf8Path = "C:\\" + shown + "\\cvid.dll";
+    const std::string quoted = ShellQuote(machine.path());
+
+    test::ScratchDir out;
+    const std::string report = out.path() + "/report.txt";
+    const auto saved =
+        test::RunCli("run --machine " + quoted + " -o " + ShellQuote(report), {"LC_ALL=C.UTF-8"});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    const std::string bytes = test::ReadFile(report);
+    EXPECT_NE(bytes.find(path + "\r\n"), std::string::npos) << bytes;
+
+    const auto plain = test::RunCli("run --machine " + quoted);
+    EXPECT_NE(plain.out.find(path + "\n"), std::string::npos) << plain.out;
+    const auto utf8 = test::RunCli("run --machine " + quoted, {"LC_ALL=C.UTF-8"});
+    EXPECT_NE(utf8.out.find(utf8Path + "\n"), std::string::npos) << utf8.out;
+    if (shown != c.ansi) EXPECT_EQ(utf8.out.find(path), std::string::npos);
+
+    // check --json, in whatever locale: the registered path as UTF-8 (JSON escapes "\\").
+    const std::string avi = out.Write("a.avi", test::Avi({test::VideoStream("cvid")}));
+    const auto json = test::RunCli("check --json --machine " + quoted + " " + ShellQuote(avi));
+    std::string jsonPath;
+    for (char ch : utf8Path) jsonPath += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+    EXPECT_NE(json.out.find("\"value\": \"" + jsonPath + "\""), std::string::npos) << json.out;
+  }
+}
+
+}  // namespace
+}  // namespace korvane
