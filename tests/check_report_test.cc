@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "cli/json_output.h"
 #include "platform/text_encoding.h"
@@ -275,6 +276,69 @@ TEST_F(TryLinesTest, TheDirectShowTryHasALineAndItsGraphBeforeTheVerdict) {
                            "]) if (t := d['files'][0]['paths']['directshow']['try']) else ''"),
               c.json + "\n");
   }
+}
+
+// The lines a stream gets for the DirectShow path: its decoders, and behind Wine's splitter
+// what the host's GStreamer said, with the caps cut to their media type.
+TEST_F(CheckReportTest, StreamsNameTheirDirectShowDecodersAndGstreamersAnswer) {
+  const std::string caps = "video/x-cinepak, width=(int)[ 1, 2147483647 ]";
+  struct Case {
+    const char* name;
+    std::vector<DirectShowDecoder> decoders;
+    std::optional<GstreamerStreamAnswer> gstreamer;
+    std::vector<std::string> lines;
+  };
+  const DirectShowDecoder wrapper{"AVI Decompressor (vidc.cvid)", "{CF49D4E0}", 0x5FFFF0,
+                                  "quartz.dll", true};
+  const DirectShowDecoder pack{"Pack Cinepak", "{AAAAAAAA}", 0x800000, "pack.ax", true};
+  const Case cases[] = {
+      {"no decoder", {}, std::nullopt, {"    DirectShow: no decoder"}},
+      {"two decoders, as ranked",
+       {pack, wrapper},
+       std::nullopt,
+       {"    DirectShow: Pack Cinepak (merit 0x00800000), AVI Decompressor (vidc.cvid) (merit "
+        "0x005FFFF0)"}},
+      {"GStreamer decodes",
+       {},
+       GstreamerStreamAnswer{caps, true, "avdec_cinepak", ""},
+       {"    DirectShow: no decoder", "    GStreamer: avdec_cinepak decodes video/x-cinepak"}},
+      {"GStreamer lacks it",
+       {},
+       GstreamerStreamAnswer{caps, false, "", "Cinepak decoder"},
+       {"    DirectShow: no decoder",
+        "    GStreamer: no decoder for video/x-cinepak (Cinepak decoder)"}},
+      {"GStreamer has no caps for it",
+       {},
+       GstreamerStreamAnswer{"", false, "", ""},
+       {"    DirectShow: no decoder", "    GStreamer: no decoder for it"}},
+  };
+  FileCheck file = CheckFile("a.avi", test::Avi({test::VideoStream("cvid")}));
+  file.paths.known = true;
+  file.paths.splitter = "GStreamer splitter filter";
+  file.paths.streams.resize(1);
+  for (const Case& c : cases) {
+    file.paths.streams[0].directshow = c.decoders;
+    file.paths.streams[0].gstreamer = c.gstreamer;
+    const std::vector<std::string> all = test::SplitLines(CheckLines(Facts(), {file}));
+    // machine, path, stream, registered, loads: the paths' lines follow, then the splitter.
+    ASSERT_EQ(all.size(), 5 + c.lines.size() + 2) << c.name;
+    EXPECT_EQ(std::vector<std::string>(all.begin() + 5, all.end() - 2), c.lines) << c.name;
+    EXPECT_EQ(all[all.size() - 2], "  DirectShow splitter: GStreamer splitter filter") << c.name;
+    const Json json = Json::parse(CheckJson(Facts(), {file}));
+    const Json& stream = json["files"][0]["streams"][0]["directshow"];
+    EXPECT_EQ(stream["decoders"].size(), c.decoders.size()) << c.name;
+    EXPECT_EQ(stream["gstreamer"].is_null(), !c.gstreamer) << c.name;
+    if (c.gstreamer) EXPECT_EQ(stream["gstreamer"]["caps"], c.gstreamer->caps) << c.name;
+  }
+  const Json json = Json::parse(CheckJson(Facts(), {file}));
+  EXPECT_EQ(json["files"][0]["paths"]["directshow"]["splitter"], "GStreamer splitter filter");
+  EXPECT_FALSE(json["files"][0]["paths"].contains("mediafoundation"));
+  // Without the registrations: no path lines, paths null and no directshow per stream.
+  file.paths = FilePaths();
+  EXPECT_EQ(test::SplitLines(CheckLines(Facts(), {file})).size(), 6u);
+  const Json plain = Json::parse(CheckJson(Facts(), {file}));
+  EXPECT_TRUE(plain["files"][0]["paths"].is_null());
+  EXPECT_FALSE(plain["files"][0]["streams"][0].contains("directshow"));
 }
 
 }  // namespace
