@@ -239,7 +239,7 @@ int KorvaneMain(int argc, const char* const* argv) {
   app.allow_windows_style_options(false);  // "/x" is a file on every system
   app.require_subcommand(0, 1);
   const std::vector<Command> commands = {AddDumpCommand(app), AddRunCommand(app),
-                                         AddCheckCommand(app)};
+                                         AddCheckCommand(app), AddCodecsCommand(app)};
   for (const Command& command : commands) command.app->allow_extras();
 
   if (argc < 2) {

@@ -22,6 +22,7 @@ struct Command {
 Command AddDumpCommand(CLI::App& korvane);
 Command AddRunCommand(CLI::App& korvane);
 Command AddCheckCommand(CLI::App& korvane);
+Command AddCodecsCommand(CLI::App& korvane);
 
 // The whole command line, argv[0] being the program; returns the process exit status.
 int KorvaneMain(int argc, const char* const* argv);

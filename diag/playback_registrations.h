@@ -38,8 +38,14 @@ struct ComServer {
   LibraryFacts facts;       // found, loads, why not
 };
 
+// What a filter does in a graph, from its pins: a source has no input pin, a splitter takes
+// a byte stream (MEDIATYPE_Stream), a decoder takes video or audio and gives something out.
+enum class FilterRole { kDecoder, kSplitter, kSource, kOther };
+const char* FilterRoleName(FilterRole role);  // "decoder", "splitter", "source", "other"
+
 struct DirectShowFilter {
   std::string name;  // FriendlyName
+  FilterRole role = FilterRole::kOther;
   ComServer server;
   bool filterDataParsed = false;
   uint32_t merit = 0;
@@ -61,6 +67,13 @@ struct MediaTransform {
   std::vector<std::string> broken;
 };
 
+// The category GUIDs DMOs and Media Foundation transforms that decode are registered in.
+extern const char kDmoVideoDecoderCategory[];
+extern const char kDmoAudioDecoderCategory[];
+extern const char kMftVideoDecoderCategory[];
+extern const char kMftAudioDecoderCategory[];
+extern const char kLegacyFilterCategory[];  // CLSID_LegacyAmFilterCategory
+
 struct PlaybackRegistrations {
   std::vector<DirectShowFilter> filters;  // the legacy filter category
   std::vector<MediaTransform> dmos;
@@ -70,8 +83,16 @@ struct PlaybackRegistrations {
   std::vector<std::string> notes;        // places that could not be read
 };
 
-// Reads every registration, asking libraries for the facts of each server library.
+// Reads every registration, asking libraries for the facts of each server library (once a
+// library: many filters share one).
 PlaybackRegistrations ReadPlaybackRegistrations(System& system, const LibraryLookup& libraries);
+
+// The file the machine loads for an InprocServer32 value: environment names of the Windows
+// directory expanded, a bare name in the system directory, and a 32-bit program's
+// "system32" where its system directory really is (syswow64 on a 64-bit machine seen from
+// disk).
+std::string ServerLibraryPath(const std::string& registered, const std::string& windowsDirectory,
+                              const std::string& systemDirectory);
 
 // The media type DirectShow's AVI splitter gives a stream: MEDIATYPE_Video with the subtype
 // made from the compression FourCC (or the uncompressed subtype DirectShow names), or

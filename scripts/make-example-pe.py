@@ -52,6 +52,13 @@ LIBRARIES = [
     ("DIVXC32.DLL", "Example MPEG-4 codec", "4.12.0.0", ["KERNEL32.DLL", "MSVCP60.DLL"], MACHINE_I386),
     ("X264VFW.DLL", "Example 64-bit codec", "0.164.0.0", ["KERNEL32.DLL"], MACHINE_X8664),
     ("TVCAP32.DRV", "Example TV card capture driver", "4.10.2222", ["KERNEL32.DLL", "MSVFW32.DLL"], MACHINE_I386),
+    # The servers of the DirectShow filters the registry lists, and of the Windows Media
+    # DMOs the XP-like machine registers (here they lie unregistered).
+    ("QUARTZ.DLL", "Example DirectShow runtime", "6.01.05.0511", ["KERNEL32.DLL", "USER32.DLL", "OLE32.DLL", "MSVFW32.DLL", "MSACM32.DLL"], MACHINE_I386),
+    ("L3CODECX.AX", "Example MPEG Layer-3 decoder filter", "1.9.0.306", ["KERNEL32.DLL", "OLE32.DLL", "MSACM32.DLL"], MACHINE_I386),
+    ("DIVXDEC.AX", "Example MPEG-4 decoder filter", "4.12.0.0", ["KERNEL32.DLL", "OLE32.DLL"], MACHINE_I386),
+    ("WMVDMOD.DLL", "Example Windows Media video decoder", "9.0.0.3250", ["KERNEL32.DLL", "OLE32.DLL"], MACHINE_I386),
+    ("WMADMOD.DLL", "Example Windows Media audio decoder", "9.0.0.3250", ["KERNEL32.DLL", "OLE32.DLL"], MACHINE_I386),
 ]
 
 
