@@ -11,6 +11,9 @@
 #include "cli/commands.h"
 #include "cli/machine_choice.h"
 #include "cli/try_files.h"
+#include "diag/playback_paths.h"
+#include "diag/playback_registrations.h"
+#include "platform/gstreamer.h"
 
 namespace korvane {
 namespace {
@@ -29,7 +32,9 @@ const char kCheckDescription[] =
 const char kCheckExitStatus[] =
     "Exit status: 0 when every file was read and is playable here, 1 when a file\n"
     "could not be read or is not playable here, 2 for a usage error, a machine\n"
-    "that cannot be read, or --try where nothing can run.\n";
+    "that cannot be read, or --try where nothing can run. A file is playable here\n"
+    "when it plays in any of the ways the verdict names: Video for Windows programs,\n"
+    "DirectShow players or Media Foundation players.\n";
 
 const char kCommand[] = "korvane check";
 
@@ -82,13 +87,24 @@ std::optional<int> TryTimeoutMs(const CheckArgs& args) {
   return ms;
 }
 
+// What a file needs beyond the machine's drivers: its DirectShow and Media Foundation
+// registrations, and the host's GStreamer behind Wine's splitter. Absent for a saved report.
+struct PlaybackContext {
+  PlaybackRegistrations registrations;
+  GstreamerOnDemand* gstreamer = nullptr;
+};
+
 // Each file checked against the machine; those that cannot be read are told on standard
 // error.
 std::vector<FileCheck> CheckFiles(const LibraryLookup& libraries, const CheckedMachine& machine,
-                                  const std::vector<std::string>& paths) {
+                                  const std::vector<std::string>& paths,
+                                  PlaybackContext* playback = nullptr) {
   std::vector<FileCheck> files;
   for (const std::string& path : paths) {
     files.push_back(CheckAviFile(libraries, machine.drivers, path));
+    if (playback != nullptr) {
+      SetPlaybackPaths(playback->registrations, playback->gstreamer, &files.back());
+    }
     const FileCheck& file = files.back();
     if (!file.error.empty()) {
       std::fprintf(stderr, "korvane check: can't open %s: %s\n", path.c_str(), file.error.c_str());
@@ -161,9 +177,14 @@ int RunCheck(const CheckArgs& args) {
   const CheckedMachine machine =
       ReadCheckedMachine(*opened.system, named.empty() ? "this machine" : named);
   System& system = *opened.system;
-  std::vector<FileCheck> files =
-      CheckFiles([&system](const std::string& path) { return ProbeLibraryFacts(system, path); },
-                 machine, args.files);
+  const LibraryLookup libraries = [&system](const std::string& path) {
+    return ProbeLibraryFacts(system, path);
+  };
+  const int viewBits = args.machine->view == WineView::k64 ? 64 : 32;
+  GstreamerOnDemand gstreamer(
+      [viewBits](std::string* whyNot) { return OpenHostGstreamer(viewBits, whyNot); });
+  PlaybackContext playback{ReadPlaybackRegistrations(system, libraries), &gstreamer};
+  std::vector<FileCheck> files = CheckFiles(libraries, machine, args.files, &playback);
   if (args.tryDecoders && !TryAndApply(args, opened.winePrefix, *timeoutMs, &files)) {
     return kExitUsage;
   }

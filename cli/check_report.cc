@@ -103,6 +103,81 @@ void AppendDecoderLines(const DecoderCheck& decoder, std::string* out) {
   }
 }
 
+// The DirectShow decoders a stream would get, and the host's GStreamer's answer behind
+// Wine's splitter.
+void AppendStreamPathLines(const FileCheck& file, size_t index, std::string* out) {
+  if (!file.paths.known || index >= file.paths.streams.size()) return;
+  const AviStream& stream = file.walk.streams[index];
+  if (!(stream.isVideo() || stream.isAudio()) || !stream.hasFormat) return;
+  const StreamPaths& paths = file.paths.streams[index];
+  std::vector<std::string> names;
+  for (const DirectShowDecoder& decoder : paths.directshow) {
+    names.push_back(decoder.name + Format(" (merit 0x%08X)", decoder.merit));
+  }
+  if (file.decoders[index].needsDecoder || !names.empty()) {
+    *out +=
+        "    DirectShow: " + (names.empty() ? std::string("no decoder") : Join(names, ", ")) + "\n";
+  }
+  if (!paths.gstreamer) return;
+  const GstreamerStreamAnswer& answer = *paths.gstreamer;
+  const std::string caps = answer.caps.empty() ? "" : " " + answer.caps;
+  if (answer.decodes) {
+    *out += "    GStreamer: " + answer.element + " decodes" + caps + "\n";
+  } else {
+    *out += "    GStreamer: no decoder for" + (caps.empty() ? " it" : caps) +
+            (answer.missing.empty() ? "" : " (" + answer.missing + ")") + "\n";
+  }
+}
+
+void AppendFilePathLines(const FilePaths& paths, std::string* out) {
+  if (!paths.known) return;
+  *out += "  DirectShow splitter: " + (paths.splitter.empty() ? "none" : paths.splitter) + "\n";
+}
+
+Json DirectShowDecoderJson(const DirectShowDecoder& decoder) {
+  Json json;
+  json["name"] = JsonText(decoder.name);
+  json["clsid"] = JsonText(decoder.clsid);
+  json["merit"] = decoder.merit;
+  json["library"] = JsonText(decoder.library);
+  json["loads"] = decoder.loads;
+  return json;
+}
+
+Json GstreamerJson(const std::optional<GstreamerStreamAnswer>& answer) {
+  if (!answer) return Json(nullptr);
+  Json json;
+  json["caps"] = JsonText(answer->caps);
+  json["decodes"] = answer->decodes;
+  json["element"] = answer->element.empty() ? Json(nullptr) : JsonText(answer->element);
+  json["missing"] = answer->missing.empty() ? Json(nullptr) : JsonText(answer->missing);
+  return json;
+}
+
+Json StreamPathsJson(const StreamPaths& paths) {
+  Json decoders = Json::array();
+  for (const DirectShowDecoder& decoder : paths.directshow) {
+    decoders.push_back(DirectShowDecoderJson(decoder));
+  }
+  Json json;
+  json["decoders"] = std::move(decoders);
+  json["gstreamer"] = GstreamerJson(paths.gstreamer);
+  return json;
+}
+
+// Null where the machine's DirectShow registrations were not read (a saved report).
+Json FilePathsJson(const FilePaths& paths) {
+  if (!paths.known) return Json(nullptr);
+  Json json;
+  json["vfw"]["playable"] = paths.vfwPlayable;
+  json["directshow"]["playable"] = paths.directshowPlayable;
+  json["directshow"]["splitter"] =
+      paths.splitter.empty() ? Json(nullptr) : JsonText(paths.splitter);
+  json["directshow"]["needs"] = JsonTextList(paths.directshowNeeds);
+  if (paths.hasMediaFoundation) json["mediafoundation"]["playable"] = paths.mediaFoundationPlayable;
+  return json;
+}
+
 // A fact a saved report may not hold: null then.
 Json Known(bool known, bool value) { return known ? Json(value) : Json(nullptr); }
 
@@ -138,7 +213,7 @@ Json DecoderJson(const DecoderCheck& decoder) {
 }
 
 Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decoder,
-                const TryFinding* tried) {
+                const TryFinding* tried, const StreamPaths* paths) {
   Json json;
   json["index"] = index;
   json["kind"] = JsonText(StreamKindText(stream));
@@ -160,6 +235,9 @@ Json StreamJson(size_t index, const AviStream& stream, const DecoderCheck& decod
     json["decoder"] = DecoderJson(decoder);
   }
   if (tried != nullptr) json["try"] = TryJson(*tried);
+  if (paths != nullptr && (stream.isVideo() || stream.isAudio()) && stream.hasFormat) {
+    json["directshow"] = StreamPathsJson(*paths);
+  }
   return json;
 }
 
@@ -180,8 +258,10 @@ Json FileJson(const FileCheck& file) {
   json["idx1"] = walk.hasIdx1;
   Json streams = Json::array();
   for (size_t i = 0; i < walk.streams.size(); ++i) {
+    const bool pathsKnown = file.paths.known && i < file.paths.streams.size();
     streams.push_back(StreamJson(i, walk.streams[i], file.decoders[i],
-                                 i < file.tries.size() ? &file.tries[i] : nullptr));
+                                 i < file.tries.size() ? &file.tries[i] : nullptr,
+                                 pathsKnown ? &file.paths.streams[i] : nullptr));
   }
   json["streams"] = std::move(streams);
   json["problems"] = JsonTextList(walk.problems);
@@ -189,6 +269,7 @@ Json FileJson(const FileCheck& file) {
   json["playable"] = Known(file.playableKnown, file.playable);
   if (!file.askFor.empty()) json["askFor"] = JsonTextList(file.askFor);
   json["verdict"] = JsonText(file.verdict);
+  json["paths"] = FilePathsJson(file.paths);
   return json;
 }
 
@@ -231,7 +312,9 @@ std::string CheckLines(const CheckedMachine& machine, const std::vector<FileChec
       out += StreamLine(i, streams[i], file.decoders[i]) + "\n";
       AppendDecoderLines(file.decoders[i], &out);
       AppendTryLine(file, i, &out);
+      AppendStreamPathLines(file, i, &out);
     }
+    AppendFilePathLines(file.paths, &out);
     for (const std::string& problem : file.walk.problems) out += "  problem: " + problem + "\n";
     out += "  verdict: " + file.verdict + "\n";
   }

@@ -34,7 +34,74 @@ std::string AskText(const std::vector<std::string>& askFor) {
   return askFor.empty() ? std::string() : "ask the user for " + Join(askFor, " and ");
 }
 
-// The verdict from what the file holds, check->install and check->askFor.
+// "A", "A and B", "A, B and C".
+std::string JoinWithAnd(const std::vector<std::string>& items) {
+  if (items.size() < 2) return Join(items, "");
+  const std::vector<std::string> head(items.begin(), items.end() - 1);
+  return Join(head, ", ") + " and " + items.back();
+}
+
+// What Video for Windows lacks for stream index, in a word or two ("vidc.MJPG"), or empty.
+std::string VfwNeed(const FileCheck& check, size_t index) {
+  const DecoderCheck& decoder = check.decoders[index];
+  const bool tried = check.tries.size() == check.decoders.size();
+  const TryOutcome outcome = tried ? check.tries[index].outcome : TryOutcome::kNotTried;
+  if (outcome == TryOutcome::kDecodes) return std::string();
+  if (!decoder.ready()) {
+    return decoder.entryNames.empty()
+               ? "a decoder for " + decoder.codecName + " (" + decoder.code + ")"
+               : decoder.entryNames.front();
+  }
+  return outcome == TryOutcome::kNotTried ? std::string()
+                                          : "a working " + decoder.registration.name;
+}
+
+std::vector<std::string> VfwNeeds(const FileCheck& check) {
+  std::vector<std::string> needs;
+  for (size_t i = 0; i < check.decoders.size(); ++i) {
+    const std::string need = VfwNeed(check, i);
+    if (!need.empty()) needs.push_back(need);
+  }
+  return needs;
+}
+
+// Once Video for Windows has had its say, the verdict names every way the file plays and
+// what each other way lacks. The file counts as playable when any way plays it: most people
+// play AVI files in DirectShow players, and the ways that do not play are named.
+void NamePaths(FileCheck* check) {
+  FilePaths& paths = check->paths;
+  paths.vfwPlayable = check->playable;
+  std::vector<std::string> plays, needs;
+  if (paths.vfwPlayable) {
+    plays.push_back("Video for Windows programs");
+  } else {
+    const std::vector<std::string> vfwNeeds = VfwNeeds(*check);
+    needs.push_back("Video for Windows programs need " +
+                    (vfwNeeds.empty() ? Join(check->install, "; ") : Join(vfwNeeds, ", ")));
+  }
+  const std::string directshow =
+      "DirectShow players" + (paths.splitter.empty() ? "" : " (" + paths.splitter + ")");
+  if (paths.directshowPlayable) {
+    plays.push_back(directshow);
+  } else {
+    needs.push_back(directshow + " need " + Join(paths.directshowNeeds, ", "));
+  }
+  if (paths.hasMediaFoundation && paths.mediaFoundationPlayable) {
+    plays.push_back("Media Foundation players");
+  }
+  check->playable = !plays.empty();
+  if (plays.empty()) {
+    // What to install for Video for Windows stays as it was, the DirectShow needs after it.
+    check->verdict += "; " + needs.back();
+  } else if (needs.empty()) {
+    check->verdict = std::string(kPlayable) + " in " + JoinWithAnd(plays);
+  } else {
+    check->verdict = "plays in " + JoinWithAnd(plays) + "; " + Join(needs, "; ");
+  }
+}
+
+// The verdict from what the file holds, check->install and check->askFor, and the other
+// ways to play it where they were worked out.
 void SetVerdict(FileCheck* check) {
   const AviWalk& walk = check->walk;
   check->playable = false;
@@ -46,6 +113,7 @@ void SetVerdict(FileCheck* check) {
   } else if (!check->install.empty()) {
     check->verdict = Join(check->install, "; ");
     if (!check->askFor.empty()) check->verdict += "; " + AskText(check->askFor);
+    if (check->paths.known && check->askFor.empty()) NamePaths(check);
   } else if (!walk.holdsFrames()) {
     check->verdict = "the decoders are here, but the file holds no frames";
   } else if (!check->askFor.empty()) {
@@ -54,6 +122,7 @@ void SetVerdict(FileCheck* check) {
   } else {
     check->playable = true;
     check->verdict = kPlayable;
+    if (check->paths.known) NamePaths(check);
   }
 }
 
@@ -117,6 +186,15 @@ FileCheck CheckAviFile(const LibraryLookup& libraries, const InstalledDrivers& d
   }
   DecideVerdict(check.walk.streams.data(), &check);
   return check;
+}
+
+void SetPlaybackPaths(const PlaybackRegistrations& registrations, GstreamerOnDemand* gstreamer,
+                      FileCheck* file) {
+  const bool registered = !registrations.filters.empty() || !registrations.dmos.empty() ||
+                          registrations.hasMediaFoundation;
+  if (!file->error.empty() || !registered) return;
+  file->paths = WorkOutPaths(registrations, file->walk, file->decoders, gstreamer);
+  SetVerdict(file);
 }
 
 void ApplyTries(FileCheck* file) {

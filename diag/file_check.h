@@ -38,6 +38,12 @@ FileCheck CheckAviFile(System& system, const InstalledDrivers& drivers, const st
 FileCheck CheckAviFile(const LibraryLookup& libraries, const InstalledDrivers& drivers,
                        const std::string& path);
 
+// Works out the DirectShow and Media Foundation paths from the machine's registrations and
+// lets the verdict name them. A machine without any such registration (a saved report, an
+// old Windows) keeps the Video for Windows verdict alone. gstreamer may be null.
+void SetPlaybackPaths(const PlaybackRegistrations& registrations, GstreamerOnDemand* gstreamer,
+                      FileCheck* file);
+
 // Lets the tries decide where they tell more than the files: a stream that decodes needs
 // nothing, one whose decoder is there but fails its try (does not decode, crashes, hangs)
 // needs repair. The verdict, install list and playable follow.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tests/machine_builder.h"
+#include "tests/pe_builder.h"
 #include "tests/riff_builder.h"
 #include "tests/test_support.h"
 #include "tests/wine_prefix_builder.h"
@@ -130,6 +131,129 @@ TEST_F(CliCheckFilesTest, JsonSaysWhatTheLinesSay) {
   expected += "system.ini [drivers32] vidc.divx True False\n";
   expected += "{00000001-0000-0010-8000-00AA00389B71}\n";
   EXPECT_EQ(verdicts.out, expected);
+}
+
+// A GUID's 16 bytes as regedit writes binary data: "xx,xx,...".
+std::string GuidBytes(const std::string& text) {
+  const std::string hex = text.substr(1, 36);
+  auto field = [&](size_t at, size_t bytes, bool reversed) {
+    std::string out;
+    for (size_t i = 0; i < bytes; ++i) {
+      const size_t index = reversed ? bytes - 1 - i : i;
+      out += hex.substr(at + 2 * index, 2) + ",";
+    }
+    return out;
+  };
+  return field(0, 4, true) + field(9, 2, true) + field(14, 2, true) + field(19, 2, false) +
+         field(24, 6, false);
+}
+
+std::string Le32Bytes(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02x,%02x,%02x,%02x,", value & 0xFF, (value >> 8) & 0xFF,
+                (value >> 16) & 0xFF, value >> 24);
+  return text;
+}
+
+// A filter of the legacy DirectShow category with one input pin for major/minor, its
+// FilterData as IFilterMapper2 writes it (version 2: header, pin, media type, the GUIDs
+// they point to), and the library that serves its CLSID.
+std::string FilterRegistration(const std::string& name, const std::string& clsid, uint32_t merit,
+                               const std::string& major, const std::string& minor,
+                               const std::string& library) {
+  const std::string data = Le32Bytes(2) + Le32Bytes(merit) + Le32Bytes(1) + Le32Bytes(0) +
+                           "30,70,69,33," + Le32Bytes(0) + Le32Bytes(0) + Le32Bytes(1) +
+                           Le32Bytes(0) + Le32Bytes(0) + "30,74,79,33," + Le32Bytes(0) +
+                           Le32Bytes(56) + Le32Bytes(72) + GuidBytes(major) + GuidBytes(minor);
+  const std::string classes = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\";
+  return classes + "{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\" + clsid + "]\r\n" +
+         "\"CLSID\"=\"" + clsid + "\"\r\n\"FriendlyName\"=\"" + name + "\"\r\n" +
+         "\"FilterData\"=hex:" + data.substr(0, data.size() - 1) + "\r\n\r\n" + classes + clsid +
+         "\\InprocServer32]\r\n@=\"" + library + "\"\r\n\r\n";
+}
+
+TEST_F(CliCheckFilesTest, JsonNamesTheDirectShowPath) {
+  if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  test::ScratchDir scratch;
+  const std::string machine = scratch.path() + "/machine";
+  std::filesystem::copy(kExample, machine, std::filesystem::copy_options::recursive);
+  scratch.Write("machine/c/WINDOWS/SYSTEM/quartz.dll", test::BuildPe({}));
+  scratch.Write("machine/c/WINDOWS/SYSTEM/kvmjpeg.dll", test::BuildPe({}));
+  const std::string video = "{73646976-0000-0010-8000-00AA00389B71}";
+  const std::string null = "{00000000-0000-0000-0000-000000000000}";
+  scratch.Write("machine/registry.reg",
+                "REGEDIT4\r\n\r\n" +
+                    FilterRegistration("AVI Splitter", "{1B544C20-FD0B-11CE-8C63-00AA0044B51E}",
+                                       0x600000, "{E436EB83-524F-11CE-9F53-0020AF0BA770}",
+                                       "{E436EB88-524F-11CE-9F53-0020AF0BA770}", "quartz.dll") +
+                    FilterRegistration("AVI Decompressor", "{CF49D4E0-1115-11CE-B03A-0020AF0BA770}",
+                                       0x5FFFF0, video, null, "quartz.dll") +
+                    FilterRegistration("Test MJPEG Decoder",
+                                       "{4B564D4A-0000-4B56-8000-000000000001}", 0x800000, video,
+                                       "{47504A4D-0000-0010-8000-00AA00389B71}", "kvmjpeg.dll"));
+  const std::string files = Avis({"v-cinepak", "v-mjpeg"});
+  const auto lines = RunCommand(Cli() + " check --machine " + ShellQuote(machine) + files);
+  const auto json = RunCommand(Cli() + " check --json --machine " + ShellQuote(machine) + files);
+  const std::string doc = scratch.Write("doc.json", json.out);
+  const auto said =
+      RunCommand("python3 -c " +
+                 ShellQuote("import json,sys\n"
+                            "d = json.load(open(sys.argv[1]))\n"
+                            "for f in d['files']:\n"
+                            "  if f['paths'] is None: print('no paths'); continue\n"
+                            "  print(json.dumps(f['paths'], sort_keys=True))\n"
+                            "  print(json.dumps(f['streams'][0]['directshow'], sort_keys=True))\n"
+                            "  print(f['playable'], f['verdict'])\n") +
+                 " " + ShellQuote(doc));
+  ASSERT_EQ(said.exitCode, 0) << said.err << json.out;
+  // Until the machine's DirectShow registrations are read, every file says it has none.
+  if (said.out == "no paths\nno paths\n") GTEST_SKIP() << "this build reads no registrations";
+  EXPECT_EQ(lines.exitCode, 0) << lines.err;  // both play in DirectShow players
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  const std::string splitter =
+      "{\"directshow\": {\"needs\": [], \"playable\": true, \"splitter\": \"AVI Splitter\"}, ";
+  EXPECT_EQ(said.out,
+            splitter +
+                "\"vfw\": {\"playable\": true}}\n"
+                "{\"decoders\": [{\"clsid\": \"{CF49D4E0-1115-11CE-B03A-0020AF0BA770}\", "
+                "\"library\": \"quartz.dll\", \"loads\": true, \"merit\": 6291440, "
+                "\"name\": \"AVI Decompressor (vidc.cvid)\"}], \"gstreamer\": null}\n"
+                "True playable here in Video for Windows programs and DirectShow players "
+                "(AVI Splitter)\n" +
+                splitter +
+                "\"vfw\": {\"playable\": false}}\n"
+                "{\"decoders\": [{\"clsid\": \"{4B564D4A-0000-4B56-8000-000000000001}\", "
+                "\"library\": \"kvmjpeg.dll\", \"loads\": true, \"merit\": 8388608, "
+                "\"name\": \"Test MJPEG Decoder\"}], \"gstreamer\": null}\n"
+                "True plays in DirectShow players (AVI Splitter); Video for Windows programs need "
+                "vidc.MJPG\n");
+  const std::vector<std::string> mjpeg = BlockOf(lines.out, Avi("v-mjpeg"));
+  ASSERT_GE(mjpeg.size(), 3u);
+  EXPECT_EQ(mjpeg[mjpeg.size() - 3], "    DirectShow: Test MJPEG Decoder (merit 0x00800000)");
+  EXPECT_EQ(mjpeg[mjpeg.size() - 2], "  DirectShow splitter: AVI Splitter");
+}
+
+TEST_F(CliCheckFilesTest, WithoutDirectShowRegistrationsPathsAreNull) {
+  if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  test::ScratchDir scratch;
+  const std::string machine = scratch.path() + "/machine";
+  std::filesystem::copy(kExample, machine, std::filesystem::copy_options::recursive);
+  scratch.Write("machine/registry.reg", "REGEDIT4\r\n\r\n");
+  const auto json = RunCommand(Cli() + " check --json --machine " + ShellQuote(machine) +
+                               Avis({"v-cinepak", "v-mjpeg"}));
+  EXPECT_EQ(json.exitCode, 1) << json.err;  // Motion JPEG plays nowhere
+  const std::string doc = scratch.Write("doc.json", json.out);
+  const auto said = RunCommand(
+      "python3 -c " +
+      ShellQuote("import json,sys\n"
+                 "d = json.load(open(sys.argv[1]))\n"
+                 "for f in d['files']:\n"
+                 "  print(f['paths'], 'directshow' in f['streams'][0], f['verdict'])\n") +
+      " " + ShellQuote(doc));
+  EXPECT_EQ(said.out,
+            "None False playable here\n"
+            "None False install a Video for Windows decoder for Motion JPEG (MJPG): vidc.MJPG\n")
+      << said.err;
 }
 
 TEST_F(CliCheckFilesTest, NtMachineFindsDriversInTheRegistry) {
