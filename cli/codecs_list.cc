@@ -27,8 +27,7 @@ std::string FourCCSubtype(const std::string& code) {
   std::string four = code.substr(0, 4);
   four.resize(4, ' ');
   char text[40];
-  std::snprintf(text, sizeof text, "{%08X%s", static_cast<unsigned>(FourCC(four)),
-                kFourCCGuidTail);
+  std::snprintf(text, sizeof text, "{%08X%s", static_cast<unsigned>(FourCC(four)), kFourCCGuidTail);
   return text;
 }
 
@@ -113,10 +112,12 @@ void ListRegistrations(const PlaybackRegistrations& found, CodecList* list) {
                      }
                      return AsciiLower(a.name) < AsciiLower(b.name);
                    });
-  for (const auto& [transforms, into] : {std::make_pair(&found.dmos, &list->dmo),
-                                         std::make_pair(&found.transforms, &list->mediafoundation)}) {
+  for (const auto& [transforms, into] :
+       {std::make_pair(&found.dmos, &list->dmo),
+        std::make_pair(&found.transforms, &list->mediafoundation)}) {
     for (const MediaTransform& transform : *transforms) {
-      CodecItem item = ServerItem(transform.name, transform.server, transform.where, transform.broken);
+      CodecItem item =
+          ServerItem(transform.name, transform.server, transform.where, transform.broken);
       item.inputs = transform.inputs;
       into->push_back(std::move(item));
     }
@@ -257,10 +258,10 @@ std::string CodecLines(const CodecList& list, bool explain) {
                     list.directshow, explain);
   out += GroupLines("DMOs (decoder categories)", list.dmo, explain);
   if (!list.hasMediaFoundation) return out + "\nMedia Foundation: not on this machine\n";
-  out += GroupLines("Media Foundation transforms (decoder categories)", list.mediafoundation,
-                    explain);
-  return out + "Media Foundation " +
-         (list.mediaFoundationReadsAvi ? "has" : "has no") + " byte-stream handler for .avi\n";
+  out +=
+      GroupLines("Media Foundation transforms (decoder categories)", list.mediafoundation, explain);
+  return out + "Media Foundation " + (list.mediaFoundationReadsAvi ? "has" : "has no") +
+         " byte-stream handler for .avi\n";
 }
 
 std::string CodecJson(const CodecList& list) {

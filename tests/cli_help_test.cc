@@ -16,7 +16,7 @@ using test::Cli;
 using test::RunCommand;
 using test::ShellQuote;
 
-const char* const kCommands[] = {"dump", "run", "check"};
+const char* const kCommands[] = {"dump", "run", "check", "codecs"};
 
 struct UsageOption {
   std::string name;
@@ -93,7 +93,7 @@ TEST(CliHelp, OverviewNamesEachCommandAndEachCommandHasHelp) {
   for (std::sregex_iterator it(top.out.begin(), top.out.end(), row), end; it != end; ++it) {
     named.insert((*it)[1]);
   }
-  EXPECT_EQ(named, (std::set<std::string>{"dump", "run", "check"}));
+  EXPECT_EQ(named, (std::set<std::string>{"dump", "run", "check", "codecs"}));
   for (const char* flag : {"-h", "--help"}) {
     EXPECT_EQ(RunCommand(Cli() + " " + flag).out, top.out) << flag;
   }
