@@ -1,7 +1,8 @@
 # What `cmake --build --preset X --target package` builds: on Windows builds the zip
 # korvane-<version>-win32.zip or -win64.zip (korvane.exe, korvane-cli.exe, the help
 # file, README.txt and LICENSE.txt with CR LF); on Linux korvane_<version>_amd64.deb
-# (the command line, its disk-image module, its manual page and the documents).
+# (the command line, its disk-image and GStreamer modules, its manual page and the
+# documents).
 set(CPACK_PACKAGE_NAME korvane)
 set(CPACK_PACKAGE_VENDOR "The Korvane authors")
 set(CPACK_PACKAGE_CONTACT "Korvane maintainers <korvane@example.com>")
@@ -59,6 +60,11 @@ else()
     # The disk-image reader in korvane's private library folder, where korvane looks for
     # it; a module is read, never run.
     install(TARGETS korvane_image_module LIBRARY DESTINATION ${KORVANE_MODULE_INSTALL_DIR}
+            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endif()
+  if(KORVANE_GSTREAMER)
+    # The module that asks the host's GStreamer, beside the disk-image reader.
+    install(TARGETS korvane_gstreamer_module LIBRARY DESTINATION ${KORVANE_MODULE_INSTALL_DIR}
             PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   endif()
   install(FILES ${korvane_text_dir}/korvane.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -14,6 +14,12 @@ struct GstreamerStreamAnswer {
   bool decodes = false;
   std::string element;  // the decoder element that would take it: "avdec_h264"
   std::string missing;  // what to install when none would, in GStreamer's words
+  // Uncompressed samples ("video/x-raw", "audio/x-raw"): they play with no decoder, so
+  // decodes is true and element empty.
+  bool raw = false;
+  // False when GStreamer knows no caps for the FourCC or tag: its AVI demuxer then gives
+  // the stream caps no element takes, and there is nothing to install that would.
+  bool known = true;
 };
 
 class GstreamerHost {

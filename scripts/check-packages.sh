@@ -2,8 +2,8 @@
 # Builds the packages of one build folder and checks them as a user would meet them.
 #   check-packages.sh deb build/native   korvane_<version>_amd64.deb: lintian without an
 #       error or a warning, unpacked into a scratch root, its korvane run from there on
-#       examples/win98se and with its disk-image module, its manual page rendered without
-#       a warning
+#       examples/win98se and with its disk-image module, its GStreamer module in place,
+#       its manual page rendered without a warning
 #   check-packages.sh zip build/win64    korvane-<version>-win64.zip (win32 the same): the
 #       files it holds, README.txt and LICENSE.txt with CR LF, the help file the build made
 # The zip under Wine (korvane.exe and its Help button) is tests/wine/run-package-help.sh.
@@ -55,6 +55,16 @@ case $kind in
     head -c 12 /dev/zero >"$scratch/small.img"
     check "the unpacked korvane loads its disk-image module" \
       bash -c "'$bin' run --machine '$scratch/small.img' 2>&1 | grep -q 'not a disk image (12 bytes'"
+    # The module that asks the host's GStreamer, beside the disk-image reader, with every
+    # library it needs found on this machine.
+    module_dir=$(dirname "$(find "$scratch/root/usr/lib" -name korvane-disk-images.so)")
+    gst_module=$module_dir/korvane-gstreamer.so
+    check "the GStreamer module is in korvane's library folder (${module_dir#"$scratch/root"})" \
+      test -f "$gst_module"
+    check "the GStreamer module's libraries are all found" \
+      bash -c "ldd '$gst_module' | grep -q libgstriff && ! ldd '$gst_module' | grep -q 'not found'"
+    check "Depends names GStreamer's libraries ($depends)" \
+      grep -q 'libgstreamer1.0-0.*libgstreamer-plugins-base1.0-0\|libgstreamer-plugins-base1.0-0.*libgstreamer1.0-0' <<<"$depends"
     man=$scratch/root/usr/share/man/man1/korvane.1.gz
     check "the manual page is installed" test -f "$man"
     check "the installed manual page renders without a warning and names $version" \

@@ -1,6 +1,7 @@
 // The disk-image reader as a module: korvane starts without The Sleuth Kit and the
-// libraries it pulls in, finds the module where a build folder or the package puts it,
-// and says what is missing when it cannot load it.
+// libraries it pulls in (nor GStreamer, which a module of its own links), finds the module
+// where a build folder or the package puts it, and says what is missing when it cannot
+// load it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -61,6 +62,19 @@ TEST(ImageReaderModule, TheImageLibrariesLoadWithTheModuleOnly) {
       {KORVANE_CLI, "libcreg.so", true},
       {kModule, "libtsk.so", true},
       {kModule, "libvhdi.so", true},
+#ifdef KORVANE_GSTREAMER_MODULE_FILE
+      // GStreamer and GLib come with the module that asks GStreamer, and only with it.
+      {KORVANE_CLI, "libgstreamer-1.0.so", false},
+      {KORVANE_CLI, "libgstriff-1.0.so", false},
+      {KORVANE_CLI, "libgstpbutils-1.0.so", false},
+      {KORVANE_CLI, "libglib-2.0.so", false},
+      {KORVANE_CLI, "libgobject-2.0.so", false},
+      {kModule, "libgstreamer-1.0.so", false},
+      {KORVANE_GSTREAMER_MODULE_FILE, "libgstreamer-1.0.so", true},
+      {KORVANE_GSTREAMER_MODULE_FILE, "libgstriff-1.0.so", true},
+      {KORVANE_GSTREAMER_MODULE_FILE, "libgstpbutils-1.0.so", true},
+      {KORVANE_GSTREAMER_MODULE_FILE, "libtsk.so", false},
+#endif
   };
   std::map<std::string, std::vector<std::string>> libraries;
   for (const auto& c : cases) {

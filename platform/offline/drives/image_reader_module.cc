@@ -4,11 +4,8 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <filesystem>
-
+#include "platform/module_files.h"
 #include "platform/offline/drives/image_reader.h"
-
-namespace fs = std::filesystem;
 
 namespace korvane {
 namespace {
@@ -20,21 +17,8 @@ struct LoadedReader {
   std::string whyNot;
 };
 
-std::string LastLoaderError() {
-  const char* text = dlerror();
-  return text != nullptr ? text : "unknown error";
-}
-
-// The places the module may be, in the order they are tried.
-std::vector<std::string> ModuleCandidates() {
-  std::error_code ignored;
-  const fs::path programDir = fs::read_symlink("/proc/self/exe", ignored).parent_path();
-  return {(programDir / kModuleFile).string(),
-          (programDir / KORVANE_MODULE_DIR / kModuleFile).lexically_normal().string()};
-}
-
 LoadedReader LoadReader() {
-  const std::vector<std::string> candidates = ModuleCandidates();
+  const std::vector<std::string> candidates = ModuleCandidates(kModuleFile);
   for (const std::string& file : candidates) {
     if (access(file.c_str(), F_OK) != 0) continue;
     // Never closed: the drives it makes are used until the process ends.
