@@ -1,5 +1,6 @@
 #include "diag/playback_registrations.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -215,25 +216,42 @@ class RegistrationReader {
   }
 
   // A DMO or transform in the decoder categories under base, with its name and input types.
+  // DMORegister and MFTRegister name the category and object keys by bare GUIDs
+  // ("Categories\\57f2db8b-...\\bbeea841-..."); braced ones are read as well.
   void Transforms(RootKey root, const std::string& base, const char* video, const char* audio,
                   std::vector<MediaTransform>* into) {
     std::map<std::string, size_t> seen;
     for (const char* category : {video, audio}) {
-      for (const std::string& clsid :
-           SubkeyNames(system_, root, base + "\\Categories\\" + category)) {
-        auto it = seen.find(Upper(clsid));
-        if (it == seen.end()) {
-          it = seen.emplace(Upper(clsid), into->size()).first;
-          into->push_back(Transform(root, base, clsid));
+      for (const std::string& spelling : {std::string(category), Bare(category)}) {
+        for (const std::string& keyName :
+             SubkeyNames(system_, root, base + "\\Categories\\" + spelling)) {
+          const std::string clsid = Braced(keyName);
+          auto it = seen.find(clsid);
+          if (it == seen.end()) {
+            it = seen.emplace(clsid, into->size()).first;
+            into->push_back(Transform(root, base, keyName, clsid));
+          }
+          MediaTransform& transform = (*into)[it->second];
+          std::vector<std::string>& categories = transform.categories;
+          if (std::find(categories.begin(), categories.end(), category) != categories.end()) {
+            continue;
+          }
+          categories.push_back(category);
+          (category == video ? transform.videoDecoder : transform.audioDecoder) = true;
         }
-        MediaTransform& transform = (*into)[it->second];
-        transform.categories.push_back(category);
-        (category == video ? transform.videoDecoder : transform.audioDecoder) = true;
       }
     }
   }
 
  private:
+  // A GUID's text without its braces, and upper case with them.
+  static std::string Bare(const std::string& guid) {
+    return guid.size() > 2 && guid.front() == '{' && guid.back() == '}'
+               ? guid.substr(1, guid.size() - 2)
+               : guid;
+  }
+  static std::string Braced(const std::string& guid) { return "{" + Upper(Bare(guid)) + "}"; }
+
   void ReadFilterData(const std::optional<RegValue>& value, DirectShowFilter* filter) {
     if (!value) {
       filter->broken.push_back("no FilterData: the graph builder cannot match its pins");
@@ -272,17 +290,19 @@ class RegistrationReader {
     }
   }
 
-  MediaTransform Transform(RootKey root, const std::string& base, const std::string& clsid) {
+  // keyName as the category lists it; clsid braced, as HKCR\CLSID names it.
+  MediaTransform Transform(RootKey root, const std::string& base, const std::string& keyName,
+                           const std::string& clsid) {
     MediaTransform transform;
-    transform.where = (root == RootKey::kClassesRoot ? "HKCR\\" : "HKLM\\") + base + "\\" + clsid;
+    transform.where = (root == RootKey::kClassesRoot ? "HKCR\\" : "HKLM\\") + base + "\\" + keyName;
     ScopedRegKey key(system_);
-    if (!key.Open(root, base + "\\" + clsid, kKeyRead)) {
+    if (!key.Open(root, base + "\\" + keyName, kKeyRead)) {
       transform.broken.push_back("registered in a category but not under " + base);
     } else {
       transform.name = QueryText(system_, key.get(), "");
       ReadTypePairs(QueryValue(system_, key.get(), "InputTypes"), &transform);
     }
-    if (transform.name.empty()) transform.name = Upper(clsid);
+    if (transform.name.empty()) transform.name = clsid;
     transform.server = Server(clsid, &transform.broken);
     return transform;
   }

@@ -49,4 +49,26 @@ done
 
 python3 "$here/compare-codecs.py" "$out/probe.txt" "$out/live.json" "$out/offline.json" ||
   status=1
+
+# korvane check on a file in each test filter's FourCC: offline, the test filter is the
+# DirectShow decoder its stream would get, above the AVI Decompressor.
+"$here/../try/make-try-avis.sh" "$out/avis" >"$out/avis.log" 2>&1 ||
+  { echo "FAIL: setup: make-try-avis.sh"; cat "$out/avis.log"; exit 1; }
+for tag in KVDN KVDC KVDH; do
+  "$native/korvane" check --machine "$WINEPREFIX" --view "$WINE_BITS" --json \
+    "$out/avis/v-$tag.avi" >"$out/check-$tag.json" 2>"$out/check-$tag.err"
+  python3 - "$out/check-$tag.json" "$tag" <<'PY' || status=1
+import json, sys
+path, tag = sys.argv[1], sys.argv[2]
+clsid = "{%08X-4B56-4453-8000-6B7664" % int.from_bytes(tag.encode(), "little")
+stream = json.load(open(path, encoding="utf-8"))["files"][0]["streams"][0]
+decoders = stream.get("directshow", {}).get("decoders", [])
+if not decoders or not decoders[0]["clsid"].startswith(clsid):
+    print("  FAIL: check picks %r for %s, not the test filter"
+          % ([d["name"] for d in decoders[:2]], tag))
+    sys.exit(1)
+print("  check: %s decoded in DirectShow by %s at merit %#x"
+      % (tag, decoders[0]["name"], decoders[0]["merit"]))
+PY
+done
 exit $status

@@ -9,12 +9,17 @@ Usage: compare-codecs.py PROBE.txt LIVE.json OFFLINE.json
 Prints one line per disagreement and a summary; exit status 1 when anything disagrees.
 """
 import json
+import struct
 import sys
 
 GUID_NULL = "{00000000-0000-0000-0000-000000000000}"
 MERIT_DO_NOT_USE = 0x200000
 MERIT_PREFERRED = 0x800000
 VIDEO = "{73646976-0000-0010-8000-00AA00389B71}"
+AUDIO = "{73647561-0000-0010-8000-00AA00389B71}"
+STREAM = "{E436EB83-524F-11CE-9F53-0020AF0BA770}"
+AVI_FILE = (STREAM, "{E436EB88-524F-11CE-9F53-0020AF0BA770}")
+PIN_OUTPUT = 0x8
 # The test filters of tests/wine/try/test_filter.c: FourCC, CLSID, library.
 TEST_FILTERS = [
     ("KVDN", "{4E44564B-4B56-4453-8000-6B7664736E6F}", "kvdsnone.dll"),
@@ -34,6 +39,53 @@ def fail(text):
 def fourcc_subtype(fourcc):
     value = int.from_bytes(fourcc.encode("ascii"), "little")
     return "{%08X-0000-0010-8000-00AA00389B71}" % value
+
+
+def guid_at(data, offset):
+    if offset + 16 > len(data):
+        raise ValueError("a GUID offset past the end")
+    d1, d2, d3 = struct.unpack_from("<IHH", data, offset)
+    tail = data[offset + 8:offset + 16].hex().upper()
+    return "{%08X-%04X-%04X-%s-%s}" % (d1, d2, d3, tail[:4], tail[4:])
+
+
+def parse_filter_data(hex_text):
+    """The pins of a version 2 FilterData as DirectShow handed it over: a list of (is output,
+    [(major, subtype)]). Pins follow the header, each pin's media types follow the pin."""
+    data = bytes.fromhex(hex_text)
+    version, _, pin_count, _ = struct.unpack_from("<4I", data, 0)
+    if version != 2:
+        raise ValueError("FilterData version %d" % version)
+    pins, at = [], 16
+    for _ in range(pin_count):
+        _, flags, _, type_count, medium_count, _ = struct.unpack_from("<4s5I", data, at)
+        at += 24
+        types = []
+        for _ in range(type_count):
+            _, _, major, subtype = struct.unpack_from("<4s3I", data, at)
+            types.append((guid_at(data, major), guid_at(data, subtype)))
+            at += 16
+        at += 4 * medium_count
+        pins.append((bool(flags & PIN_OUTPUT), types))
+    return pins
+
+
+def type_accepts(types, major, subtype):
+    return any(m in (major, GUID_NULL) and s in (subtype, GUID_NULL) for m, s in types)
+
+
+def listed_by_codecs(pins):
+    """Whether `korvane codecs` lists a filter with these pins: decoders (video or audio in,
+    something out), splitters that take an AVI file, sources that give one."""
+    inputs = [t for out, types in pins if not out for t in types]
+    outputs = [t for out, types in pins if out for t in types]
+    has_input = any(not out for out, _ in pins)
+    if not has_input and pins:
+        return type_accepts(outputs, *AVI_FILE)
+    if any(m == STREAM for m, _ in inputs):
+        return type_accepts(inputs, *AVI_FILE)
+    gives_out = any(out for out, _ in pins)
+    return any(m in (VIDEO, AUDIO) for m, _ in inputs) and gives_out
 
 
 def read_probe(path):
@@ -76,23 +128,36 @@ def compare_filters(probe, offline):
     by_clsid = {f["clsid"]: f for f in offline["directshow"]}
     seen = set()
     dmo_names = {d["name"] for d in offline["dmo"]}
-    for clsid, merit, name in probe["filter"]:
+    for clsid, merit, name, filter_data in probe["filter"]:
         if not clsid:
             # A DMO, which DirectShow enumerates in this category too, by the DMO's name.
             if name not in dmo_names:
                 fail("DirectShow lists the DMO %r among its filters; offline has no such DMO"
                      % name)
             continue
-        seen.add(clsid)
+        try:
+            pins = parse_filter_data(filter_data)
+        except (ValueError, struct.error) as error:
+            fail("filter %r: its FilterData does not parse here (%s)" % (name, error))
+            continue
         ours = by_clsid.get(clsid)
         if ours is None:
-            fail("filter %s %r: DirectShow lists it, offline does not" % (clsid, name))
+            if listed_by_codecs(pins):
+                fail("filter %s %r: DirectShow lists it, offline does not" % (clsid, name))
             continue
+        seen.add(clsid)
         if ours["name"] != name:
             fail("filter %s: DirectShow names it %r, offline %r" % (clsid, name, ours["name"]))
         expected = None if merit == "none" else int(merit)
         if ours["merit"] != expected:
             fail("filter %r: merit %s in DirectShow, %s offline" % (name, merit, ours["merit"]))
+        theirs = sorted(t for out, types in pins if not out for t in types)
+        mine = sorted((t["major"], t["subtype"]) for t in ours["inputs"])
+        if theirs != mine:
+            fail("filter %r: input types %s in DirectShow, %s offline" % (name, theirs, mine))
+        if not listed_by_codecs(pins):
+            fail("filter %r (%s) is listed offline but takes no AVI file or stream"
+                 % (name, ours.get("role")))
     for clsid in sorted(by_clsid.keys() - seen):
         fail("filter %s %r: offline lists it, DirectShow does not" % (clsid, by_clsid[clsid]["name"]))
     print("  filters: %d from DirectShow, %d offline" % (len(probe["filter"]), len(by_clsid)))
@@ -100,14 +165,16 @@ def compare_filters(probe, offline):
 
 def compare_matches(probe, offline):
     """The filters DirectShow offers for each media type against the offline inputs and
-    merits: the same set, and DirectShow's order never rising in merit."""
+    merits: the same set among those korvane codecs lists (renderers and the like it leaves
+    out), and DirectShow's order never rising in merit."""
+    listed = {f["clsid"] for f in offline["directshow"]}
     offered = {}
     for major, subtype, clsid, name in probe["match"]:
         offered.setdefault((major, subtype), []).append((clsid, name))
     for (major, subtype), filters in offered.items():
         expected = {f["clsid"] for f in offline["directshow"]
                     if (f["merit"] or 0) > MERIT_DO_NOT_USE and accepts(f["inputs"], major, subtype)}
-        got = {clsid for clsid, _ in filters if clsid}
+        got = {clsid for clsid, _ in filters if clsid in listed}
         if got != expected:
             fail("%s/%s: DirectShow offers %s, offline %s"
                  % (major, subtype, sorted(got - expected), sorted(expected - got)))

@@ -1,9 +1,9 @@
 // What DirectShow itself enumerates on the machine it runs on, for the playback differential
 // (directshow-differential.sh) to hold korvane codecs against. One tab-separated line per
 // item, in UTF-8, written to the file named on the command line:
-//   filter  {CLSID}  MERIT  NAME          each filter of the legacy filter category, through
-//                                         ICreateDevEnum; MERIT from its FilterData, or
-//                                         "none" where it has none
+//   filter  {CLSID}  MERIT  NAME  HEX     each filter of the legacy filter category, through
+//                                         ICreateDevEnum, with its FilterData in hex; MERIT
+//                                         from it, or "none" where it has none
 //   match   {MAJOR}  {SUBTYPE}  {CLSID}  NAME
 //                                         what IFilterMapper2::EnumMatchingFilters offers a
 //                                         graph for an input of that type, best merit first
@@ -67,32 +67,50 @@ std::string ReadText(IPropertyBag* bag, const wchar_t* name) {
   return text;
 }
 
-// The merit of a FilterData value: its second DWORD, after the version, in versions 1 and 2.
-std::string ReadMerit(IPropertyBag* bag) {
+// A FilterData value's bytes, empty where it has none.
+std::vector<unsigned char> ReadFilterData(IPropertyBag* bag) {
   VARIANT value;
   VariantInit(&value);
-  std::string merit = "none";
+  std::vector<unsigned char> bytes;
   if (SUCCEEDED(bag->Read(L"FilterData", &value, nullptr)) && value.vt == (VT_ARRAY | VT_UI1) &&
       value.parray != nullptr) {
     void* data = nullptr;
     LONG low = 0, high = -1;
     SafeArrayGetLBound(value.parray, 1, &low);
     SafeArrayGetUBound(value.parray, 1, &high);
-    if (high - low + 1 >= 8 && SUCCEEDED(SafeArrayAccessData(value.parray, &data))) {
-      DWORD fields[2];
-      CopyMemory(fields, data, sizeof(fields));
+    if (high >= low && SUCCEEDED(SafeArrayAccessData(value.parray, &data))) {
+      const unsigned char* first = static_cast<const unsigned char*>(data);
+      bytes.assign(first, first + (high - low + 1));
       SafeArrayUnaccessData(value.parray);
-      merit = std::to_string(fields[1]);
     }
   }
   VariantClear(&value);
-  return merit;
+  return bytes;
+}
+
+// The merit: the second DWORD, after the version, in versions 1 and 2.
+std::string MeritText(const std::vector<unsigned char>& data) {
+  if (data.size() < 8) return "none";
+  DWORD merit = 0;
+  CopyMemory(&merit, data.data() + 4, sizeof(merit));
+  return std::to_string(merit);
+}
+
+std::string HexText(const std::vector<unsigned char>& data) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (unsigned char byte : data) {
+    text += digits[byte >> 4];
+    text += digits[byte & 15];
+  }
+  return text;
 }
 
 struct MonikerNames {
   std::string clsid;
   std::string name;
   std::string merit;
+  std::string filterData;  // in hex
 };
 
 MonikerNames ReadMoniker(IMoniker* moniker) {
@@ -103,7 +121,9 @@ MonikerNames ReadMoniker(IMoniker* moniker) {
     return names;
   names.clsid = ReadText(bag, L"CLSID");
   names.name = ReadText(bag, L"FriendlyName");
-  names.merit = ReadMerit(bag);
+  const std::vector<unsigned char> data = ReadFilterData(bag);
+  names.merit = MeritText(data);
+  names.filterData = HexText(data);
   bag->Release();
   // Upper case, as the comparison wants every GUID.
   for (char& c : names.clsid)
@@ -133,7 +153,7 @@ void ListLegacyFilters(std::vector<std::string>& lines) {
   result = devices->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, &enumerator, 0);
   if (result == S_OK) {
     EachMoniker(enumerator, lines, [](const MonikerNames& n) {
-      return "filter\t" + n.clsid + "\t" + n.merit + "\t" + Field(n.name);
+      return "filter\t" + n.clsid + "\t" + n.merit + "\t" + Field(n.name) + "\t" + n.filterData;
     });
     enumerator->Release();
   } else if (FAILED(result)) {
