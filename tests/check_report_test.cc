@@ -328,7 +328,9 @@ TEST_F(CheckReportTest, StreamsNameTheirDirectShowDecodersAndGstreamersAnswer) {
     const Json& stream = json["files"][0]["streams"][0]["directshow"];
     EXPECT_EQ(stream["decoders"].size(), c.decoders.size()) << c.name;
     EXPECT_EQ(stream["gstreamer"].is_null(), !c.gstreamer) << c.name;
-    if (c.gstreamer) EXPECT_EQ(stream["gstreamer"]["caps"], c.gstreamer->caps) << c.name;
+    if (c.gstreamer) {
+      EXPECT_EQ(stream["gstreamer"]["caps"], c.gstreamer->caps) << c.name;
+    }
   }
   const Json json = Json::parse(CheckJson(Facts(), {file}));
   EXPECT_EQ(json["files"][0]["paths"]["directshow"]["splitter"], "GStreamer splitter filter");

@@ -1,13 +1,12 @@
 // Reading the DMO registrations (and so the transforms, read alike) as their registering calls
 // write them: the category and object keys by bare GUIDs in either case, or braced.
-#include "diag/playback_registrations.h"
-
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <string>
 #include <vector>
 
+#include "diag/playback_registrations.h"
 #include "tests/fake_system.h"
 
 namespace korvane {

@@ -101,6 +101,8 @@ std::string UnicodeExport(const NameCase& c) {
       "\"\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
       "\"CurrentVersion\"=\"5.1\"\r\n\"CurrentBuildNumber\"=\"2600\"\r\n\r\n"
+      // A user's hive has a Software key, or it is not taken for one.
+      "[HKEY_CURRENT_USER\\Software\\Korvane]\r\n\"Seen\"=dword:00000001\r\n\r\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Names\\");
   bytes += Utf16LeOf("", c.name) + Utf16LeOf("]\r\n\"Name\"=\"") + Utf16LeOf("", c.name);
   bytes += Utf16LeOf("\"\r\n");
@@ -270,7 +272,9 @@ TEST(MachineText, EachOutputCarriesTheNameAsItsReaderNeedsIt) {
     EXPECT_NE(plain.out.find(path + "\n"), std::string::npos) << plain.out;
     const auto utf8 = test::RunCli("run --machine " + quoted, {"LC_ALL=C.UTF-8"});
     EXPECT_NE(utf8.out.find(utf8Path + "\n"), std::string::npos) << utf8.out;
-    if (shown != c.ansi) EXPECT_EQ(utf8.out.find(path), std::string::npos);
+    if (shown != c.ansi) {
+      EXPECT_EQ(utf8.out.find(path), std::string::npos);
+    }
 
     // check --json, in whatever locale: the registered path as UTF-8 (JSON escapes "\\").
     const std::string avi = out.Write("a.avi", test::Avi({test::VideoStream("cvid")}));

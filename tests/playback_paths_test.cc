@@ -414,7 +414,9 @@ TEST_F(PlaybackPathsTest, WineSplitterAsksTheHostsGstreamerOncePerRun) {
       for (size_t i = 0; i < file.paths.streams.size(); ++i) {
         const auto& answer = file.paths.streams[i].gstreamer;
         ASSERT_EQ(answer.has_value(), !c.decodes.empty()) << c.name << " stream " << i;
-        if (answer) EXPECT_EQ(answer->decodes, c.decodes[i]) << c.name << " stream " << i;
+        if (answer) {
+          EXPECT_EQ(answer->decodes, c.decodes[i]) << c.name << " stream " << i;
+        }
       }
     }
     EXPECT_EQ(opens, 1) << c.name;
