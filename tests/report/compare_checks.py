@@ -2,7 +2,8 @@
 """Compares `korvane check --json` on a machine with the same check on a report saved there.
 
 Field by field, per stream: registered, where, entry, value, found, loads, ready; per file:
-playable. A field the report gives must be the machine's; a field it does not give (null)
+playable on the Video for Windows path, the only one a report holds facts for (the machine's
+`paths.vfw.playable` where it also has DirectShow's). A field the report gives must be the machine's; a field it does not give (null)
 must come with what it lacks and what to ask for. With --whole the report was made with
 every test on and not cut: every field must be there.
 Usage: compare_checks.py MACHINE.json REPORT.json [--whole]   (exit 1 on a difference)
@@ -40,11 +41,15 @@ def differences(machine, report, whole):
                     continue
                 if rdec[field] != mdec.get(field):
                     found.append(f"{where}: {field} {rdec[field]!r}, machine {mdec.get(field)!r}")
+        if rfile.get("paths") is not None:
+            found.append(f"{name}: the report's check names other paths: {rfile['paths']}")
+        paths = mfile.get("paths")
+        mplayable = paths["vfw"]["playable"] if paths else mfile["playable"]
         if rfile.get("playable") is None:
             if whole or not rfile.get("askFor"):
                 found.append(f"{name}: playable unknown without what to ask for")
-        elif rfile["playable"] != mfile["playable"]:
-            found.append(f"{name}: playable {rfile['playable']}, machine {mfile['playable']}")
+        elif rfile["playable"] != mplayable:
+            found.append(f"{name}: playable {rfile['playable']}, machine {mplayable}")
     if len(machine["files"]) != len(report["files"]):
         found.append("not the same files")
     return found
