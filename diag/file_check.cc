@@ -171,6 +171,16 @@ void ApplyDirectShowTry(FileCheck* file) {
   if (finding.outcome == TryOutcome::kNotTried) return;
   const bool decodes = finding.outcome == TryOutcome::kDecodes;
   file->paths.directshowPlayable = decodes;
+  if (file->paths.known) {
+    // The try tells more than the registrations did: the named paths follow it, so a graph
+    // that fails is not called playable, and one that decodes needs nothing more.
+    file->paths.directshowNeeds.clear();
+    if (!decodes) {
+      file->paths.directshowNeeds.push_back("a graph that works: their try " + finding.text);
+    }
+    SetVerdict(file);
+    return;
+  }
   if (decodes && !file->playable) {
     file->verdict =
         "plays in DirectShow players (their try decodes it); Video for Windows "

@@ -131,6 +131,49 @@ TEST_F(TryVerdictTest, TheDirectShowTryNamesItsPathWhereItDiffersOrFails) {
   }
 }
 
+// Where the registrations were read, the try overrules what they promised: a graph that
+// fails is not called playable, though the registrations said it would play, and one that
+// decodes plays, though they named something missing.
+TEST_F(TryVerdictTest, TheDirectShowTryOverrulesTheRegistrations) {
+  const TryFinding noMjpg =
+      T(TryOutcome::kDoesNotDecode, "does not decode: no decompressor for 'MJPG'");
+  const std::string cannotRender = "does not decode: VFW_E_CANNOT_RENDER while connecting";
+  struct Case {
+    const char* name;
+    bool registrationsPlay;
+    TryFinding graph;
+    bool playable;
+    std::string verdict;
+  };
+  const Case cases[] = {
+      {"promised, but the graph fails", true, T(TryOutcome::kDoesNotDecode, cannotRender), false,
+       "install a Video for Windows decoder for Motion JPEG (MJPG): vidc.MJPG; DirectShow players "
+       "(GStreamer splitter filter) need a graph that works: their try " +
+           cannotRender},
+      {"not promised, but the graph decodes", false,
+       T(TryOutcome::kDecodes, "decodes: 10 frames, 8x8 I420"), true,
+       "plays in DirectShow players (GStreamer splitter filter); Video for Windows programs need "
+       "vidc.MJPG"},
+      {"promised and decoded", true, T(TryOutcome::kDecodes, "decodes: 10 frames, 8x8 I420"), true,
+       "plays in DirectShow players (GStreamer splitter filter); Video for Windows programs need "
+       "vidc.MJPG"},
+  };
+  for (const Case& c : cases) {
+    FileCheck file = CheckFile("a.avi", {test::VideoStream("MJPG")});
+    file.paths.known = true;
+    file.paths.splitter = "GStreamer splitter filter";
+    file.paths.streams.resize(1);
+    file.paths.directshowPlayable = c.registrationsPlay;
+    if (!c.registrationsPlay) file.paths.directshowNeeds = {"a GStreamer image/jpeg decoder"};
+    file.tries = {noMjpg};
+    file.paths.directshowTry = DirectShowTry{c.graph, {}, 0, {}};
+    ApplyTries(&file);
+    EXPECT_EQ(file.playable, c.playable) << c.name;
+    EXPECT_EQ(file.paths.directshowPlayable, c.graph.outcome == TryOutcome::kDecodes) << c.name;
+    EXPECT_EQ(file.verdict, c.verdict) << c.name;
+  }
+}
+
 TEST(ChainTextTest, TheFirstBranchIsWholeAndEachFurtherOneStartsWhereItForks) {
   struct Case {
     std::vector<std::vector<std::string>> branches;
