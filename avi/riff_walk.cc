@@ -15,6 +15,9 @@ constexpr size_t kMaxFieldBytes = 64;
 // Chunk headers looked at in the 'movi' list for a first whole frame. Writers put a few
 // JUNK or empty chunks first at most; past this many the frames are taken to be there.
 constexpr int kFrameSearchChunks = 64;
+// RIFF sizes from here up to 0xFFFFFFFF are the -1 and -8 that writers leave when they never
+// close the file: a RIFF form of 4 GiB is beyond what its 32-bit offsets reach.
+constexpr uint32_t kUnsetRiffSize = 0xFFFFFFF8;
 
 // Four printable ASCII characters, as every chunk id a writer chose is.
 bool IsTextFourCC(uint32_t fourcc) {
@@ -30,6 +33,10 @@ bool IsStreamDataId(uint32_t id) {
   const unsigned char first = static_cast<unsigned char>(id);
   const unsigned char second = static_cast<unsigned char>(id >> 8);
   return first >= '0' && first <= '9' && second >= '0' && second <= '9';
+}
+
+int StreamNumberOf(uint32_t id) {
+  return (static_cast<unsigned char>(id) - '0') * 10 + (static_cast<unsigned char>(id >> 8) - '0');
 }
 
 struct Chunk {
@@ -49,6 +56,8 @@ struct Walker {
   uint64_t bytesRead = 0;
   int chunksSeen = 0;
   bool stopped = false;  // a budget ran out: the walk ends everywhere
+  uint32_t lastTopLevelId = 0;  // the last chunk of the RIFF form, and where it ends
+  uint64_t lastTopLevelEnd = 0;
 
   void Problem(const std::string& text) { out.problems.push_back(text); }
 
@@ -127,7 +136,9 @@ struct Walker {
 
   void WalkFile();
   void WalkTopLevel(uint64_t start, uint64_t end, bool sizeUnknown);
+  void WalkPastTheFile(uint64_t end);
   bool HoldsAFrame(uint64_t start, uint64_t end, int depth);
+  bool IsFrameId(uint32_t id) const;
   void WalkExtendedRiffs(uint64_t cur);
   bool ReadChunkHeader(uint64_t cur, uint32_t* id, uint32_t* size);
   void WalkHeaderList(uint64_t start, uint64_t end);
@@ -158,22 +169,38 @@ void Walker::WalkFile() {
     Problem(Format("RIFF form '%s' is not 'AVI '", FourCCText(out.formType)));
     return;
   }
-  uint32_t declared = fields.U32At(4);
-  uint64_t end = 8 + uint64_t{declared};
-  if (declared < 4) {
+  const uint32_t declared = fields.U32At(4);
+  const uint64_t end = 8 + uint64_t{declared};
+  if (declared < 4 || declared >= kUnsetRiffSize) {
     // A writer that never came back to fill in the size: what the file holds is all there is.
-    Problem(Format("the RIFF header declares %u bytes; reading the whole file instead", declared));
-    end = out.fileSize;
+    Problem(Format("the RIFF header declares %u bytes%s; reading the whole file instead", declared,
+                   declared < 4 ? "" : ", a size never filled in"));
+    WalkTopLevel(12, out.fileSize, true);
   } else if (end > out.fileSize) {
-    out.truncated = true;
-    Problem(
-        Format("the RIFF header declares %I64u bytes, the file holds %I64u: the file is cut short",
-               end, out.fileSize));
-    end = out.fileSize;
+    WalkPastTheFile(end);
+  } else {
+    WalkTopLevel(12, end, false);
+    if (end < out.fileSize) WalkExtendedRiffs(end + (declared & 1));
   }
-  WalkTopLevel(12, end, declared < 4);
-  if (end < out.fileSize) WalkExtendedRiffs(end + (declared & 1));
   CheckSummary();
+}
+
+// A RIFF form that declares more than the file holds is cut short, unless the file ends
+// with its whole index just where its last chunk ends: writers put the index last, so
+// such a file lacks nothing, and its size is what is wrong.
+void Walker::WalkPastTheFile(uint64_t end) {
+  const size_t at = out.problems.size();
+  WalkTopLevel(12, out.fileSize, false);
+  const bool endsWithIndex = lastTopLevelId == FourCC("idx1") && lastTopLevelEnd == out.fileSize;
+  std::string problem = Format("the RIFF header declares %I64u bytes, the file holds %I64u", end,
+                               out.fileSize);
+  if (endsWithIndex && !out.truncated && !stopped) {
+    problem += ", which ends with its whole index: the RIFF size is wrong";
+  } else {
+    out.truncated = true;
+    problem += ": the file is cut short";
+  }
+  out.problems.insert(out.problems.begin() + static_cast<std::ptrdiff_t>(at), problem);
 }
 
 // With the form's size unknown, its end is where the chunks end: a header whose id is no
@@ -201,6 +228,8 @@ void Walker::WalkTopLevel(uint64_t cur, uint64_t end, bool sizeUnknown) {
       out.hasIdx1 = true;
     }
     cur = After(chunk, end);
+    lastTopLevelId = chunk.id;
+    lastTopLevelEnd = cur;
   }
 }
 
@@ -219,7 +248,7 @@ bool Walker::HoldsAFrame(uint64_t cur, uint64_t end, int depth) {
       if (ByteReader(type, 4).U32At(0) == FourCC("rec ") && HoldsAFrame(cur + 12, listEnd, 1)) {
         return true;
       }
-    } else if (IsStreamDataId(id) && size > 0 && size <= room) {
+    } else if (IsFrameId(id) && size > 0 && size <= room) {
       return true;
     }
     if (size >= room) return false;  // the chunk ends the list, or runs past it
@@ -227,6 +256,21 @@ bool Walker::HoldsAFrame(uint64_t cur, uint64_t end, int depth) {
     if (cur >= end) return false;
   }
   return true;
+}
+
+// A chunk of the data that makes a file play: of a video stream where the file describes
+// one (sound alone shows no picture, and a cut file often ends just after a sound chunk
+// that came before the first frame), else of any stream. A number that names no stream
+// the header describes is taken by its kind: "dc" and "db" are frames.
+bool Walker::IsFrameId(uint32_t id) const {
+  if (!IsStreamDataId(id)) return false;
+  const std::vector<AviStream>& streams = out.streams;
+  if (std::none_of(streams.begin(), streams.end(), [](const AviStream& s) { return s.isVideo(); }))
+    return true;
+  const size_t number = static_cast<size_t>(StreamNumberOf(id));
+  if (number < streams.size()) return streams[number].isVideo();
+  const uint32_t kind = id >> 16;
+  return kind == ('d' | 'c' << 8) || kind == ('d' | 'b' << 8);
 }
 
 bool Walker::ReadChunkHeader(uint64_t cur, uint32_t* id, uint32_t* size) {

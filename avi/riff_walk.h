@@ -101,8 +101,10 @@ struct AviWalk {
   bool hasOpenDml = false;  // LIST odml
   uint32_t openDmlFrames = 0;
   bool hasMovi = false;
-  // ... and it holds a whole chunk of stream data, or the walk could not look that far.
-  // A file cut just after its 'movi' list began has the list and no frame at all.
+  // ... and it holds a whole chunk of stream data (of a video stream, where the file
+  // describes one), or the walk could not look that far. A file cut just after its 'movi'
+  // list began, or just after the sound that comes before the first frame, has the list
+  // and no frame at all.
   bool hasFrames = false;
   bool hasIdx1 = false;
   int extendedRiffs = 0;  // RIFF AVIX continuations

@@ -145,20 +145,37 @@ std::string PythonOnJson(const std::string& json, const std::string& expression)
   return r.out;
 }
 
-// The shapes real files showed: one cut where its frames begin is not playable, one that a
-// capture tool padded past its RIFF form is whole.
+// The shapes real files showed: one cut where its frames begin, or just after the sound
+// before its first frame, is not playable; one that a capture tool padded past its RIFF
+// form is whole, as is one whose RIFF size was never filled in (-8) or is wrong.
 TEST_F(CheckReportTest, CutAndPaddedFilesGetTheVerdictTheirFramesGive) {
   if (std::system("python3 -c pass >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
   const std::string avi = test::PaddedAvi({test::VideoStream("cvid"), test::AudioStream(0x0001)});
-  const FileCheck cut = CheckFile("cut.avi", avi.substr(0, 2048));
-  EXPECT_FALSE(cut.playable);
-  EXPECT_EQ(cut.verdict, "the decoders are here, but the file holds no frames");
-  const FileCheck padded = CheckFile("padded.avi", avi + std::string(472, '\0'));
-  EXPECT_TRUE(padded.playable);
-  EXPECT_EQ(padded.verdict, "playable here");
-  const std::string json = CheckJson(Facts(), {cut, padded});
+  const auto riffSize = [&avi](uint32_t declared) {
+    return avi.substr(0, 4) + test::Le32(declared) + avi.substr(8);
+  };
+  const char kNoFrames[] = "the decoders are here, but the file holds no frames";
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* verdict;
+  } kCases[] = {
+      {"cut.avi", avi.substr(0, 2048), kNoFrames},
+      {"padded.avi", avi + std::string(472, '\0'), "playable here"},
+      {"sound.avi", avi.substr(0, 2048 + 2214), kNoFrames},
+      {"unset.avi", riffSize(0xFFFFFFF8), "playable here"},
+      {"wrong.avi", riffSize(static_cast<uint32_t>(avi.size() * 2)), "playable here"},
+  };
+  std::vector<FileCheck> files;
+  for (const auto& c : kCases) {
+    files.push_back(CheckFile(c.name, c.bytes));
+    EXPECT_EQ(files.back().verdict, c.verdict) << c.name;
+    EXPECT_EQ(files.back().playable, c.verdict == std::string("playable here")) << c.name;
+  }
+  const std::string json = CheckJson(Facts(), files);
   EXPECT_EQ(PythonOnJson(json, "[(f['truncated'], f['movi'], f['playable']) for f in d['files']]"),
-            "[(True, True, False), (False, True, True)]\n");
+            "[(True, True, False), (False, True, True), (True, True, False), (False, True, True), "
+            "(False, True, True)]\n");
   EXPECT_EQ(PythonOnJson(json, "d['files'][1]['problems']"), "[]\n");
 }
 

@@ -220,6 +220,19 @@ TEST(RiffWalkTest, AFileCutBeforeItsFirstWholeFrameHoldsNoFrames) {
                                        ChunkDeclaring("00dc", 3000, "ff")},
       {"complete but empty", Riff("AVI ", {List("hdrl", {MainHeader(1), VideoStream("cvid")}),
                                            List("movi", {Chunk("JUNK", "x"), empty}), Index()})},
+      // Sound before the first frame, as interleaving writers put it: no picture is whole.
+      {"cut after the first sound chunk", file.substr(0, 2048 + 8 + 2206)},
+      {"cut before the sound chunk's pad byte", file.substr(0, 2048 + 8 + 2205)},
+      {"cut inside the first frame after sound", file.substr(0, 2048 + 8 + 2206 + 8 + 1000)},
+      {"sound alone in a 'rec ' list", header + ChunkDeclaring("LIST", 90000, "movi") +
+                                           List("rec ", {Chunk("01wb", "ss")}) +
+                                           ChunkDeclaring("00dc", 99, "")},
+      {"sound of a stream the header does not describe",
+       PaddedAvi({VideoStream("MJPG")}).substr(0, 2048 + 2214)},
+      {"sound first, the video stream second",
+       Riff("AVI ", {List("hdrl", {MainHeader(2), AudioStream(0x0001), VideoStream("MJPG")}),
+                     ChunkDeclaring("LIST", 90000, "movi") + Chunk("00wb", "ss") +
+                         Chunk("00wb", "tt") + ChunkDeclaring("01dc", 500, "ff")})},
   };
   for (const auto& c : kCases) {
     const AviWalk walk = Walk(c.bytes);
@@ -230,12 +243,25 @@ TEST(RiffWalkTest, AFileCutBeforeItsFirstWholeFrameHoldsNoFrames) {
     EXPECT_FALSE(HasProblem(walk, "no index")) << c.what;
   }
 
-  // One whole chunk of stream data is a frame, in a 'rec ' list or behind JUNK too.
+  // One whole chunk of a video stream is a frame, in a 'rec ' list, behind JUNK or sound
+  // too; in a file of sound alone, one whole chunk of sound.
   const std::string recList = header + ChunkDeclaring("LIST", 90000, "movi") +
-                              List("rec ", {Chunk("01wb", "ss")}) + ChunkDeclaring("00dc", 99, "");
+                              List("rec ", {Chunk("01wb", "ss"), Chunk("00dc", "f")}) +
+                              ChunkDeclaring("00dc", 99, "");
   const std::string afterJunk = header + ChunkDeclaring("LIST", 90000, "movi") +
                                 Chunk("JUNK", "x") + empty + Chunk("00dc", "f");
-  for (const std::string& bytes : {recList, afterJunk, file.substr(0, 2048 + 8 + 2205)}) {
+  const std::string videoSecond =
+      Riff("AVI ", {List("hdrl", {MainHeader(2), AudioStream(0x0001), VideoStream("MJPG")}),
+                    ChunkDeclaring("LIST", 90000, "movi") + Chunk("00wb", "ss") +
+                        Chunk("01dc", "f") + ChunkDeclaring("00wb", 500, "ss")});
+  const std::string soundAlone =
+      Riff("AVI ", {List("hdrl", {MainHeader(1), AudioStream(0x0001)}),
+                    ChunkDeclaring("LIST", 90000, "movi") + Chunk("00wb", "ss") +
+                        ChunkDeclaring("00wb", 500, "ss")});
+  const std::string undescribed =
+      header + ChunkDeclaring("LIST", 90000, "movi") + Chunk("02wb", "s") + Chunk("05db", "f");
+  for (const std::string& bytes : {recList, afterJunk, videoSecond, soundAlone, undescribed,
+                                   file.substr(0, 2048 + 8 + 2206 + 8 + 3000)}) {
     const AviWalk walk = Walk(bytes);
     EXPECT_TRUE(walk.holdsFrames()) << AllProblems(walk);
     EXPECT_TRUE(walk.truncated);
@@ -289,12 +315,15 @@ TEST(RiffWalkTest, HugeSizesAreClippedWithoutOverflow) {
   EXPECT_TRUE(walk.hasMovi);  // the clip ends at the header list, not the file
   EXPECT_FALSE(walk.truncated);
 
+  // A RIFF size of -8 is one never filled in, not a cut: the file is read to its end.
   std::string file = Avi({VideoStream("cvid")});
   file.replace(4, 4, Le32(0xFFFFFFF8));
   const AviWalk riff = Walk(file);
-  EXPECT_TRUE(riff.truncated);
+  EXPECT_FALSE(riff.truncated);
+  EXPECT_TRUE(HasProblem(riff, "a size never filled in")) << AllProblems(riff);
   EXPECT_EQ(riff.streams.size(), 1u);
   EXPECT_TRUE(riff.hasIdx1);
+  EXPECT_TRUE(riff.holdsFrames());
 
   // Sizes that would bring a 32-bit offset back to where it was, or before it.
   for (uint32_t size :
@@ -307,28 +336,71 @@ TEST(RiffWalkTest, HugeSizesAreClippedWithoutOverflow) {
 
 // A RIFF size never filled in: the whole file is read, up to padding that is no chunk (a
 // capture tool's sector fill), which is not a cut; a chunk the file cuts short still is.
+// The size may be 0, or the -1 or -8 that writers leave in a file they never closed.
 TEST(RiffWalkTest, UnfinishedRiffSizeReadsTheWholeFile) {
-  std::string file = Avi({VideoStream("cvid")});
-  file.replace(4, 4, Le32(0));
+  for (uint32_t unset : {0u, 0xFFFFFFFFu, 0xFFFFFFF8u}) {
+    std::string file = Avi({VideoStream("cvid")});
+    file.replace(4, 4, Le32(unset));
+    const struct {
+      const char* what;
+      std::string bytes;
+      bool truncated;
+    } kCases[] = {
+        {"nothing after the index", file, false},
+        {"zeros to the sector", file + std::string(472, '\0'), false},
+        {"0xFF bytes", file + std::string(300, '\xFF'), false},
+        {"leftover memory",
+         file + std::string("\x10\x00\x00\x00\xDE\xAD\xBE\xEF\x00\x01", 10), false},
+        {"a chunk cut short", file + ChunkDeclaring("JUNK", 5000, std::string(100, 'j')), true},
+    };
+    for (const auto& c : kCases) {
+      SCOPED_TRACE(Format("%s, RIFF size %u", c.what, unset));
+      const AviWalk walk = Walk(c.bytes);
+      EXPECT_TRUE(HasProblem(walk, Format("declares %u bytes", unset))) << AllProblems(walk);
+      EXPECT_TRUE(HasProblem(walk, "; reading the whole file instead"));
+      EXPECT_EQ(walk.streams.size(), 1u);
+      EXPECT_TRUE(walk.hasMovi && walk.hasIdx1);
+      EXPECT_EQ(walk.truncated, c.truncated) << AllProblems(walk);
+      EXPECT_EQ(walk.problems.size(), c.truncated ? 2u : 1u) << AllProblems(walk);
+    }
+  }
+}
+
+// A RIFF size past the end of the file is a cut, unless the file ends with its whole
+// index where its last chunk ends: then nothing is missing and the size is wrong.
+TEST(RiffWalkTest, ARiffSizePastTheFileIsACutUnlessTheIndexEndsIt) {
+  const std::string file = PaddedAvi({VideoStream("MJPG"), AudioStream(0x0001)});
+  const size_t size = file.size();
+  const auto declaring = [](std::string bytes, uint32_t declared) {
+    bytes.replace(4, 4, Le32(declared));
+    return bytes;
+  };
+  const size_t indexAt = file.rfind("idx1");
   const struct {
     const char* what;
     std::string bytes;
     bool truncated;
   } kCases[] = {
-      {"nothing after the index", file, false},
-      {"zeros to the sector", file + std::string(472, '\0'), false},
-      {"0xFF bytes", file + std::string(300, '\xFF'), false},
-      {"leftover memory", file + std::string("\x10\x00\x00\x00\xDE\xAD\xBE\xEF\x00\x01", 10),
-       false},
-      {"a chunk cut short", file + ChunkDeclaring("JUNK", 5000, std::string(100, 'j')), true},
+      {"a size 1000 bytes too large", declaring(file, size - 8 + 1000), false},
+      {"a size of 2 GiB", declaring(file, 0x7FFFFFF0), false},
+      {"a size with its top bit set", declaring(file, 0x8000F000), false},
+      {"cut inside the index", file.substr(0, size - 4), true},
+      {"cut after the index's header", file.substr(0, indexAt + 8), true},
+      {"cut where the index begins", file.substr(0, indexAt), true},
+      {"cut inside the frames", file.substr(0, 2048 + 2214 + 3008 + 100), true},
+      {"a chunk after the index, then a cut",
+       declaring(file + Chunk("JUNK", "ab"), static_cast<uint32_t>(size + 1000)), true},
   };
   for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
     const AviWalk walk = Walk(c.bytes);
-    EXPECT_TRUE(HasProblem(walk, "declares 0 bytes; reading the whole file")) << c.what;
-    EXPECT_EQ(walk.streams.size(), 1u) << c.what;
-    EXPECT_TRUE(walk.hasMovi && walk.hasIdx1) << c.what;
-    EXPECT_EQ(walk.truncated, c.truncated) << c.what << "\n" << AllProblems(walk);
-    EXPECT_EQ(walk.problems.size(), c.truncated ? 2u : 1u) << c.what << "\n" << AllProblems(walk);
+    EXPECT_EQ(walk.truncated, c.truncated) << AllProblems(walk);
+    EXPECT_EQ(HasProblem(walk, "the file is cut short"), c.truncated) << AllProblems(walk);
+    EXPECT_EQ(HasProblem(walk, "the RIFF size is wrong"), !c.truncated) << AllProblems(walk);
+    ASSERT_FALSE(walk.problems.empty());
+    EXPECT_EQ(walk.problems.front().rfind("the RIFF header declares", 0), 0u);
+    EXPECT_TRUE(walk.holdsFrames());
+    EXPECT_EQ(walk.streams.size(), 2u);
   }
 }
 
