@@ -55,7 +55,7 @@ struct Walker {
   AviWalk& out;
   uint64_t bytesRead = 0;
   int chunksSeen = 0;
-  bool stopped = false;  // a budget ran out: the walk ends everywhere
+  bool stopped = false;         // a budget ran out: the walk ends everywhere
   uint32_t lastTopLevelId = 0;  // the last chunk of the RIFF form, and where it ends
   uint64_t lastTopLevelEnd = 0;
 
@@ -192,8 +192,8 @@ void Walker::WalkPastTheFile(uint64_t end) {
   const size_t at = out.problems.size();
   WalkTopLevel(12, out.fileSize, false);
   const bool endsWithIndex = lastTopLevelId == FourCC("idx1") && lastTopLevelEnd == out.fileSize;
-  std::string problem = Format("the RIFF header declares %I64u bytes, the file holds %I64u", end,
-                               out.fileSize);
+  std::string problem =
+      Format("the RIFF header declares %I64u bytes, the file holds %I64u", end, out.fileSize);
   if (endsWithIndex && !out.truncated && !stopped) {
     problem += ", which ends with its whole index: the RIFF size is wrong";
   } else {

@@ -349,8 +349,8 @@ TEST(RiffWalkTest, UnfinishedRiffSizeReadsTheWholeFile) {
         {"nothing after the index", file, false},
         {"zeros to the sector", file + std::string(472, '\0'), false},
         {"0xFF bytes", file + std::string(300, '\xFF'), false},
-        {"leftover memory",
-         file + std::string("\x10\x00\x00\x00\xDE\xAD\xBE\xEF\x00\x01", 10), false},
+        {"leftover memory", file + std::string("\x10\x00\x00\x00\xDE\xAD\xBE\xEF\x00\x01", 10),
+         false},
         {"a chunk cut short", file + ChunkDeclaring("JUNK", 5000, std::string(100, 'j')), true},
     };
     for (const auto& c : kCases) {
