@@ -30,6 +30,8 @@ class CodePageCodec {
   // how many bytes it takes (1, or 2 in a double-byte code page); 0 when no character of
   // the code page begins there.
   size_t Decode(std::string_view bytes, size_t pos, char32_t* codePoint);
+  // True when the byte begins a double-byte character: alone it is no character.
+  bool IsLeadByte(unsigned char byte);
 
  private:
   struct Host;

@@ -108,4 +108,12 @@ size_t CodePageCodec::Decode(std::string_view bytes, size_t pos, char32_t* codeP
   return 0;
 }
 
+bool CodePageCodec::IsLeadByte(unsigned char byte) {
+  if (!Usable()) return false;
+  const char single = static_cast<char>(byte);
+  char units[16];
+  errno = 0;
+  return host_->decoder.Convert(&single, 1, units, sizeof units) < 0 && errno == EINVAL;
+}
+
 }  // namespace korvane

@@ -49,4 +49,8 @@ size_t CodePageCodec::Decode(std::string_view bytes, size_t pos, char32_t* codeP
   return length;
 }
 
+bool CodePageCodec::IsLeadByte(unsigned char byte) {
+  return Usable() && IsDBCSLeadByteEx(static_cast<UINT>(page_), byte) != 0;
+}
+
 }  // namespace korvane

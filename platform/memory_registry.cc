@@ -10,21 +10,9 @@ namespace {
 
 constexpr long kErrorInvalidHandle = 6;
 
-std::vector<std::string> SplitPath(const std::string& path) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('\\', start);
-    if (end == std::string::npos) end = path.size();
-    if (end > start) parts.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return parts;
-}
-
-std::string DenyKey(RootKey root, const std::string& path) {
+std::string DenyKey(RootKey root, const std::vector<std::string>& parts) {
   std::string key = std::to_string(static_cast<uint32_t>(root)) + "\\";
-  for (const std::string& part : SplitPath(path)) key += AsciiLower(part) + "\\";
+  for (const std::string& part : parts) key += AsciiLower(part) + "\\";
   return key;
 }
 
@@ -128,7 +116,7 @@ MemoryRegistry::Key* MemoryRegistry::Root(RootKey root) const {
 
 MemoryRegistry::Key* MemoryRegistry::CreateKey(RootKey root, const std::string& path) {
   Key* key = Root(root);
-  for (const std::string& part : SplitPath(path)) {
+  for (const std::string& part : leadBytes_.SplitPath(path)) {
     key = key->MakeSubkey(part);
   }
   return key;
@@ -136,7 +124,7 @@ MemoryRegistry::Key* MemoryRegistry::CreateKey(RootKey root, const std::string& 
 
 MemoryRegistry::Key* MemoryRegistry::FindKey(RootKey root, const std::string& path) const {
   Key* key = Root(root);
-  for (const std::string& part : SplitPath(path)) {
+  for (const std::string& part : leadBytes_.SplitPath(path)) {
     if (key == nullptr) return nullptr;
     key = key->FindSubkey(part);
   }
@@ -175,11 +163,11 @@ const MemoryRegistry::Value* MemoryRegistry::FindValue(const Key* key, const std
 }
 
 void MemoryRegistry::DenyAccess(RootKey root, const std::string& path, uint32_t access) {
-  denied_.insert({DenyKey(root, path), access});
+  denied_.insert({DenyKey(root, leadBytes_.SplitPath(path)), access});
 }
 
 bool MemoryRegistry::Denied(RootKey root, const std::string& path, uint32_t access) const {
-  return denied_.count({DenyKey(root, path), access}) != 0;
+  return denied_.count({DenyKey(root, leadBytes_.SplitPath(path)), access}) != 0;
 }
 
 MemoryRegistry::Key* MemoryRegistry::Handle(RegKey key) const {

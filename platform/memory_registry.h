@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/system.h"
+#include "platform/text_encoding.h"
 
 namespace korvane {
 
@@ -63,6 +64,12 @@ class MemoryRegistry : public RegistryCalls {
   };
 
   MemoryRegistry();
+
+  // The code page of the names: a path is split at the backslashes that are characters of
+  // their own, as Windows splits the UTF-16 path an ANSI call converts (a double-byte
+  // character's second byte may be 0x5C). A Western code page until told.
+  void SetCodePage(CodePage page) { leadBytes_ = LeadBytes(page); }
+  const LeadBytes& leadBytes() const { return leadBytes_; }
 
   // Makes HKEY_CLASSES_ROOT show HKEY_LOCAL_MACHINE\Software\Classes, as Windows does.
   void ShareClassesRoot();
@@ -116,6 +123,7 @@ class MemoryRegistry : public RegistryCalls {
   RegKey nextHandle_ = 0x100;
   std::set<std::pair<std::string, uint32_t>> denied_;
   std::set<RootKey> refusedCreateRoots_;
+  LeadBytes leadBytes_;
 };
 
 }  // namespace korvane

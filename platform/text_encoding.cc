@@ -82,6 +82,40 @@ bool IsDoubleByteCodePage(CodePage page) {
   }
 }
 
+LeadBytes::LeadBytes(CodePage page) {
+  if (!IsDoubleByteCodePage(page)) return;
+  CodePageCodec codec(page);
+  for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
+    bits_[byte - 0x80] = codec.IsLeadByte(static_cast<unsigned char>(byte));
+  }
+}
+
+// No code page has a second byte below 0x40: a lead byte before one (a quote, a line's
+// end) stands alone, as the conversions take it.
+size_t LeadBytes::CharacterLength(std::string_view text, size_t pos) const {
+  const bool pair = Has(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() &&
+                    static_cast<unsigned char>(text[pos + 1]) >= 0x40;
+  return pair ? 2 : 1;
+}
+
+size_t LeadBytes::Find(std::string_view text, char c, size_t pos) const {
+  for (; pos < text.size(); pos += CharacterLength(text, pos)) {
+    if (text[pos] == c) return pos;
+  }
+  return std::string_view::npos;
+}
+
+std::vector<std::string> LeadBytes::SplitPath(std::string_view path) const {
+  std::vector<std::string> parts;
+  for (size_t start = 0; start < path.size();) {
+    size_t end = Find(path, '\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) parts.emplace_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
 std::optional<CodePage> CodePageNamed(std::string_view digits) {
   if (digits.empty() || digits.size() > 5) return std::nullopt;
   uint32_t number = 0;

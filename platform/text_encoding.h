@@ -6,11 +6,13 @@
 // (code_page_iconv.cc, code_page_win32.cc), never kept in tables here.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvane {
 
@@ -32,6 +34,29 @@ bool IsConvertibleCodePage(CodePage page);
 // True for the double-byte code pages (Japanese 932, Simplified Chinese 936, Korean 949,
 // Traditional Chinese 950, Johab 1361): a character there may take two bytes.
 bool IsDoubleByteCodePage(CodePage page);
+
+// The bytes that begin a double-byte character of a code page, none in a single-byte one.
+// The second byte of such a character may be any byte from 0x40 up, among them '\\', '['
+// and ']' (Shift-JIS U+8868 is 0x95 0x5C): text in the code page is searched for those
+// one character at a time, never byte by byte.
+class LeadBytes {
+ public:
+  LeadBytes() = default;
+  explicit LeadBytes(CodePage page);
+
+  bool Has(unsigned char byte) const { return byte >= 0x80 && bits_[byte - 0x80]; }
+  // How many bytes the character at text[pos] takes: 2 for a lead byte and the byte after
+  // it, 1 for any other byte.
+  size_t CharacterLength(std::string_view text, size_t pos) const;
+  // Where the character c (ASCII) next stands in text at or after pos, which begins a
+  // character; npos when it does not.
+  size_t Find(std::string_view text, char c, size_t pos = 0) const;
+  // The parts of a backslash-separated path, empty ones left out.
+  std::vector<std::string> SplitPath(std::string_view path) const;
+
+ private:
+  std::bitset<128> bits_;
+};
 
 // The code page a registry's ACP or OEMCP text names ("1252"), when it is a number the
 // host can convert.

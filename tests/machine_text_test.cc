@@ -50,6 +50,11 @@ const NameCase kNames[] = {
      "\xB5\xBF\xBF\xB5\xBB\xF3 \xC7\xC3\xB7\xB9\xC0\xCC\xBE\xEE"},
     {"Traditional Chinese", 950, u"\u5F71\u97F3\u64AD\u653E\u5668",
      "\xBCv\xAD\xB5\xBC\xBD\xA9\xF1\xBE\xB9"},
+    // Second bytes that are a backslash, one at the very end: neither splits the key's
+    // path nor escapes the quote or bracket after it.
+    {"Japanese, second bytes 0x5C", 932, u"\u30BD\u30D5\u30C8\u8868", "\x83\x5C\x83t\x83g\x95\x5C"},
+    {"Traditional Chinese, second bytes 0x5C", 950, u"\u529F\u80FD \u8A31\u53EF",
+     "\xA5\x5C\xAF\xE0 \xB3\x5C\xA5i"},
     // Characters the code page lacks: the default character, one for each.
     {"Cyrillic on a Western machine", 1252, u"\u0412\u0438\u0434\u0435\u043E", "?????", "?????"},
     {"an accent on a Japanese machine", 932, u"Caf\u00E9", "Caf?", "Caf?"},
@@ -250,8 +255,8 @@ TEST(MachineText, EachOutputCarriesTheNameAsItsReaderNeedsIt) {
                        std::to_string(c.codePage) + "\n");
     // The registered driver's path holds the name: the report shows it as registered.
     const std::string path = "C:\\" + c.ansi + "\\cvid.dll";
-    std::string escaped;
-    for (char ch : path) escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+    // The names hold no backslash of their own: only the separators are escaped.
+    const std::string escaped = "C:\\\\" + c.ansi + "\\\\cvid.dll";
     machine.Registry(
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32]\r\n"
         "\"vidc.cvid\"=\"" +

@@ -220,6 +220,45 @@ TEST(TextEncoding, DoubleByteCharactersAreTwoBytesBothWays) {
   EXPECT_FALSE(IsDoubleByteCodePage(k1251));
 }
 
+// A path in a code page splits at the backslashes that are characters of their own: in a
+// double-byte code page a character's second byte may be 0x5C, which then is no separator.
+TEST(TextEncoding, PathsSplitOnlyAtBackslashesThatAreCharacters) {
+  using Parts = std::vector<std::string>;
+  const struct {
+    CodePage page;
+    std::string path;
+    Parts parts;
+  } kCases[] = {
+      {k932, "Software\\\x95\x5C\\x", {"Software", "\x95\x5C", "x"}},        // 表
+      {k932, "\x83\x5C\x83t\x83g\x95\x5C", {"\x83\x5C\x83t\x83g\x95\x5C"}},  // ソフト表
+      {k932, "\xB6\\\xB6", {"\xB6", "\xB6"}},  // half-width katakana: one byte each
+      {k932, "a\\\\b\\", {"a", "b"}},          // empty names left out
+      {k932, "\x95", {"\x95"}},                // a lead byte at the end stands alone
+      {k932, "\x95\"\\x", {"\x95\"", "x"}},    // and before a byte below 0x40
+      {k950, "\xA5\x5C\\\xB3\x5C", {"\xA5\x5C", "\xB3\x5C"}},  // 功, 許
+      {k936, "\xD4\x5C\\b", {"\xD4\x5C", "b"}},
+      {k949, "\xC7\xD1\\b", {"\xC7\xD1", "b"}},
+      // A single-byte code page: every 0x5C separates, whatever comes before it.
+      {k1252, "\x95\x5C\\x", {"\x95", "x"}},
+      {k1251, "\xC2\\x", {"\xC2", "x"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::to_string(static_cast<uint32_t>(c.page)) + " " + c.path);
+    const LeadBytes leads(c.page);
+    EXPECT_EQ(leads.SplitPath(c.path), c.parts);
+    const size_t slash = leads.Find(c.path, '\\');
+    EXPECT_EQ(slash == std::string::npos ? c.path : c.path.substr(0, slash), c.parts.front());
+  }
+  // The lead bytes are the code page's own: Shift-JIS from 0x81 to 0x9F and 0xE0 to 0xFC.
+  const LeadBytes shiftJis(k932);
+  for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
+    const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    EXPECT_EQ(shiftJis.Has(static_cast<unsigned char>(byte)), lead) << byte;
+  }
+  EXPECT_FALSE(LeadBytes(k1252).Has(0x95));
+  EXPECT_FALSE(LeadBytes().Has(0x95));
+}
+
 TEST(TextEncoding, CodePagesAreNamedByTheirNumbers) {
   EXPECT_EQ(CodePageNamed("1252"), k1252);
   EXPECT_EQ(CodePageNamed("932"), k932);

@@ -111,20 +111,22 @@ long OfflineSystem::RegOpenKeyExA(RootKey root, const std::string& path, uint32_
 // A new key goes where its nearest existing ancestor lives in this view.
 long OfflineSystem::RegCreateKeyExA(RootKey root, const std::string& path, uint32_t access,
                                     RegKey* key) {
-  std::string existing = path;
-  std::string rest;
-  for (;;) {
-    if (const auto where = Locate(root, existing)) {
+  // Split as the registry splits: a double-byte name's second byte may be a backslash.
+  const std::vector<std::string> names = machine_->registry.leadBytes().SplitPath(path);
+  const auto joined = [&names](size_t from, size_t to) {
+    std::string text;
+    for (size_t i = from; i < to; ++i) text += (i == from ? "" : "\\") + names[i];
+    return text;
+  };
+  for (size_t known = names.size() + 1; known-- > 0;) {
+    if (const auto where = Locate(root, joined(0, known))) {
       const std::string& base = where->second;
+      const std::string rest = joined(known, names.size());
       const std::string full = rest.empty() ? base : base.empty() ? rest : base + "\\" + rest;
       return machine_->registry.RegCreateKeyExA(where->first, full, access, key);
     }
-    if (existing.empty()) return machine_->registry.RegCreateKeyExA(root, path, access, key);
-    const size_t slash = existing.rfind('\\');
-    const std::string name = slash == std::string::npos ? existing : existing.substr(slash + 1);
-    rest = rest.empty() ? name : name + "\\" + rest;
-    existing = slash == std::string::npos ? std::string() : existing.substr(0, slash);
   }
+  return machine_->registry.RegCreateKeyExA(root, path, access, key);
 }
 
 }  // namespace korvane

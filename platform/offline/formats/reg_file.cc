@@ -31,13 +31,17 @@ const RootName kRootNames[] = {
 class RegFileReader {
  public:
   RegFileReader(const std::string& bytes, MemoryRegistry* registry, CodePage page)
-      : lines_(SplitTextLines(NarrowText(bytes, page))), registry_(registry), page_(page) {}
+      : lines_(SplitTextLines(NarrowText(bytes, page))),
+        registry_(registry),
+        page_(page),
+        leadBytes_(page) {}
 
   std::optional<ParseError> Read();
 
  private:
   bool ReadHeader();
   bool ReadKeyLine(const std::string& line);
+  bool HasEmptyName(const std::string& path) const;
   bool ReadValueLine(const std::string& line);
   bool ReadQuoted(const std::string& line, size_t* pos, std::string* text);
   bool ReadData(const std::string& line, size_t pos, uint32_t* type, std::vector<uint8_t>* data);
@@ -48,6 +52,9 @@ class RegFileReader {
   std::vector<std::string> lines_;
   MemoryRegistry* registry_;
   CodePage page_;
+  // The text is read a character at a time: in a double-byte code page the second byte of
+  // a character may be a backslash, which then neither escapes nor separates key names.
+  LeadBytes leadBytes_;
   size_t index_ = 0;  // the line being read
   bool unicode_ = false;
   bool inKey_ = false;
@@ -61,6 +68,7 @@ bool RegFileReader::Fail(const std::string& message) {
 }
 
 std::optional<ParseError> RegFileReader::Read() {
+  registry_->SetCodePage(page_);
   registry_->ShareClassesRoot();
   if (!ReadHeader()) return error_;
   for (++index_; index_ < lines_.size(); ++index_) {
@@ -99,12 +107,11 @@ bool RegFileReader::ReadKeyLine(const std::string& line) {
   if (!path.empty() && path[0] == '-') {
     return Fail("a key deletion ([-...]) cannot describe a machine");
   }
-  const size_t slash = path.find('\\');
+  const size_t slash = leadBytes_.Find(path, '\\');
   const std::string rootName = path.substr(0, slash);
   const std::string below = slash == std::string::npos ? std::string() : path.substr(slash + 1);
-  if (below.find("\\\\") != std::string::npos || (!below.empty() && below[0] == '\\')) {
+  if (HasEmptyName(below))
     return Fail("cannot read this key line: a key name in its path is empty");
-  }
   for (const RootName& root : kRootNames) {
     if (!EqualsIgnoringCase(rootName, root.name)) continue;
     inKey_ = true;
@@ -115,6 +122,17 @@ bool RegFileReader::ReadKeyLine(const std::string& line) {
               "\": expected HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or HKEY_CLASSES_ROOT");
 }
 
+// True when the path begins with a backslash or two meet: a key name there is empty.
+bool RegFileReader::HasEmptyName(const std::string& path) const {
+  size_t start = 0;
+  for (size_t at = leadBytes_.Find(path, '\\'); at != std::string::npos;
+       at = leadBytes_.Find(path, '\\', at + 1)) {
+    if (at == start) return true;
+    start = at + 1;
+  }
+  return false;
+}
+
 bool RegFileReader::ReadQuoted(const std::string& line, size_t* pos, std::string* text) {
   // *pos is at the opening quote.
   for (size_t i = *pos + 1; i < line.size(); ++i) {
@@ -122,6 +140,10 @@ bool RegFileReader::ReadQuoted(const std::string& line, size_t* pos, std::string
     if (c == '"') {
       *pos = i + 1;
       return true;
+    }
+    if (leadBytes_.CharacterLength(line, i) == 2) {
+      *text += line.substr(i++, 2);
+      continue;
     }
     if (c != '\\') {
       *text += c;

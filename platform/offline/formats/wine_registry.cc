@@ -103,6 +103,7 @@ class Parser {
       : bytes_(bytes), root_(root), registry_(registry), header_(header), page_(page) {}
 
   std::optional<ParseError> Run() {
+    registry_->SetCodePage(page_);
     std::string line;
     if (!NextLine(&line) || line != kSignature) {
       return Error(std::string("not a Wine registry file: the first line is not \"") + kSignature +
@@ -179,8 +180,10 @@ class Parser {
     while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') ++pos;
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos != line.size()) return Error("unexpected text after the key's timestamp");
+    // Names are told apart in the UTF-16 text: narrowed to a double-byte code page, a
+    // character's second byte may be a backslash.
     const std::string path = Narrow(units, page_);
-    if (path.find("\\\\") != std::string::npos || (!path.empty() && path[0] == '\\')) {
+    if (units.find(u"\\\\") != Units::npos || (!units.empty() && units[0] == u'\\')) {
       return Error("empty name in key path \"" + path + "\"");
     }
     key_ = registry_->CreateKey(root_, path);

@@ -65,14 +65,23 @@ bool OpenDescribedMachine(const std::string& dir, const MachineOptions& /*option
         [&](const std::string& bytes) { return ParseRegFile(bytes, &machine->registry, page); },
         error);
   };
-  if (!readRegistry(kDefaultAnsiCodePage)) return false;
+  // machine.ini is read first for the code page it may name: in a double-byte one a
+  // character's second byte may be a backslash, so REGEDIT4 text is read in no other.
+  // A fault in the registry is still told before one in machine.ini.
   MachineIni ini;
+  std::string iniError;
   const std::string iniPath = (fs::path(dir) / "machine.ini").string();
   std::error_code ignored;
-  if (fs::exists(iniPath, ignored) &&
-      !ParseMachineFile(
+  const bool iniRead =
+      !fs::exists(iniPath, ignored) ||
+      ParseMachineFile(
           iniPath, ": cannot be read",
-          [&ini](const std::string& bytes) { return ParseMachineIni(bytes, &ini); }, error)) {
+          [&ini](const std::string& bytes) { return ParseMachineIni(bytes, &ini); }, &iniError);
+  const CodePage first =
+      iniRead ? ini.ansiCodePage.value_or(kDefaultAnsiCodePage) : kDefaultAnsiCodePage;
+  if (!readRegistry(first)) return false;
+  if (!iniRead) {
+    *error = iniError;
     return false;
   }
   // The registry's text is in the code page machine.ini names, else in the one the
@@ -80,8 +89,7 @@ bool OpenDescribedMachine(const std::string& dir, const MachineOptions& /*option
   const CodePages named = RegistryCodePages(machine->registry);
   machine->facts.ansiCodePage = ini.ansiCodePage.value_or(named.ansi);
   machine->facts.oemCodePage = ini.oemCodePage.value_or(named.oem);
-  if (machine->facts.ansiCodePage != kDefaultAnsiCodePage &&
-      !readRegistry(machine->facts.ansiCodePage)) {
+  if (machine->facts.ansiCodePage != first && !readRegistry(machine->facts.ansiCodePage)) {
     return false;
   }
   DeriveMachineFacts(ini, machine);

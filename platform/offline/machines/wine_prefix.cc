@@ -2,7 +2,6 @@
 #include "platform/offline/machines/wine_prefix.h"
 
 #include <filesystem>
-#include <sstream>
 #include <vector>
 
 #include "platform/ascii.h"
@@ -30,16 +29,6 @@ std::string Join(const std::string& path, const std::string& name) {
 std::string Parent(const std::string& path) {
   const size_t slash = path.rfind('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-std::vector<std::string> SplitKeyPath(const std::string& path) {
-  std::vector<std::string> parts;
-  std::stringstream stream(path);
-  std::string part;
-  while (std::getline(stream, part, '\\')) {
-    if (!part.empty()) parts.push_back(part);
-  }
-  return parts;
 }
 
 // "REGISTRY\\Machine" in current files, "\\Machine" in older ones.
@@ -251,7 +240,7 @@ std::optional<std::pair<RootKey, std::string>> WineRegistryView::Resolve(
     root = RootKey::kLocalMachine;
     current = "Software\\Classes";
   }
-  const std::vector<std::string> names = SplitKeyPath(path);
+  const std::vector<std::string> names = registry_.leadBytes().SplitPath(path);
   if (!names.empty()) current = PassWow64(root, current, names[0]);
   for (size_t i = 0; i < names.size(); ++i) {
     std::string next = Join(current, names[i]);
