@@ -197,6 +197,11 @@ TEST(MachineText, EachKindOfMachineGivesTheNameInItsCodePage) {
     ASSERT_EQ(names->subkeys().size(), 1u);
     EXPECT_EQ(names->subkeys()[0]->name(), c.ansi);
     EXPECT_EQ(RegistryText(names->subkeys()[0].get(), "Name"), c.ansi);
+    // ... and as a program reaches it through the prefix's view, by its name in the code page.
+    const ReadNames wine = OpenAndRead(prefix.path());
+    EXPECT_EQ(wine.acp, expected.acp);
+    EXPECT_EQ(wine.keyName, expected.keyName);
+    EXPECT_EQ(wine.value, expected.value);
 
 #if KORVANE_INSTALLATIONS
     // The same machine installed: its SOFTWARE and SYSTEM hives hold the name as UTF-16,
