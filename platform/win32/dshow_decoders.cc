@@ -114,7 +114,8 @@ std::string Property(IPropertyBag* bag, const wchar_t* name) {
   VARIANT value;
   VariantInit(&value);
   std::string text;
-  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = Utf8(value.bstrVal);
+  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR)
+    text = Utf8(value.bstrVal);
   VariantClear(&value);
   return text;
 }

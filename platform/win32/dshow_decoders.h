@@ -1,6 +1,8 @@
 // The registered decoders a DirectShow graph left out, made one by one to name why.
 #pragma once
 
+#include <windows.h>
+// The DirectShow headers need the Windows types first.
 #include <strmif.h>
 
 #include <string>
