@@ -312,11 +312,14 @@ if [ -x "$wine32" ] && [ -f "$win32/korvane-cli.exe" ]; then
     "$work/native32-tries.txt"
   # The 32-bit Wine has no GStreamer, and Wine 8's AVI splitters are both GStreamer's: its
   # DirectShow takes no AVI file past the source filter, Cinepak included.
-  # The test filter that cannot be made is named with its own error, as in the 64-bit prefix.
+  # The decoders registered for a stream that cannot be made are named with their own
+  # errors: the test filter that has no class, as in the 64-bit prefix, and Wine's own MP3
+  # decoder filter, which is GStreamer's and cannot start without it.
   unrendered="does not decode: VFW_E_CANNOT_RENDER $rendering; nothing takes File Source Filter's pin 'Output'"
   for f in "${files[@]}"; do
     case ${f##*/} in
       v-KVDN.avi) named="; Korvane test filter KVDN (no class) cannot be made: CLASS_E_CLASSNOTAVAILABLE" ;;
+      a-mp3*.avi) named="; MPEG Layer-3 Decoder cannot be made: E_FAIL" ;;
       *) named= ;;
     esac
     printf '%s\t%s\t%s\n' "${f##*/}" "$unrendered$named" "File Source Filter"
