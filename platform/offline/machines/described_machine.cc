@@ -84,6 +84,7 @@ bool OpenDescribedMachine(const std::string& dir, const MachineOptions& /*option
       !readRegistry(machine->facts.ansiCodePage)) {
     return false;
   }
+  machine->drive->SetCodePages({machine->facts.ansiCodePage, machine->facts.oemCodePage});
   DeriveMachineFacts(ini, machine);
   return true;
 }
