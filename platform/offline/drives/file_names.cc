@@ -55,10 +55,11 @@ std::string FileNameKey(const std::string& ansiName, CodePage ansi) {
 std::string AnsiFromShortEntry(std::string_view entry, const FileNameCodePages& pages) {
   if (entry.size() < kFatEntrySize) return std::string();
   std::string name(entry.substr(0, 11));
-  if (static_cast<unsigned char>(name[0]) == kEscapedE5) name[0] = static_cast<char>(kFreeEntryMark);
+  if (static_cast<unsigned char>(name[0]) == kEscapedE5)
+    name[0] = static_cast<char>(kFreeEntryMark);
   const auto flags = static_cast<unsigned char>(entry[12]);
-  std::string utf8 = ShortNamePart(std::string_view(name).substr(0, 8), (flags & kLowerBase) != 0,
-                                   pages.oem);
+  std::string utf8 =
+      ShortNamePart(std::string_view(name).substr(0, 8), (flags & kLowerBase) != 0, pages.oem);
   const std::string extension =
       ShortNamePart(std::string_view(name).substr(8, 3), (flags & kLowerExtension) != 0, pages.oem);
   if (!extension.empty()) utf8 += "." + extension;
