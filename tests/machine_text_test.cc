@@ -1,7 +1,8 @@
 // Text in the machine's own code page: each kind of machine narrows its UTF-16 text (NT
 // hives, Wine's escapes, version 5 exports) to the ANSI code page it names, a described
-// machine's machine.ini may name it, and korvane's outputs carry it as the Windows program
-// would save it (-o) or as UTF-8 (a UTF-8 terminal, --json).
+// machine's machine.ini may name it, korvane's outputs carry it as the Windows program
+// would save it (-o) or as UTF-8 (a UTF-8 terminal, --json), and every drive gives and
+// finds file names in it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -326,7 +327,7 @@ const FileNameMachine kFileNameMachines[] = {
       {"\xB0"
        "A      DLL",
        0, "?A.DLL"}},  // a box-drawing character that 1252 lacks
-     {{"Caf\xE9.dll", "CAF\xE9.DLL"}, {"\xC4\xD6.DRV", "\xC4\xD6.drv"}}},
+     {{"Caf\xE9.dll", "CAF\xC9.DLL"}, {"\xC4\xD6.DRV", "\xE4\xF6.drv"}}},
     {1251,
      866,
      {{u"\u0412\u0438\u0434\u0435\u043E.dll", "\xC2\xE8\xE4\xE5\xEE.dll"},
@@ -337,7 +338,7 @@ const FileNameMachine kFileNameMachines[] = {
        0x08,
        "\xF5"
        "a.DLL"}},
-     {{"\xCF\xCB\xC5\xC5\xD0.DRV", "\xCF\xCB\xC5\xC5\xD0.drv"}}},
+     {{"\xCF\xCB\xC5\xC5\xD0.DRV", "\xEF\xEB\xE5\xE5\xF0.drv"}}},
     {932,
      932,
      {{u"\u52D5\u753B.dll", "\x93\xAE\x89\xE6.dll"}},
@@ -433,7 +434,7 @@ void ExpectNamesFound(const std::string& path, const FileNameMachine& m, bool sh
   for (const LongName& n : m.longNames) ExpectNameFound(*system, n.ansi, true);
   if (!shortNames) return;
   for (const ShortName& n : m.shortNames) ExpectNameFound(*system, n.ansi, false);
-  // A path from the registry or system.ini, ASCII letters in another case, finds the file.
+  // A path from the registry or system.ini, in another case, finds the file.
   for (const auto& spelt : m.otherSpellings) {
     const auto found = system->FindFirstFileA("C:\\WINDOWS\\system32\\" + spelt.second);
     ASSERT_NE(found, nullptr) << spelt.second;
@@ -448,15 +449,30 @@ TEST(MachineText, FileNamesOfEveryDriveAreInTheAnsiCodePage) {
     DescribeFileNames(m, &described);
     ExpectNamesFound(described.path(), m, false);
 
-    // A Wine prefix keeps its names as UTF-8 too.
-    test::WinePrefixFolder prefix;
-    prefix.SystemReg("[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\CodePage] 1\n\"ACP\"=\"" +
-                     std::to_string(m.acp) + "\"\n\"OEMCP\"=\"" + std::to_string(m.oemcp) + "\"\n");
+    // A Wine prefix keeps its names as UTF-8 too; a driver registered by its name (UTF-16
+    // in the registry, in the same code page once narrowed) is found and probed.
+    test::WinePrefixFolder prefix("win32");
+    const LongName& driver = m.longNames.front();
+    prefix.SystemReg(
+        "[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\CodePage] 1\n\"ACP\"=\"" +
+        std::to_string(m.acp) + "\"\n\"OEMCP\"=\"" + std::to_string(m.oemcp) +
+        "\"\n\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Drivers32] 1\n"
+        "\"vidc.kvn0\"=\"" +
+        WineEscaped(driver.name) + "\"\n");
     for (const LongName& n : m.longNames) {
       prefix.File("windows/system32/" + Utf8Name(n.name), "file");
       prefix.File(Utf8Name(n.name) + "/x.dll", "folder");
     }
     ExpectNamesFound(prefix.path(), m, false);
+    test::ScratchDir out;
+    const std::string report = out.path() + "/report.txt";
+    const auto run =
+        test::RunCli("run --machine " + ShellQuote(prefix.path()) + " -o " + ShellQuote(report));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string probed = "C:\\windows\\system32\\" + driver.ansi;
+    const std::string bytes = test::ReadFile(report);
+    EXPECT_NE(bytes.find(probed + " 0x"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find(probed + " Not found"), std::string::npos);
 
 #if KORVANE_INSTALLATIONS
     test::ScratchDir disks;
@@ -469,8 +485,8 @@ TEST(MachineText, FileNamesOfEveryDriveAreInTheAnsiCodePage) {
     // FAT: the long names as mtools writes them from UTF-8, the short names by hand.
     const std::string fat = disks.path() + "/fat.img";
     const auto fatMade =
-        test::RunCommand("LC_ALL=C.UTF-8 " + kSource + "/scripts/make-disk-image.sh " +
-                         ShellQuote(installed) + " " + ShellQuote(fat) + " raw 40");
+        test::RunCommand(kSource + "/scripts/make-disk-image.sh " + ShellQuote(installed) + " " +
+                         ShellQuote(fat) + " raw 40");
     ASSERT_EQ(fatMade.exitCode, 0) << fatMade.err;
     WriteShortNames(m, fat);
     ExpectNamesFound(fat, m, true);

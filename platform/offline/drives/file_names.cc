@@ -2,6 +2,11 @@
 // their directory entries.
 #include "platform/offline/drives/file_names.h"
 
+#ifndef _WIN32
+#include <locale.h>
+#include <wctype.h>
+#endif
+
 #include "platform/ascii.h"
 #include "platform/byte_reader.h"
 
@@ -34,6 +39,20 @@ std::string ShortNamePart(std::string_view bytes, bool lower, CodePage oem) {
   return lower ? AsciiLower(utf8) : utf8;
 }
 
+// A character in lower case, as Windows compares names without regard to case: by the
+// Unicode case of each character, through the C library's UTF-8 locale (ASCII alone
+// where the host has none).
+char32_t LowerCase(char32_t c) {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+#ifndef _WIN32
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (utf8 != static_cast<locale_t>(0)) {
+    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8));
+  }
+#endif
+  return c;
+}
+
 constexpr unsigned char kFreeEntryMark = 0xE5;
 constexpr unsigned char kEscapedE5 = 0x05;
 constexpr unsigned char kLowerBase = 0x08;
@@ -49,7 +68,19 @@ std::string AnsiFromHostName(const std::string& hostName, CodePage ansi) {
 
 std::string FileNameKey(const std::string& ansiName, CodePage ansi) {
   if (IsAscii(ansiName)) return AsciiLower(ansiName);
-  return AsciiLower(AnsiToUtf8(ansiName, ansi));
+  const std::string utf8 = AnsiToUtf8(ansiName, ansi);
+  std::string key;
+  char32_t c = 0;
+  for (size_t pos = 0, length = 0; pos < utf8.size(); pos += length) {
+    length = Utf8SequenceAt(utf8, pos, &c);
+    if (length == 0) {
+      key += utf8[pos];
+      length = 1;
+    } else {
+      AppendUtf8(LowerCase(c), &key);
+    }
+  }
+  return key;
 }
 
 std::string AnsiFromShortEntry(std::string_view entry, const FileNameCodePages& pages) {

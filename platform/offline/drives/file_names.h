@@ -25,8 +25,8 @@ struct FileNameCodePages {
 // nobody recorded, most likely the machine's own, so its bytes are kept as they are.
 std::string AnsiFromHostName(const std::string& hostName, CodePage ansi);
 
-// A name in the ANSI code page as names are compared: ASCII letters without case, the
-// rest as the characters they are (so that a double-byte character's trail byte is never
+// A name in the ANSI code page as names are compared: its characters in lower case (so
+// that "CAF\xC9" finds "Caf\xE9", and a double-byte character's trail byte is never
 // taken for a letter).
 std::string FileNameKey(const std::string& ansiName, CodePage ansi);
 

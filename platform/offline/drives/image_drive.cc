@@ -267,8 +267,11 @@ std::vector<FindData> ImageDrive::Find(const std::string& pattern, std::string* 
       if (auto data = Describe(*folder, dots)) matches.push_back(*data);
     }
   }
+  // A name without wildcards compares as lookups do, whatever the case of its letters.
+  const bool wildcards = HasWildcard(split->name);
+  const std::string key = FileNameKey(split->name, pages_.ansi);
   for (const Entry& entry : *Listing(*folder)) {
-    if (!MatchesWildcard(split->name, entry.name)) continue;
+    if (wildcards ? !MatchesWildcard(split->name, entry.name) : entry.key != key) continue;
     if (auto data = Describe(prefix + entry.diskName, entry.name)) matches.push_back(*data);
   }
   if (matches.empty())
