@@ -30,7 +30,9 @@ fi
 if [ "$form" = raw-gpt ]; then  # a GPT partition table, Windows' basic data partition
   form=raw label=gpt fat32=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7
 fi
-export TZ=UTC MTOOLS_NO_VFAT=0 MTOOLS_SKIP_CHECK=1
+# Host names are UTF-8: mtools reads them by the locale's character set, and would make
+# long names of their bytes one by one in any other.
+export TZ=UTC MTOOLS_NO_VFAT=0 MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8
 raw=$out
 [ "$form" = raw ] || raw=$(mktemp --suffix=.img)
 rm -f "$raw"

@@ -1,13 +1,18 @@
 // Text in the machine's own code page: each kind of machine narrows its UTF-16 text (NT
 // hives, Wine's escapes, version 5 exports) to the ANSI code page it names, a described
-// machine's machine.ini may name it, and korvane's outputs carry it as the Windows program
-// would save it (-o) or as UTF-8 (a UTF-8 terminal, --json).
+// machine's machine.ini may name it, korvane's outputs carry it as the Windows program
+// would save it (-o) or as UTF-8 (a UTF-8 terminal, --json), and every drive gives and
+// finds file names in it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/offline/machines/wine_prefix.h"
@@ -292,6 +297,221 @@ TEST(MachineText, EachOutputCarriesTheNameAsItsReaderNeedsIt) {
     std::string jsonPath;
     for (char ch : utf8Path) jsonPath += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
     EXPECT_NE(json.out.find("\"value\": \"" + jsonPath + "\""), std::string::npos) << json.out;
+  }
+}
+
+// File names as the ANSI calls give them, from every place a machine keeps them. A long
+// name is Unicode: UTF-8 in a host folder (a described machine, an installation's root
+// folder, a Wine prefix) and in The Sleuth Kit's hands (FAT long names, NTFS). A FAT
+// short name alone is OEM bytes in its directory entry, written here into the image.
+struct LongName {
+  std::u16string name;
+  std::string ansi;
+};
+struct ShortName {
+  std::string entry;    // the entry's eleven name bytes (8.3, blank-padded)
+  unsigned char flags;  // byte 12: Windows NT's lower-case base (0x08) and extension (0x10)
+  std::string ansi;
+};
+struct FileNameMachine {
+  uint32_t acp;
+  uint32_t oemcp;
+  std::vector<LongName> longNames;
+  std::vector<ShortName> shortNames;
+  std::vector<std::pair<std::string, std::string>> otherSpellings;  // ansi, as a path spells it
+};
+
+const FileNameMachine kFileNameMachines[] = {
+    {1252,
+     850,
+     {{u"Caf\u00E9.dll", "Caf\xE9.dll"},
+      {u"\u0412\u0438\u0434.dll", "???.dll"},  // Cyrillic that 1252 lacks
+      {u"Java\u2122 \u20AC.drv", "Java\x99 \x80.drv"}},
+     {{"\x8E\x99      DRV", 0, "\xC4\xD6.DRV"},
+      {"\x05"
+       "BC     DLL",
+       0,
+       "\xD5"
+       "BC.DLL"},  // 0x05 stands for 0xE5, in 850 a letter
+      {"ABC     \x8E  ", 0x08, "abc.\xC4"},
+      {"\xB0"
+       "A      DLL",
+       0, "?A.DLL"}},  // a box-drawing character that 1252 lacks
+     {{"Caf\xE9.dll", "CAF\xC9.DLL"}, {"\xC4\xD6.DRV", "\xE4\xF6.drv"}}},
+    {1251,
+     866,
+     {{u"\u0412\u0438\u0434\u0435\u043E.dll", "\xC2\xE8\xE4\xE5\xEE.dll"},
+      {u"Caf\u00E9.dll", "Caf?.dll"}},
+     {{"\x8F\x8B\x85\x85\x90   DRV", 0, "\xCF\xCB\xC5\xC5\xD0.DRV"},
+      {"\x05"
+       "A      DLL",
+       0x08,
+       "\xF5"
+       "a.DLL"}},
+     {{"\xCF\xCB\xC5\xC5\xD0.DRV", "\xEF\xEB\xE5\xE5\xF0.drv"}}},
+    {932,
+     932,
+     {{u"\u52D5\u753B.dll", "\x93\xAE\x89\xE6.dll"}},
+     {{"\x93\xAE\x89\xE6    DRV", 0, "\x93\xAE\x89\xE6.DRV"},
+      // A trail byte that is an ASCII capital stays when the base is lower-cased.
+      {"\x83"
+       "AX     DLL",
+       0x08,
+       "\x83"
+       "Ax.DLL"},
+      {"\x05@      DLL", 0, "\xE5@.DLL"},  // a lead byte 0xE5, stored as 0x05
+      {"\xB1       DRV", 0, "\xB1.DRV"}},  // half-width katakana, one byte
+     {{"\x83"
+       "Ax.DLL",
+       "\x83"
+       "AX.dll"}}},
+};
+
+std::string Utf8Name(const std::u16string& name) {
+  std::string utf8;
+  for (char16_t unit : name) AppendUtf8(unit, &utf8);
+  return utf8;
+}
+
+// The placeholder an image's short-only entry holds until the test writes its bytes.
+std::string Placeholder(size_t i) { return "KZ" + std::to_string(10 + i) + ".DLL"; }
+std::string PlaceholderEntry(size_t i) { return "KZ" + std::to_string(10 + i) + "    DLL"; }
+
+// A described NT machine of the code pages with each long name as a file in system32 and
+// as a folder at the root holding x.dll, and the placeholders of the short names.
+void DescribeFileNames(const FileNameMachine& m, test::MachineFolder* machine) {
+  machine->Registry(
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n"
+      "\"ACP\"=\"" +
+      std::to_string(m.acp) + "\"\r\n\"OEMCP\"=\"" + std::to_string(m.oemcp) +
+      "\"\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
+      "\"CurrentVersion\"=\"5.1\"\r\n\"CurrentBuildNumber\"=\"2600\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Korvane]\r\n\"Seen\"=dword:00000001\r\n");
+  for (const LongName& n : m.longNames) {
+    machine->File("WINDOWS/system32/" + Utf8Name(n.name), "file");
+    machine->File(Utf8Name(n.name) + "/x.dll", "folder");
+  }
+  for (size_t i = 0; i < m.shortNames.size(); ++i) {
+    machine->File("WINDOWS/system32/" + Placeholder(i), "short");
+  }
+}
+
+// Each placeholder entry of the image given the short name's bytes and flags.
+void WriteShortNames(const FileNameMachine& m, const std::string& imagePath) {
+  std::string image = test::ReadFile(imagePath);
+  for (size_t i = 0; i < m.shortNames.size(); ++i) {
+    const std::string placeholder = PlaceholderEntry(i);
+    ASSERT_EQ(m.shortNames[i].entry.size(), 11u) << i;
+    const size_t at = image.find(placeholder);
+    ASSERT_NE(at, std::string::npos) << placeholder;
+    ASSERT_EQ(image.find(placeholder, at + 1), std::string::npos) << placeholder;
+    image.replace(at, 11, m.shortNames[i].entry);
+    image[at + 12] = static_cast<char>(m.shortNames[i].flags);
+  }
+  std::ofstream(imagePath, std::ios::binary | std::ios::trunc) << image;
+}
+
+// What the machine's ANSI calls show and find of one name in C:\WINDOWS\system32 (and,
+// for a long name, of the folder of that name).
+void ExpectNameFound(System& system, const std::string& ansi, bool folderToo) {
+  SCOPED_TRACE("name " + TextAsUtf8(ansi, static_cast<CodePage>(system.GetACP())));
+  const std::string folder = "C:\\WINDOWS\\SYSTEM32\\";
+  std::vector<std::string> listed;
+  if (auto search = system.FindFirstFileA(folder + "*")) {
+    do {
+      listed.push_back(search->Current().name);
+    } while (search->FindNextFileA());
+  }
+  EXPECT_NE(std::find(listed.begin(), listed.end(), ansi), listed.end());
+  const auto one = system.FindFirstFileA(folder + ansi);
+  ASSERT_NE(one, nullptr);
+  EXPECT_EQ(one->Current().name, ansi);
+  std::FILE* file = system.OpenFileForReading(folder + ansi);
+  EXPECT_NE(file, nullptr);
+  if (file != nullptr) std::fclose(file);
+  if (!folderToo) return;
+  std::FILE* inside = system.OpenFileForReading("C:\\" + ansi + "\\X.DLL");
+  EXPECT_NE(inside, nullptr);
+  if (inside != nullptr) std::fclose(inside);
+}
+
+void ExpectNamesFound(const std::string& path, const FileNameMachine& m, bool shortNames) {
+  std::string error;
+  const std::unique_ptr<OfflineSystem> system = OpenMachine(path, &error);
+  ASSERT_NE(system, nullptr) << error;
+  EXPECT_EQ(system->GetACP(), m.acp);
+  for (const LongName& n : m.longNames) ExpectNameFound(*system, n.ansi, true);
+  if (!shortNames) return;
+  for (const ShortName& n : m.shortNames) ExpectNameFound(*system, n.ansi, false);
+  // A path from the registry or system.ini, in another case, finds the file.
+  for (const auto& spelt : m.otherSpellings) {
+    const auto found = system->FindFirstFileA("C:\\WINDOWS\\system32\\" + spelt.second);
+    ASSERT_NE(found, nullptr) << spelt.second;
+    EXPECT_EQ(found->Current().name, spelt.first);
+  }
+}
+
+TEST(MachineText, FileNamesOfEveryDriveAreInTheAnsiCodePage) {
+  for (const FileNameMachine& m : kFileNameMachines) {
+    SCOPED_TRACE("ACP " + std::to_string(m.acp));
+    test::MachineFolder described;
+    DescribeFileNames(m, &described);
+    ExpectNamesFound(described.path(), m, false);
+
+    // A Wine prefix keeps its names as UTF-8 too; a driver registered by its name (UTF-16
+    // in the registry, in the same code page once narrowed) is found and probed.
+    test::WinePrefixFolder prefix("win32");
+    const LongName& driver = m.longNames.front();
+    prefix.SystemReg(
+        "[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\CodePage] 1\n\"ACP\"=\"" +
+        std::to_string(m.acp) + "\"\n\"OEMCP\"=\"" + std::to_string(m.oemcp) +
+        "\"\n\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Drivers32] 1\n"
+        "\"vidc.kvn0\"=\"" +
+        WineEscaped(driver.name) + "\"\n");
+    for (const LongName& n : m.longNames) {
+      prefix.File("windows/system32/" + Utf8Name(n.name), "file");
+      prefix.File(Utf8Name(n.name) + "/x.dll", "folder");
+    }
+    ExpectNamesFound(prefix.path(), m, false);
+    test::ScratchDir out;
+    const std::string report = out.path() + "/report.txt";
+    const auto run =
+        test::RunCli("run --machine " + ShellQuote(prefix.path()) + " -o " + ShellQuote(report));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string probed = "C:\\windows\\system32\\" + driver.ansi;
+    const std::string bytes = test::ReadFile(report);
+    EXPECT_NE(bytes.find(probed + " 0x"), std::string::npos) << bytes;
+    EXPECT_EQ(bytes.find(probed + " Not found"), std::string::npos);
+
+#if KORVANE_INSTALLATIONS
+    test::ScratchDir disks;
+    const std::string installed = disks.path() + "/c";
+    const auto made = test::RunCommand(kSource + "/scripts/make-installation.sh " +
+                                       ShellQuote(described.path()) + " " + ShellQuote(installed));
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    ExpectNamesFound(installed, m, false);
+
+    // FAT: the long names as mtools writes them from UTF-8, the short names by hand.
+    const std::string fat = disks.path() + "/fat.img";
+    const auto fatMade =
+        test::RunCommand(kSource + "/scripts/make-disk-image.sh " + ShellQuote(installed) + " " +
+                         ShellQuote(fat) + " raw 40");
+    ASSERT_EQ(fatMade.exitCode, 0) << fatMade.err;
+    WriteShortNames(m, fat);
+    ExpectNamesFound(fat, m, true);
+
+    const std::string ntfs = disks.path() + "/ntfs.img";
+    const auto ntfsMade =
+        test::RunCommand(kSource + "/scripts/make-disk-image.sh " + ShellQuote(installed) + " " +
+                         ShellQuote(ntfs) + " raw-ntfs 40");
+    if (ntfsMade.exitCode == 77) {
+      std::printf("NTFS names not checked: %s", ntfsMade.err.c_str());
+      continue;
+    }
+    ASSERT_EQ(ntfsMade.exitCode, 0) << ntfsMade.err;
+    ExpectNamesFound(ntfs, m, false);
+#endif
   }
 }
 

@@ -1,8 +1,13 @@
-// The parsers behind a described machine: .reg text, machine.ini, PE headers and version
-// resources, on text and bytes made here.
+// The parsers behind a described machine: .reg text, machine.ini, PE headers, version
+// resources and FAT directory entries, on text and bytes made here.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
+#include <string>
+
 #include "platform/memory_registry.h"
+#include "platform/offline/drives/file_names.h"
 #include "platform/offline/formats/ini_section.h"
 #include "platform/offline/formats/machine_ini.h"
 #include "platform/offline/formats/pe_image.h"
@@ -422,6 +427,89 @@ TEST(VersionResource, DamagedLengthsEndTheWalkSafely) {
   const auto whole = ParseVersionInfo(reinterpret_cast<const uint8_t*>(block.data()), block.size());
   ASSERT_TRUE(whole);
   EXPECT_EQ(whole->fileVersion, "1.2.3.4");
+}
+
+// Where a FAT directory entry lies, from the boot sector's layout: a floppy's FAT12, a
+// FAT32 volume whose FAT size is in its own field, large sectors, and boot sectors that
+// give no layout (cut short, a sector size FAT does not have), which must answer nothing.
+TEST(FatEntryOffset, FromTheBootSectorLayoutOrNothing) {
+  const auto boot = [](uint16_t sectorSize, uint16_t reserved, uint8_t fats, uint16_t fat16,
+                       uint32_t fat32, size_t size = 512) {
+    std::string bytes(size, '\0');
+    const auto put = [&bytes](size_t at, uint64_t value, int width) {
+      for (int i = 0; i < width && at + i < bytes.size(); ++i) {
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+      }
+    };
+    put(0x0B, sectorSize, 2);
+    put(0x0E, reserved, 2);
+    put(0x10, fats, 1);
+    put(0x16, fat16, 2);
+    put(0x24, fat32, 4);
+    return bytes;
+  };
+  const std::string floppy = boot(512, 1, 2, 9, 0);
+  const std::string fat32 = boot(512, 32, 2, 0, 1000);
+  const struct {
+    const char* what;
+    std::string bootSector;
+    uint64_t address;
+    std::optional<uint64_t> offset;
+  } kCases[] = {
+      {"the first slot after the FATs", floppy, 3, 19 * 512},
+      {"the last slot of that sector", floppy, 3 + 15, 19 * 512 + 15 * 32},
+      {"the next sector", floppy, 3 + 17, 20 * 512 + 32},
+      {"the root folder has no slot", floppy, 2, std::nullopt},
+      {"FAT32's own FAT size", fat32, 3 + 16, (32 + 2000 + 1) * 512},
+      {"4096-byte sectors", boot(4096, 8, 2, 2, 0), 3 + 130, (8 + 4 + 1) * 4096 + 2 * 32},
+      {"FAT32 cut before its FAT size", boot(512, 32, 2, 0, 1000, 0x26), 3, std::nullopt},
+      {"cut before the FAT count", floppy.substr(0, 0x10), 3, std::nullopt},
+      {"no boot sector", std::string(), 3, std::nullopt},
+      {"sector size 0", boot(0, 1, 2, 9, 0), 3, std::nullopt},
+      {"sector size 513", boot(513, 1, 2, 9, 0), 3, std::nullopt},
+      {"sector size 8192", boot(8192, 1, 2, 9, 0), 3, std::nullopt},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(FatEntryOffset(c.bootSector, c.address), c.offset);
+  }
+}
+
+// Whether the name The Sleuth Kit gave is the entry's: its printable ASCII bytes must
+// agree (lower case where the flags say), the others it replaces with marks of its own.
+TEST(ShortEntryMatches, PrintableBytesMustAgree) {
+  const auto entry = [](const std::string& name, unsigned char flags) {
+    std::string bytes = name;
+    bytes.resize(kFatEntrySize, '\0');
+    bytes[12] = static_cast<char>(flags);
+    return bytes;
+  };
+  const struct {
+    std::string entry;
+    std::string given;
+    bool matches;
+  } kCases[] = {
+      {entry("README  TXT", 0), "README.TXT", true},
+      {entry("README  TXT", 0x18), "readme.txt", true},
+      {entry("README  TXT", 0x08), "readme.TXT", true},
+      {entry("README  TXT", 0), "readme.txt", false},
+      {entry("\x8E\x99      DRV", 0), "^^.DRV", true},
+      {entry("\x05"
+             "BC     DLL",
+             0),
+       "\x05"
+       "BC.DLL",
+       true},
+      {entry("NOEXT      ", 0), "NOEXT", true},
+      {entry("NOEXT      ", 0), "NOEXT.", false},
+      {entry("README  TXT", 0), "README.TX", false},
+      {entry("OTHER   TXT", 0), "README.TXT", false},
+      {"README  TXT", "README.TXT", false},  // not a whole entry
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.given);
+    EXPECT_EQ(ShortEntryMatches(c.entry, c.given), c.matches);
+  }
 }
 
 }  // namespace

@@ -39,6 +39,11 @@ mv "$xp/c/WINDOWS/system32/tvcap32.drv" "$xp/c/WINDOWS/system32/TVCAP32.DRV"
 mv "$xp/c/WINDOWS/system32/comctl32.dll" "$xp/c/WINDOWS/system32/ComCtl32.dll"
 chmod a-w "$xp/c/WINDOWS/system32/msvidc32.dll"
 cp "$root/tests/disks/winxp-like.ini" "$xp/machine.ini"
+# A library whose name is beyond ASCII: UTF-8 on the host and in the long names of the
+# images, registered in the registry's own code page (1252); every form must find it.
+cp -p "$xp/c/WINDOWS/system32/msrle32.dll" "$xp/c/WINDOWS/system32/Café.dll"
+printf '\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers32]\r\n"vidc.kafe"="Caf\351.dll"\r\n' \
+  >>"$xp/registry.reg"
 
 "$root/scripts/make-codec-avis.sh" "$scratch/avis" >/dev/null
 avis=("$scratch"/avis/*.avi)
@@ -122,6 +127,12 @@ mounted() {  # mounted NAME DESCRIBED RAW_IMAGE: its partition (at 1 MiB) throug
   umount "$mnt"
   rm -f "$partition"
 }
+
+found_kafe() {
+  "$korvane" run --machine "$xp" -o "$scratch/kafe.txt" >/dev/null 2>&1 &&
+    LC_ALL=C grep -aiq $'system32\\\\Caf\351\\.dll 0x' "$scratch/kafe.txt"
+}
+check "winxp-like: a library named in code page 1252 is found by its UTF-8 host name" found_kafe
 
 for machine in win98se:"$root/examples/win98se" winxp-like:"$xp"; do
   name=${machine%%:*} described=${machine#*:}

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/offline/drives/file_names.h"
 #include "platform/system.h"
 
 namespace korvane {
@@ -43,10 +44,17 @@ uint32_t AttributesFromNtfsFlags(uint32_t flags, bool folder);
 // The drives of one machine. A Windows path resolves to the drive's own name for the
 // file, its location (a host path for a host folder; a path inside the image for a disk
 // image); the file is then described, read or opened by that location. Names are looked
-// up the way Windows looks them up: without regard to case.
+// up the way Windows looks them up: without regard to case. Names, in listings and in
+// paths asked for, are in the machine's ANSI code page, as the ANSI calls give and take
+// them; a drive that stores them otherwise converts them itself.
 class Drive {
  public:
   virtual ~Drive() = default;
+
+  // The machine's code pages, once its registry has said them (the defaults until then,
+  // which serve for the ASCII names of the files that say them). A drive that stores
+  // names in another form converts with these from now on.
+  virtual void SetCodePages(const FileNameCodePages& /*pages*/) {}
 
   // The location of a file or folder, or nullopt with *whyNot ("C:\WINDOWS has no
   // SYSTEM32 folder").

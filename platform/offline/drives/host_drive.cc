@@ -59,6 +59,12 @@ bool ReadHostFile(const std::string& hostPath, size_t limit, std::string* bytes)
 HostDrive::HostDrive(std::map<char, std::string> drives, AttributeRules rules)
     : drives_(std::move(drives)), rules_(rules) {}
 
+void HostDrive::SetCodePages(const FileNameCodePages& pages) {
+  if (pages.ansi == ansi_) return;
+  ansi_ = pages.ansi;
+  listings_.clear();  // read with the names of another code page
+}
+
 const std::vector<HostDrive::Entry>& HostDrive::Listing(const std::string& hostFolder) {
   auto it = listings_.find(hostFolder);
   if (it != listings_.end()) return it->second;
@@ -66,28 +72,33 @@ const std::vector<HostDrive::Entry>& HostDrive::Listing(const std::string& hostF
   std::error_code error;
   for (fs::directory_iterator dir(hostFolder, error), end; !error && dir != end;
        dir.increment(error)) {
-    std::string name;
+    std::string hostName;
     try {
-      name = dir->path().filename().string();
+      hostName = dir->path().filename().string();
     } catch (const std::exception&) {
       continue;  // a name the 8-bit code page cannot spell: no ANSI program sees it either
     }
-    entries.push_back({name, AsciiLower(name)});
+#ifdef _WIN32
+    const std::string name = hostName;  // the host's ANSI calls gave it in its code page
+#else
+    const std::string name = AnsiFromHostName(hostName, ansi_);
+#endif
+    entries.push_back({name, FileNameKey(name, ansi_), hostName});
   }
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    return a.lower != b.lower ? a.lower < b.lower : a.name < b.name;
+    return a.key != b.key ? a.key < b.key : a.hostName < b.hostName;
   });
   return listings_.emplace(hostFolder, std::move(entries)).first->second;
 }
 
 const HostDrive::Entry* HostDrive::Lookup(const std::string& hostFolder, const std::string& name) {
   const std::vector<Entry>& entries = Listing(hostFolder);
-  const std::string lower = AsciiLower(name);
-  auto it = std::lower_bound(entries.begin(), entries.end(), lower,
-                             [](const Entry& e, const std::string& key) { return e.lower < key; });
+  const std::string key = FileNameKey(name, ansi_);
+  auto it = std::lower_bound(entries.begin(), entries.end(), key,
+                             [](const Entry& e, const std::string& k) { return e.key < k; });
   const Entry* found = nullptr;
   // Names that differ only in case cannot both exist on Windows; the exact one wins.
-  for (; it != entries.end() && it->lower == lower; ++it) {
+  for (; it != entries.end() && it->key == key; ++it) {
     if (found == nullptr || it->name == name) found = &*it;
   }
   return found;
@@ -103,7 +114,7 @@ std::optional<std::string> HostDrive::ResolveFolder(const WindowsPath& path, std
   while (host.size() > 1 && host.back() == '/') host.pop_back();
   for (size_t i = 0; i < path.folders.size(); ++i) {
     const Entry* entry = Lookup(host, path.folders[i]);
-    const std::string next = entry == nullptr ? std::string() : HostJoin(host, entry->name);
+    const std::string next = entry == nullptr ? std::string() : HostJoin(host, entry->hostName);
     if (entry == nullptr || !IsHostFolder(next)) {
       *whyNot = DisplayFolder(path, i) + " has no folder " + path.folders[i];
       return std::nullopt;
@@ -123,7 +134,7 @@ std::optional<std::string> HostDrive::Resolve(const std::string& windowsPath, st
     *whyNot = DisplayFolder(*split, split->folders.size()) + " has no " + split->name;
     return std::nullopt;
   }
-  return HostJoin(*folder, entry->name);
+  return HostJoin(*folder, entry->hostName);
 }
 
 namespace {
@@ -191,7 +202,7 @@ std::vector<FindData> HostDrive::Find(const std::string& pattern, std::string* w
   if (!HasWildcard(split->name)) {
     const Entry* entry = Lookup(*folder, split->name);
     const auto data =
-        entry == nullptr ? std::nullopt : Describe(HostJoin(*folder, entry->name), entry->name);
+        entry == nullptr ? std::nullopt : Describe(HostJoin(*folder, entry->hostName), entry->name);
     if (data) matches.push_back(*data);
     if (matches.empty()) *whyNot = shown + " has no " + split->name;
     return matches;
@@ -204,7 +215,9 @@ std::vector<FindData> HostDrive::Find(const std::string& pattern, std::string* w
   }
   for (const Entry& entry : Listing(*folder)) {
     if (!MatchesWildcard(split->name, entry.name)) continue;
-    if (auto data = Describe(HostJoin(*folder, entry.name), entry.name)) matches.push_back(*data);
+    if (auto data = Describe(HostJoin(*folder, entry.hostName), entry.name)) {
+      matches.push_back(*data);
+    }
   }
   if (matches.empty()) *whyNot = "nothing in " + shown + " matches " + split->name;
   return matches;

@@ -27,6 +27,8 @@ class HostDrive : public Drive {
   // Drive letters (upper case) to host folders.
   explicit HostDrive(std::map<char, std::string> drives, AttributeRules rules = AttributeRules());
 
+  void SetCodePages(const FileNameCodePages& pages) override;
+
   std::optional<std::string> Resolve(const std::string& windowsPath, std::string* whyNot) override;
   std::vector<FindData> Find(const std::string& pattern, std::string* whyNot) override;
   std::optional<FindData> Describe(const std::string& hostPath, const std::string& name) override;
@@ -35,8 +37,9 @@ class HostDrive : public Drive {
 
  private:
   struct Entry {
-    std::string name;
-    std::string lower;
+    std::string name;      // in the ANSI code page
+    std::string key;       // as names compare (FileNameKey)
+    std::string hostName;  // as the host stores it
   };
   const std::vector<Entry>& Listing(const std::string& hostFolder);
   const Entry* Lookup(const std::string& hostFolder, const std::string& name);
@@ -44,6 +47,7 @@ class HostDrive : public Drive {
 
   std::map<char, std::string> drives_;
   AttributeRules rules_;
+  CodePage ansi_ = kDefaultAnsiCodePage;
   std::map<std::string, std::vector<Entry>> listings_;
 };
 

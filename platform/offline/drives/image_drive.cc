@@ -137,6 +137,49 @@ std::optional<std::vector<ImagePartition>> OpenImagePartitions(const std::string
 ImageDrive::ImageDrive(std::shared_ptr<ImageFileSystem> fileSystem) : fs_(std::move(fileSystem)) {}
 ImageDrive::~ImageDrive() = default;
 
+void ImageDrive::SetCodePages(const FileNameCodePages& pages) {
+  if (pages.ansi == pages_.ansi && pages.oem == pages_.oem) return;
+  pages_ = pages;
+  listings_.clear();  // read with the names of other code pages
+}
+
+// The directory entry at a FAT metadata address, when it is the one The Sleuth Kit
+// named: its slot is found by the boot sector's layout, and a slot that does not hold the
+// name given is not trusted.
+std::optional<std::string> ImageDrive::ShortEntry(uint64_t metaAddress,
+                                                  const std::string& givenName) {
+  if (!bootSector_) {
+    std::string boot(512, '\0');
+    const ssize_t got = tsk_fs_read(fs_->fs(), 0, &boot[0], boot.size());
+    tsk_error_reset();
+    if (got != static_cast<ssize_t>(boot.size())) boot.clear();
+    bootSector_ = boot;
+  }
+  const auto offset = FatEntryOffset(*bootSector_, metaAddress);
+  if (!offset || *offset > static_cast<uint64_t>(INT64_MAX)) return std::nullopt;
+  std::string entry(kFatEntrySize, '\0');
+  const ssize_t got =
+      tsk_fs_read(fs_->fs(), static_cast<TSK_OFF_T>(*offset), &entry[0], entry.size());
+  tsk_error_reset();
+  if (got != static_cast<ssize_t>(entry.size()) || !ShortEntryMatches(entry, givenName)) {
+    return std::nullopt;
+  }
+  return entry;
+}
+
+std::string ImageDrive::AnsiName(const std::string& given, bool hasShortName,
+                                 uint64_t metaAddress) {
+  // The Sleuth Kit gives a FAT entry's long name with its short name beside it, and a
+  // short name alone in place of the name, its bytes beyond ASCII replaced: those are
+  // read from the entry itself, in the OEM code page.
+  if (fs_->fat() && !hasShortName) {
+    if (const auto entry = ShortEntry(metaAddress, given))
+      return AnsiFromShortEntry(*entry, pages_);
+    return given;
+  }
+  return Utf8ToAnsi(given, pages_.ansi);
+}
+
 const std::vector<ImageDrive::Entry>* ImageDrive::Listing(const std::string& folder) {
   const auto found = listings_.find(folder);
   if (found != listings_.end()) return &found->second;
@@ -157,23 +200,24 @@ const std::vector<ImageDrive::Entry>* ImageDrive::Listing(const std::string& fol
     if (name->type != TSK_FS_NAME_TYPE_DIR && name->type != TSK_FS_NAME_TYPE_REG) continue;
     // The file systems' own files ($MFT, $OrphanFiles, ...) are not listed by Windows.
     if (root && text[0] == '$') continue;
-    entries.push_back(
-        {text, AsciiLower(text), name->meta_addr, name->type == TSK_FS_NAME_TYPE_DIR});
+    const bool hasShortName = name->shrt_name != nullptr && name->shrt_name[0] != '\0';
+    const std::string ansi = AnsiName(text, hasShortName, name->meta_addr);
+    entries.push_back({ansi, FileNameKey(ansi, pages_.ansi), text, name->meta_addr,
+                       name->type == TSK_FS_NAME_TYPE_DIR});
     metaAddresses_[(root ? "/" : folder + "/") + text] = name->meta_addr;
   }
   std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.lower < b.lower; });
+            [](const Entry& a, const Entry& b) { return a.key < b.key; });
   return &listings_.emplace(folder, std::move(entries)).first->second;
 }
 
 const ImageDrive::Entry* ImageDrive::Lookup(const std::string& folder, const std::string& name) {
   const auto* entries = Listing(folder);
   if (entries == nullptr) return nullptr;
-  const std::string lower = AsciiLower(name);
-  const auto it =
-      std::lower_bound(entries->begin(), entries->end(), lower,
-                       [](const Entry& e, const std::string& l) { return e.lower < l; });
-  return it != entries->end() && it->lower == lower ? &*it : nullptr;
+  const std::string key = FileNameKey(name, pages_.ansi);
+  const auto it = std::lower_bound(entries->begin(), entries->end(), key,
+                                   [](const Entry& e, const std::string& k) { return e.key < k; });
+  return it != entries->end() && it->key == key ? &*it : nullptr;
 }
 
 std::optional<std::string> ImageDrive::ResolveFolder(const WindowsPath& path, size_t count,
@@ -190,7 +234,7 @@ std::optional<std::string> ImageDrive::ResolveFolder(const WindowsPath& path, si
       *whyNot = (i == 0 ? shown + "\\" : shown) + " has no " + path.folders[i] + " folder";
       return std::nullopt;
     }
-    location = (location == "/" ? "/" : location + "/") + entry->name;
+    location = (location == "/" ? "/" : location + "/") + entry->diskName;
     shown += "\\" + entry->name;
   }
   return location;
@@ -207,7 +251,7 @@ std::optional<std::string> ImageDrive::Resolve(const std::string& windowsPath,
     *whyNot = windowsPath.substr(0, windowsPath.find_last_of("\\/")) + " has no " + split->name;
     return std::nullopt;
   }
-  return (*folder == "/" ? "/" : *folder + "/") + entry->name;
+  return (*folder == "/" ? "/" : *folder + "/") + entry->diskName;
 }
 
 std::vector<FindData> ImageDrive::Find(const std::string& pattern, std::string* whyNot) {
@@ -223,9 +267,12 @@ std::vector<FindData> ImageDrive::Find(const std::string& pattern, std::string* 
       if (auto data = Describe(*folder, dots)) matches.push_back(*data);
     }
   }
+  // A name without wildcards compares as lookups do, whatever the case of its letters.
+  const bool wildcards = HasWildcard(split->name);
+  const std::string key = FileNameKey(split->name, pages_.ansi);
   for (const Entry& entry : *Listing(*folder)) {
-    if (!MatchesWildcard(split->name, entry.name)) continue;
-    if (auto data = Describe(prefix + entry.name, entry.name)) matches.push_back(*data);
+    if (wildcards ? !MatchesWildcard(split->name, entry.name) : entry.key != key) continue;
+    if (auto data = Describe(prefix + entry.diskName, entry.name)) matches.push_back(*data);
   }
   if (matches.empty())
     *whyNot =

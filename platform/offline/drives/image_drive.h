@@ -24,6 +24,7 @@ class ImageDrive : public DiskImageDrive {
   ~ImageDrive() override;
 
   void SetTimeZoneBias(int32_t bias) override { bias_ = bias; }
+  void SetCodePages(const FileNameCodePages& pages) override;
 
   std::optional<std::string> Resolve(const std::string& windowsPath, std::string* whyNot) override;
   std::vector<FindData> Find(const std::string& pattern, std::string* whyNot) override;
@@ -33,11 +34,16 @@ class ImageDrive : public DiskImageDrive {
 
  private:
   struct Entry {
-    std::string name;
-    std::string lower;
+    std::string name;      // in the ANSI code page
+    std::string key;       // as names compare (FileNameKey)
+    std::string diskName;  // The Sleuth Kit's, for locations
     uint64_t metaAddress = 0;
     bool folder = false;
   };
+  // A name The Sleuth Kit gave (UTF-8; on FAT a short name with its own marks for bytes
+  // beyond ASCII, with shortName empty) in the ANSI code page.
+  std::string AnsiName(const std::string& given, bool hasShortName, uint64_t metaAddress);
+  std::optional<std::string> ShortEntry(uint64_t metaAddress, const std::string& givenName);
   const std::vector<Entry>* Listing(const std::string& folder);
   const Entry* Lookup(const std::string& folder, const std::string& name);
   std::optional<std::string> ResolveFolder(const WindowsPath& path, size_t count,
@@ -45,6 +51,8 @@ class ImageDrive : public DiskImageDrive {
 
   std::shared_ptr<ImageFileSystem> fs_;
   int32_t bias_ = 0;
+  FileNameCodePages pages_;
+  std::optional<std::string> bootSector_;               // FAT only, read at the first short name
   std::map<std::string, std::vector<Entry>> listings_;  // by folder location
   std::map<std::string, uint64_t> metaAddresses_;       // by location
 };

@@ -92,6 +92,7 @@ bool OpenDescribedMachine(const std::string& dir, const MachineOptions& /*option
   if (machine->facts.ansiCodePage != first && !readRegistry(machine->facts.ansiCodePage)) {
     return false;
   }
+  machine->drive->SetCodePages({machine->facts.ansiCodePage, machine->facts.oemCodePage});
   DeriveMachineFacts(ini, machine);
   return true;
 }

@@ -34,6 +34,7 @@ bool OpenInstallationOn(std::unique_ptr<Drive> drive, const std::string& where,
   machine->facts.ansiCodePage = found->codePages.ansi;
   machine->registry.SetCodePage(found->codePages.ansi);
   machine->facts.oemCodePage = found->codePages.oem;
+  machine->drive->SetCodePages({found->codePages.ansi, found->codePages.oem});
   // Only where the Windows directory lies is the disk's to say; the rest comes from the
   // registry and the files, as for a described machine without machine.ini.
   MachineIni ini;

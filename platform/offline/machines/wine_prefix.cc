@@ -307,6 +307,7 @@ bool OpenWinePrefix(const std::string& dir, const MachineOptions& options, Offli
   drives.emplace('C', (fs::path(dir) / "drive_c").string());
   machine->drive = std::make_unique<HostDrive>(
       std::move(drives), AttributeRules{true, WineShowsDotFiles(machine->registry)});
+  machine->drive->SetCodePages({pages.ansi, pages.oem});
   machine->registryView = std::make_unique<WineRegistryView>(machine->registry, options.view);
   machine->winePrefix = true;
   const WinePrefixFacts wine = DeriveWinePrefixFacts(machine->registry, is64, options.view);
