@@ -1,6 +1,7 @@
 // What a trial finds and the names of the Windows codes it meets. Portable code only.
 #include "platform/decoder_trial.h"
 
+#include "platform/ascii.h"
 #include "platform/format.h"
 
 namespace korvane {
@@ -197,6 +198,40 @@ std::string AviErrorName(long code) {
   if (hr == 0x80004005u) return "E_FAIL";
   if (hr == 0x8007000Eu) return "E_OUTOFMEMORY";
   return Format("error 0x%08X", hr);
+}
+
+namespace {
+
+bool ListedIgnoringCase(const std::vector<std::string>& list, const std::string& clsid) {
+  for (const std::string& have : list) {
+    if (EqualsIgnoringCase(have, clsid)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<DecoderOffer> DecodersToMake(const std::vector<std::vector<DecoderOffer>>& offers,
+                                         const std::vector<std::string>& clsidsInGraph,
+                                         size_t perStream) {
+  std::vector<DecoderOffer> chosen;
+  std::vector<std::string> seen = clsidsInGraph;
+  for (const std::vector<DecoderOffer>& stream : offers) {
+    for (size_t i = 0; i < stream.size() && i < perStream; ++i) {
+      if (ListedIgnoringCase(seen, stream[i].clsid)) continue;
+      seen.push_back(stream[i].clsid);
+      chosen.push_back(stream[i]);
+    }
+  }
+  return chosen;
+}
+
+std::string UnmadeDecodersText(const std::vector<UnmadeDecoder>& unmade) {
+  std::string text;
+  for (const UnmadeDecoder& decoder : unmade) {
+    text += "; " + decoder.name + " cannot be made: " + HresultName(decoder.hr);
+  }
+  return text;
 }
 
 }  // namespace korvane

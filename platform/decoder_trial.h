@@ -83,6 +83,29 @@ struct GraphFinding {
   unsigned frames = 0;  // video samples that reached the renderers
 };
 
+// A DirectShow decoder registered for a stream's media type, as the filter mapper offers it.
+struct DecoderOffer {
+  std::string clsid;  // "{...}"
+  std::string name;   // its FriendlyName
+};
+
+// The decoders to make, to learn why a graph that did not decode left them out: each
+// stream's first perStream offers (the mapper's order is merit order), none the graph
+// already holds, none twice.
+std::vector<DecoderOffer> DecodersToMake(const std::vector<std::vector<DecoderOffer>>& offers,
+                                         const std::vector<std::string>& clsidsInGraph,
+                                         size_t perStream);
+
+// A decoder that could not be made and why.
+struct UnmadeDecoder {
+  std::string name;
+  long hr = 0;
+};
+
+// What the try's text gains from them: "; Korvane test filter KVDN (no class) cannot be
+// made: CLASS_E_CLASSNOTAVAILABLE", one part each, or nothing.
+std::string UnmadeDecodersText(const std::vector<UnmadeDecoder>& unmade);
+
 // Windows only. Builds the graph a DirectShow player builds for the file at path, with
 // Intelligent Connect, but ends it in renderers of this program's own that count what
 // they receive and discard it (renderers is how many: one for each audio and video stream

@@ -89,5 +89,69 @@ TEST(TryCodeNamesTest, HresultNamesAreTheHeadersOwn) {
   EXPECT_EQ(HresultName(static_cast<long>(0x80040999u)), "0x80040999");
 }
 
+// Which registered decoders a graph that did not decode gets made, to name why it left
+// them out, and how their errors read after the try's text.
+TEST(UnmadeDecodersTest, EachStreamsFirstOffersNotInTheGraphOnce) {
+  const DecoderOffer kvdn{"{4E44564B-4B56-4453-8000-6B7664736E6F}", "Korvane test filter KVDN"};
+  const DecoderOffer divx{"{78766964-0000-0010-8000-00AA00389B71}", "DivX Decoder"};
+  const DecoderOffer ffdshow{"{04FE9017-F873-410E-871E-AB91661A4EF7}", "ffdshow Video Decoder"};
+  const DecoderOffer xvid{"{64697678-0000-0010-8000-00AA00389B71}", "Xvid MPEG-4 Decoder"};
+  const DecoderOffer mp3{"{38270C05-8D0B-4B37-A4F0-4A33C5E5C5D4}", "MPEG Layer-3 Decoder"};
+  struct Case {
+    const char* what;
+    std::vector<std::vector<DecoderOffer>> offers;
+    std::vector<std::string> inGraph;
+    size_t perStream;
+    std::vector<std::string> made;  // names, in order
+  };
+  const std::vector<Case> cases = {
+      {"no compressed stream", {}, {}, 3, {}},
+      {"a stream nothing is registered for", {{}}, {}, 3, {}},
+      {"one decoder", {{kvdn}}, {}, 3, {"Korvane test filter KVDN"}},
+      {"best merit first, cut at perStream",
+       {{divx, ffdshow, xvid}},
+       {},
+       2,
+       {"DivX Decoder", "ffdshow Video Decoder"}},
+      // The graph made it and it took no stream or it did: either way it was made.
+      {"one the graph holds is not made again, in any letter case",
+       {{ffdshow, divx}},
+       {"{04fe9017-f873-410e-871e-ab91661a4ef7}"},
+       3,
+       {"DivX Decoder"}},
+      {"the cut counts the offers, not what is left after the graph's",
+       {{ffdshow, divx, xvid}},
+       {ffdshow.clsid},
+       2,
+       {"DivX Decoder"}},
+      {"a decoder offered for two streams is made once",
+       {{ffdshow, divx}, {ffdshow, mp3}},
+       {},
+       3,
+       {"ffdshow Video Decoder", "DivX Decoder", "MPEG Layer-3 Decoder"}},
+      {"streams in the file's order",
+       {{mp3}, {kvdn}},
+       {},
+       1,
+       {"MPEG Layer-3 Decoder", "Korvane test filter KVDN"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> made;
+    for (const DecoderOffer& offer : DecodersToMake(c.offers, c.inGraph, c.perStream)) {
+      made.push_back(offer.name);
+    }
+    EXPECT_EQ(made, c.made) << c.what;
+  }
+
+  EXPECT_EQ(UnmadeDecodersText({}), "");
+  EXPECT_EQ(
+      UnmadeDecodersText({{"Korvane test filter KVDN (no class)", static_cast<long>(0x80040111u)}}),
+      "; Korvane test filter KVDN (no class) cannot be made: CLASS_E_CLASSNOTAVAILABLE");
+  EXPECT_EQ(UnmadeDecodersText(
+                {{"A", static_cast<long>(0x80040154u)}, {"B", static_cast<long>(0x8007007Eu)}}),
+            "; A cannot be made: REGDB_E_CLASSNOTREG; B cannot be made: "
+            "HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)");
+}
+
 }  // namespace
 }  // namespace korvane

@@ -15,6 +15,7 @@
 
 #include "platform/format.h"
 #include "platform/win32/counting_renderer.h"
+#include "platform/win32/dshow_decoders.h"
 #include "platform/win32/dshow_trial.h"
 #include "platform/win32/trial_stage.h"
 
@@ -346,7 +347,10 @@ GraphFinding DirectShowGraphTrial(const std::string& path, size_t rendererCount,
   const HRESULT rendered = RenderSource(builder.get(), source.get());
   GraphWalk walk{&renderers, {}, {}};
   WalkFrom(source.get(), {}, &walk, 0);
-  if (auto failed = Unrendered(rendered, walk)) return *failed;
+  if (auto failed = Unrendered(rendered, walk)) {
+    failed->finding.text += UnmadeDecoders(builder.get(), path);
+    return *failed;
+  }
   GraphFinding built;
   built.branches = walk.branches;
   return RunGraph(builder.get(), arrived.handle, renderers, std::move(built), found);

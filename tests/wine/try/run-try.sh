@@ -7,7 +7,9 @@
 # time limit while the other files of the same call are still tried. Each file's DirectShow
 # try (its graph built and run by Wine's DirectShow, which decodes through the host's
 # GStreamer) must say what expected-graphs.txt says, and agree with an independent probe
-# that calls IGraphBuilder::RenderFile on the same files.
+# that calls IGraphBuilder::RenderFile on the same files. Last, the test filters that crash
+# and hang are registered as AVI splitters too, which Wine's graph builder does make: their
+# DirectShow tries must be told as crashed and hung, with the file after them still tried.
 #
 # Usage: tests/wine/try/run-try.sh [NATIVE_BUILD] [WIN64_BUILD] [WIN32_BUILD]
 #        (defaults build/native, build/win64, build/win32; the first two must be built)
@@ -141,6 +143,21 @@ check_verdicts() {  # check_verdicts LABEL OUTPUT
 }
 check_verdicts "from Linux" "$work/native.txt"
 
+# The DirectShow tries of v-KVDH.avi, v-KVDC.avi and v-cinepak.avi, called in that order
+# with the test splitters registered: the hang and the crash are told, and the file after
+# them is still tried.
+misbehaving=(v-KVDH.avi v-KVDC.avi v-cinepak.avi)
+rendering="while connecting the file's streams to renderers (IFilterGraph2::RenderEx)"
+# A graph is given 10 s more than the limit, for DirectShow and what its filters load.
+check_misbehaving_graphs() {  # LABEL OUTPUT LIMIT CRASH_CODE CINEPAK_TRY CINEPAK_GRAPH
+  printf '%s\t%s\t\n' v-KVDH.avi "hangs: no answer within $(($3 + 10)) s $rendering; the try was stopped" \
+    v-KVDC.avi "crashed: exception $4 in kvdscrash.dll $rendering" >"$work/misbehaving.txt"
+  printf '%s\t%s\t%s\n' v-cinepak.avi "$5" "$6" >>"$work/misbehaving.txt"
+  graphs_of_text <"$2" >"$work/misbehaving-got.txt"
+  same "$1: the hang and the crash told, and the file after them tried" \
+    "$work/misbehaving.txt" "$work/misbehaving-got.txt"
+}
+
 "$native/korvane" check --json --try --try-timeout 2 --view 64 --machine "$WINEPREFIX" \
   "${files[@]}" >"$work/native.json" 2>/dev/null
 tries_of_json "$work/native.json" >"$work/json-tries.txt"
@@ -225,6 +242,41 @@ same "each file's DirectShow try and graph, on Windows" "$work/expected-graphs.t
 tr -d '\r' <"$work/windows.txt" >"$work/windows-lf.txt"
 check_verdicts "on Windows" "$work/windows-lf.txt"
 
+note "the crashing and the hanging filters as AVI splitters, against the time limit"
+# Above the GStreamer splitter filter's merit, they are offered every AVI file first: each
+# refuses a file without its FourCC, so the graph goes on to the next splitter.
+for kind in crash hang; do
+  "$WINE" regsvr32 /s /n /i:splitter "C:\\windows\\system32\\kvds$kind.dll" >/dev/null 2>&1 ||
+    fail "regsvr32 /n /i:splitter kvds$kind.dll"
+done
+wineserver -w 2>/dev/null
+limit=3
+start=$(date +%s.%N)
+"$native/korvane" check --try --try-timeout $limit --view 64 --machine "$WINEPREFIX" \
+  "${misbehaving[@]/#/$avis/}" >"$work/splitters.txt" 2>&1
+took=$(echo "$(date +%s.%N) - $start" | bc)
+check_misbehaving_graphs "from Linux" "$work/splitters.txt" $limit \
+  "0xC0000005 (access violation)" "decodes: 10 frames, 64x48 AYUV" \
+  "File Source Filter -> GStreamer splitter filter -> Null Renderer (counts and discards)"
+if [ "$(echo "$took >= $limit + 10 && $took < $limit + 10 + 45" | bc)" = 1 ]; then
+  pass "the DirectShow hang is waited for as long as the limit says: $(printf '%.1f' "$took") s"
+else
+  fail "the call with the DirectShow hang took $took s"
+fi
+"$native/korvane" check --json --try --try-timeout $limit --view 64 --machine "$WINEPREFIX" \
+  "${misbehaving[@]/#/$avis/}" >"$work/splitters.json" 2>/dev/null
+python3 - "$work/splitters.json" <<'PY' && pass "JSON: the DirectShow crash and hang, with the exception and its library" || fail "JSON of the DirectShow crash and hang"
+import json, sys
+tries = {f["file"].replace("\\", "/").split("/")[-1]: f["paths"]["directshow"]["try"]
+         for f in json.load(open(sys.argv[1], encoding="utf-8"))["files"]}
+hang, crash, cinepak = tries["v-KVDH.avi"], tries["v-KVDC.avi"], tries["v-cinepak.avi"]
+ok = hang["outcome"] == "hung" and not hang["decodes"] and hang["filters"] == []
+ok &= crash["outcome"] == "crashed" and crash["exceptionCode"] == "0xC0000005"
+ok &= crash["module"] == "kvdscrash.dll" and crash["frames"] == 0
+ok &= cinepak["outcome"] == "decodes" and cinepak["frames"] == 10
+sys.exit(0 if ok else 1)
+PY
+
 note "the 32-bit view"
 wine32=${KORVANE_WINE32:-$root/build/wine32/bin/wine}
 if [ -x "$wine32" ] && [ -f "$win32/korvane-cli.exe" ]; then
@@ -260,12 +312,32 @@ if [ -x "$wine32" ] && [ -f "$win32/korvane-cli.exe" ]; then
     "$work/native32-tries.txt"
   # The 32-bit Wine has no GStreamer, and Wine 8's AVI splitters are both GStreamer's: its
   # DirectShow takes no AVI file past the source filter, Cinepak included.
+  # The decoders registered for a stream that cannot be made are named with their own
+  # errors: the test filter that has no class, as in the 64-bit prefix, and Wine's own MP3
+  # decoder filter, which is GStreamer's and cannot start without it.
+  unrendered="does not decode: VFW_E_CANNOT_RENDER $rendering; nothing takes File Source Filter's pin 'Output'"
   for f in "${files[@]}"; do
-    printf '%s\t%s\t%s\n' "${f##*/}" "does not decode: VFW_E_CANNOT_RENDER while connecting the file's streams to renderers (IFilterGraph2::RenderEx); nothing takes File Source Filter's pin 'Output'" "File Source Filter"
+    case ${f##*/} in
+      v-KVDN.avi) named="; Korvane test filter KVDN (no class) cannot be made: CLASS_E_CLASSNOTAVAILABLE" ;;
+      a-mp3*.avi) named="; MPEG Layer-3 Decoder cannot be made: E_FAIL" ;;
+      *) named= ;;
+    esac
+    printf '%s\t%s\t%s\n' "${f##*/}" "$unrendered$named" "File Source Filter"
   done >"$work/expected32-graphs.txt"
   graphs_of_text <"$work/native32.txt" >"$work/native32-graphs.txt"
   same "each file's DirectShow try, 32-bit prefix under the 32-bit Wine" \
     "$work/expected32-graphs.txt" "$work/native32-graphs.txt"
+  # The crashing and hanging filters as AVI splitters, as in the 64-bit prefix; without
+  # GStreamer nothing takes the file after them, and the crash arrives as qemu gives it.
+  for kind in crash hang; do
+    WINEPREFIX=$prefix32 "$wine32" regsvr32 /s /n /i:splitter "C:\\windows\\system32\\kvds$kind.dll" \
+      >/dev/null 2>&1 || fail "regsvr32 /n /i:splitter kvds$kind.dll, 32-bit"
+  done
+  WINEPREFIX=$prefix32 wineserver -w 2>/dev/null
+  KORVANE_WINE32=$wine32 KORVANE_CLI_WIN32=$win32/korvane-cli.exe "$native/korvane" check --try \
+    --try-timeout 15 --machine "$prefix32" "${misbehaving[@]/#/$avis/}" >"$work/splitters32.txt" 2>&1
+  check_misbehaving_graphs "32-bit prefix" "$work/splitters32.txt" 15 \
+    "0xC000001D (illegal instruction)" "$unrendered" "File Source Filter"
   WINEPREFIX=$prefix32 wineserver -k 2>/dev/null
 else
   echo "     (no 32-bit Wine: scripts/setup-wine32.sh makes one in build/wine32, or set KORVANE_WINE32)"
