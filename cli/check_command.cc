@@ -137,10 +137,7 @@ int PrintChecks(const CheckArgs& args, const CheckedMachine& machine,
   const std::string text = args.json ? CheckJson(machine, files)
                                      : ForStandardOutput(CheckLines(machine, files),
                                                          StandardOutputUtf8From(machine.codePage));
-  const bool written =
-      std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
-  if (!written) std::fprintf(stderr, "korvane check: writing standard output failed\n");
-  return written && allPlayable ? kExitOk : kExitFindings;
+  return WriteStandardOutput(text, kCommand) && allPlayable ? kExitOk : kExitFindings;
 }
 
 // The files checked against what a report saved on the machine says of it.
@@ -201,7 +198,7 @@ Command AddCheckCommand(CLI::App& korvane) {
   CLI::App* app = korvane.add_subcommand("check", kCheckDescription);
   app->footer(kCheckExitStatus);
   AddMachineOptions(app, args->machine, kMachineHelp);
-  app->add_flag("--json", args->json, "print one JSON document instead of lines");
+  AddJsonFlag(app, &args->json);
   app->add_flag("--try", args->tryDecoders,
                 "decode the first frames of each video stream and the first blocks of each "
                 "audio stream with the machine's own decoders, each in a process of its own; "

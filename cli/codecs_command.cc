@@ -52,18 +52,11 @@ int RunCodecs(const CodecsArgs& args) {
                  kCommand, args.machine->machine.c_str());
     return kExitUsage;
   }
-  if (!opened.system) {
-    if (opened.usageMistake) return UsageError(kCommand, opened.error);
-    std::fprintf(stderr, "%s: %s\n", kCommand, opened.error.c_str());
-    return kExitUsage;
-  }
+  if (!opened.system) return MachineNotOpened(opened, kCommand);
   const std::string& named = args.machine->machine;
   const CodecList list = ListCodecs(*opened.system, named.empty() ? "this machine" : named);
   const std::string text = args.json ? CodecJson(list) : CodecLines(list, args.explain);
-  const bool written =
-      std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
-  if (!written) std::fprintf(stderr, "%s: writing standard output failed\n", kCommand);
-  return written ? kExitOk : kExitFindings;
+  return WriteStandardOutput(text, kCommand) ? kExitOk : kExitFindings;
 }
 
 }  // namespace
@@ -73,7 +66,7 @@ Command AddCodecsCommand(CLI::App& korvane) {
   CLI::App* app = korvane.add_subcommand("codecs", kCodecsDescription);
   app->footer(kCodecsExitStatus);
   AddMachineOptions(app, args->machine, kMachineHelp);
-  app->add_flag("--json", args->json, "print one JSON document instead of lines");
+  AddJsonFlag(app, &args->json);
   app->add_flag("--explain", args->explain,
                 "after each library that is missing or does not load, the reason");
   return {app, [args] { return RunCodecs(*args); }};

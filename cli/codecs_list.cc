@@ -12,7 +12,6 @@
 namespace korvane {
 namespace {
 
-const char kGuidNull[] = "{00000000-0000-0000-0000-000000000000}";
 const char kFourCCGuidTail[] = "-0000-0010-8000-00AA00389B71}";
 const char kVideoPrefix[] = "vidc.";
 const char kAudioPrefix[] = "msacm.";
@@ -26,9 +25,7 @@ bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) 
 std::string FourCCSubtype(const std::string& code) {
   std::string four = code.substr(0, 4);
   four.resize(4, ' ');
-  char text[40];
-  std::snprintf(text, sizeof text, "{%08X%s", static_cast<unsigned>(FourCC(four)), kFourCCGuidTail);
-  return text;
+  return GuidFromCode(FourCC(four));
 }
 
 void AddLibraryFacts(const LibraryLookup& libraries, CodecItem* item) {
@@ -57,8 +54,8 @@ void ListDrivers(const InstalledDrivers& drivers, const LibraryLookup& libraries
                                     : DriverLibraryPath(entry.value, drivers.systemDirPrefix);
     item.where = entry.where;
     if (video) {
-      item.inputs.push_back({"{73646976-0000-0010-8000-00AA00389B71}",
-                             FourCCSubtype(entry.name.substr(sizeof kVideoPrefix - 1))});
+      item.inputs.push_back(
+          {kMediaTypeVideo, FourCCSubtype(entry.name.substr(sizeof kVideoPrefix - 1))});
     }
     if (entry.value.empty()) item.broken.push_back("the entry names no library");
     AddLibraryFacts(libraries, &item);
@@ -132,10 +129,10 @@ void ListRegistrations(const PlaybackRegistrations& found, CodecList* list) {
 // A media type in words: "video MJPG", "audio 0x0055", "stream AVI", "video any".
 std::string MajorWords(const std::string& guid) {
   static const std::map<std::string, std::string> kNames = {
-      {"{73646976-0000-0010-8000-00AA00389B71}", "video"},
-      {"{73647561-0000-0010-8000-00AA00389B71}", "audio"},
+      {kMediaTypeVideo, "video"},
+      {kMediaTypeAudio, "audio"},
       {"{73766169-0000-0010-8000-00AA00389B71}", "interleaved"},
-      {"{E436EB83-524F-11CE-9F53-0020AF0BA770}", "stream"},
+      {kMediaTypeStream, "stream"},
       {kGuidNull, "any"},
   };
   const auto it = kNames.find(guid);

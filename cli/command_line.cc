@@ -192,6 +192,17 @@ std::string CommandName(const CLI::App& app) {
 
 }  // namespace
 
+CLI::Option* AddJsonFlag(CLI::App* app, bool* json) {
+  return app->add_flag("--json", *json, "print one JSON document instead of lines");
+}
+
+bool WriteStandardOutput(const std::string& text, const std::string& command) {
+  const bool written =
+      std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+  if (!written) std::fprintf(stderr, "%s: writing standard output failed\n", command.c_str());
+  return written;
+}
+
 const char* ProgramVersion() { return KORVANE_VERSION; }
 
 CLI::Validator ViewValidator() {

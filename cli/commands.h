@@ -35,6 +35,13 @@ int UsageError(const std::string& command, const std::string& message);
 // ("--machine ''") is a usage error, since it names nothing.
 CLI::Option* TakesValue(CLI::Option* option, const std::string& type);
 
+// --json, told alike by every command that can print one JSON document.
+CLI::Option* AddJsonFlag(CLI::App* app, bool* json);
+
+// Writes a command's whole output; false, told on standard error after "command: ", when it
+// could not be written in full.
+bool WriteStandardOutput(const std::string& text, const std::string& command);
+
 // The checks of --view (32 or 64) and --partition (a number from 1 on), which run and
 // check share.
 CLI::Validator ViewValidator();

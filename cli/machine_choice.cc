@@ -89,4 +89,10 @@ OpenedMachine OpenChosenMachine(const MachineChoice& choice, const std::string& 
   return opened;
 }
 
+int MachineNotOpened(const OpenedMachine& opened, const std::string& command) {
+  if (opened.usageMistake) return UsageError(command, opened.error);
+  std::fprintf(stderr, "%s: %s\n", command.c_str(), opened.error.c_str());
+  return kExitUsage;
+}
+
 }  // namespace korvane

@@ -48,4 +48,8 @@ struct OpenedMachine {
 // (user, partition) is said on standard error after "command: ".
 OpenedMachine OpenChosenMachine(const MachineChoice& choice, const std::string& command);
 
+// Why the machine could not be opened, said on standard error after "command: ", as a usage
+// error when an option asked for what cannot be. Returns kExitUsage.
+int MachineNotOpened(const OpenedMachine& opened, const std::string& command);
+
 }  // namespace korvane

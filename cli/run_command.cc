@@ -132,11 +132,7 @@ int RunOnce(const RunArgs& args) {
                  kCommand, args.machine->machine.c_str(), args.machine->machine.c_str());
     return kExitUsage;
   }
-  if (!opened.system) {
-    if (opened.usageMistake) return UsageError(kCommand, opened.error);
-    std::fprintf(stderr, "%s: %s\n", kCommand, opened.error.c_str());
-    return kExitUsage;
-  }
+  if (!opened.system) return MachineNotOpened(opened, kCommand);
   System& system = *opened.system;
   ExplainingSystem::NotFoundReason whyNotFound;
   if (OfflineSystem* machine = opened.offline) {

@@ -14,8 +14,6 @@ const char kWineGstreamerSplitterClsid[] = "{F9D8D64E-A144-47DC-8EE0-F53498372C2
 
 namespace {
 
-const char kGuidNull[] = "{00000000-0000-0000-0000-000000000000}";
-
 bool Usable(const ComServer& server) { return server.facts.known && server.facts.loads; }
 
 // What the graph builder would consider at all: a parsed registration above

@@ -11,23 +11,24 @@
 #include "platform/scoped_reg_key.h"
 
 namespace korvane {
-namespace {
 
 const char kGuidNull[] = "{00000000-0000-0000-0000-000000000000}";
 const char kMediaTypeVideo[] = "{73646976-0000-0010-8000-00AA00389B71}";
 const char kMediaTypeAudio[] = "{73647561-0000-0010-8000-00AA00389B71}";
 const char kMediaTypeStream[] = "{E436EB83-524F-11CE-9F53-0020AF0BA770}";
-const char kMediaSubtypeAvi[] = "{E436EB88-524F-11CE-9F53-0020AF0BA770}";
-constexpr uint32_t kStreamInterleavedType = 0x73766169;  // 'iavs': MEDIATYPE_Interleaved
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
 
-// The GUIDs DirectShow makes from a FourCC or a format tag: XXXXXXXX-0000-0010-8000-00AA00389B71.
 std::string GuidFromCode(uint32_t code) {
   char text[40];
   std::snprintf(text, sizeof text, "{%08X-0000-0010-8000-00AA00389B71}", code);
   return text;
 }
+
+namespace {
+
+const char kMediaSubtypeAvi[] = "{E436EB88-524F-11CE-9F53-0020AF0BA770}";
+constexpr uint32_t kStreamInterleavedType = 0x73766169;  // 'iavs': MEDIATYPE_Interleaved
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiBitfields = 3;
 
 // The uncompressed RGB subtypes DirectShow names by bit depth, E436EB78 to E436EB7E.
 std::string RgbSubtype(uint16_t bitCount, uint32_t compression) {

@@ -23,6 +23,15 @@ struct MediaTypeGuids {
   std::string subType;
 };
 
+// The media types registrations name most, in that text form.
+extern const char kGuidNull[];
+extern const char kMediaTypeVideo[];
+extern const char kMediaTypeAudio[];
+extern const char kMediaTypeStream[];
+
+// The GUID DirectShow makes from a FourCC or a format tag: {XXXXXXXX-0000-0010-8000-00AA00389B71}.
+std::string GuidFromCode(uint32_t code);
+
 // The merits DirectShow's graph builder weighs filters by.
 constexpr uint32_t kMeritPreferred = 0x800000;
 constexpr uint32_t kMeritNormal = 0x600000;

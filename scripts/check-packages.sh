@@ -27,9 +27,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=tests/wine/wine-env.sh
+# shellcheck source-path=SCRIPTDIR/.. source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
-# shellcheck source=scripts/ffmpeg-avi.sh
+# shellcheck source-path=SCRIPTDIR/.. source=scripts/ffmpeg-avi.sh
 . "$root/scripts/ffmpeg-avi.sh"
 
 if [ "$kind" = deb ]; then

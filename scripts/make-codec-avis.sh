@@ -6,7 +6,7 @@ set -euo pipefail
 out=${1:?usage: make-codec-avis.sh OUTDIR}
 mkdir -p "$out"
 
-# shellcheck source=scripts/ffmpeg-avi.sh
+# shellcheck source-path=SCRIPTDIR/.. source=scripts/ffmpeg-avi.sh
 . "$(dirname "$0")/ffmpeg-avi.sh"
 # Each file once; an encoder this ffmpeg lacks leaves no file behind.
 made() {  # made NAME MAKER [MAKER's arguments]

@@ -148,21 +148,6 @@ TEST_F(CliCheckFilesTest, JsonSaysWhatTheLinesSay) {
   EXPECT_EQ(verdicts.out, expected);
 }
 
-// A GUID's 16 bytes as regedit writes binary data: "xx,xx,...".
-std::string GuidBytes(const std::string& text) {
-  const std::string hex = text.substr(1, 36);
-  auto field = [&](size_t at, size_t bytes, bool reversed) {
-    std::string out;
-    for (size_t i = 0; i < bytes; ++i) {
-      const size_t index = reversed ? bytes - 1 - i : i;
-      out += hex.substr(at + 2 * index, 2) + ",";
-    }
-    return out;
-  };
-  return field(0, 4, true) + field(9, 2, true) + field(14, 2, true) + field(19, 2, false) +
-         field(24, 6, false);
-}
-
 std::string Le32Bytes(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "%02x,%02x,%02x,%02x,", value & 0xFF, (value >> 8) & 0xFF,
@@ -179,12 +164,13 @@ std::string FilterRegistration(const std::string& name, const std::string& clsid
   const std::string data = Le32Bytes(2) + Le32Bytes(merit) + Le32Bytes(1) + Le32Bytes(0) +
                            "30,70,69,33," + Le32Bytes(0) + Le32Bytes(0) + Le32Bytes(1) +
                            Le32Bytes(0) + Le32Bytes(0) + "30,74,79,33," + Le32Bytes(0) +
-                           Le32Bytes(56) + Le32Bytes(72) + GuidBytes(major) + GuidBytes(minor);
+                           Le32Bytes(56) + Le32Bytes(72) + test::RegHex(test::GuidBytes(major)) +
+                           "," + test::RegHex(test::GuidBytes(minor));
   const std::string classes = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\";
   return classes + "{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\" + clsid + "]\r\n" +
          "\"CLSID\"=\"" + clsid + "\"\r\n\"FriendlyName\"=\"" + name + "\"\r\n" +
-         "\"FilterData\"=hex:" + data.substr(0, data.size() - 1) + "\r\n\r\n" + classes + clsid +
-         "\\InprocServer32]\r\n@=\"" + library + "\"\r\n\r\n";
+         "\"FilterData\"=hex:" + data + "\r\n\r\n" + classes + clsid + "\\InprocServer32]\r\n@=\"" +
+         library + "\"\r\n\r\n";
 }
 
 TEST_F(CliCheckFilesTest, JsonNamesTheDirectShowPath) {

@@ -71,13 +71,7 @@ std::string FilterDataHex(uint32_t merit, uint32_t subtypeFourCC) {
   fourcc(0x73646976);  // MEDIATYPE_Video at 96
   fourcc(subtypeFourCC);
   for (int i = 0; i < 16; ++i) bytes.push_back(0);  // GUID_NULL at 128
-  std::string hex;
-  for (uint8_t b : bytes) {
-    char two[4];
-    std::snprintf(two, sizeof two, "%s%02x", hex.empty() ? "" : ",", b);
-    hex += two;
-  }
-  return hex;
+  return test::RegHex(bytes);
 }
 
 uint32_t Code(const char* four) {

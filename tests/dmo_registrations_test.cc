@@ -2,12 +2,12 @@
 // write them: the category and object keys by bare GUIDs in either case, or braced.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
 #include "diag/playback_registrations.h"
 #include "tests/fake_system.h"
+#include "tests/test_support.h"
 
 namespace korvane {
 namespace {
@@ -16,19 +16,7 @@ const char kMp3Dmo[] = "{BBEEA841-0A63-4F52-A7AB-A9B3A84ED38A}";
 const char kMp3Input[] = "{00000055-0000-0010-8000-00AA00389B71}";
 const char kAudio[] = "{73647561-0000-0010-8000-00AA00389B71}";
 
-// 16 bytes of a GUID as the registry's binary values hold it.
-std::vector<uint8_t> GuidBytes(const std::string& text) {
-  std::vector<uint8_t> bytes;
-  std::string hex;
-  for (char c : text)
-    if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
-  auto byte = [&](size_t at) {
-    return static_cast<uint8_t>(std::stoul(hex.substr(at, 2), nullptr, 16));
-  };
-  for (size_t at : {6, 4, 2, 0, 10, 8, 14, 12}) bytes.push_back(byte(at));
-  for (size_t at = 16; at < 32; at += 2) bytes.push_back(byte(at));
-  return bytes;
-}
+using test::GuidBytes;
 
 struct Spelling {
   const char* what;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_support.h"
+
 namespace korvane {
 namespace {
 
@@ -16,23 +18,7 @@ const char kMjpg[] = "{47504A4D-0000-0010-8000-00AA00389B71}";
 const char kStream[] = "{E436EB83-524F-11CE-9F53-0020AF0BA770}";
 const char kAvi[] = "{E436EB88-524F-11CE-9F53-0020AF0BA770}";
 
-// The sixteen bytes of a GUID in its registry text form.
-std::vector<uint8_t> GuidBytes(const std::string& text) {
-  auto hex = [&](size_t at, size_t digits) {
-    return static_cast<uint32_t>(std::stoul(text.substr(at, digits), nullptr, 16));
-  };
-  std::vector<uint8_t> bytes;
-  const uint32_t first = hex(1, 8);
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(first >> (8 * i)));
-  for (size_t at : {10, 15}) {
-    const uint32_t word = hex(at, 4);
-    bytes.push_back(static_cast<uint8_t>(word));
-    bytes.push_back(static_cast<uint8_t>(word >> 8));
-  }
-  for (size_t at : {20, 22, 25, 27, 29, 31, 33, 35})
-    bytes.push_back(static_cast<uint8_t>(hex(at, 2)));
-  return bytes;
-}
+using test::GuidBytes;
 
 struct Blob {
   std::vector<uint8_t> bytes;

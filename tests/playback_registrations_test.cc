@@ -10,33 +10,19 @@
 #include <vector>
 
 #include "tests/fake_system.h"
+#include "tests/test_support.h"
 
 namespace korvane {
 namespace {
 
 using test::FakeSystem;
+using test::GuidBytes;
 
 const char kVideo[] = "{73646976-0000-0010-8000-00AA00389B71}";
 const char kXvid[] = "{44495658-0000-0010-8000-00AA00389B71}";
 const char kStream[] = "{E436EB83-524F-11CE-9F53-0020AF0BA770}";
 const char kAvi[] = "{E436EB88-524F-11CE-9F53-0020AF0BA770}";
 const char kNull[] = "{00000000-0000-0000-0000-000000000000}";
-
-std::vector<uint8_t> GuidBytes(const std::string& text) {
-  auto hex = [&](size_t at, size_t digits) {
-    return static_cast<uint32_t>(std::stoul(text.substr(at, digits), nullptr, 16));
-  };
-  std::vector<uint8_t> bytes;
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(hex(1, 8) >> (8 * i)));
-  for (size_t at : {10, 15}) {
-    bytes.push_back(static_cast<uint8_t>(hex(at, 4)));
-    bytes.push_back(static_cast<uint8_t>(hex(at, 4) >> 8));
-  }
-  for (size_t at : {20, 22, 25, 27, 29, 31, 33, 35}) {
-    bytes.push_back(static_cast<uint8_t>(hex(at, 2)));
-  }
-  return bytes;
-}
 
 struct Pin {
   bool output;

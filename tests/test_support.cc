@@ -3,6 +3,7 @@
 
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -83,6 +84,30 @@ std::vector<std::string> SplitLines(const std::string& text) {
     start = end + 1;
   }
   return lines;
+}
+
+std::vector<uint8_t> GuidBytes(const std::string& text) {
+  std::string hex;
+  for (char c : text) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
+  }
+  auto byte = [&](size_t at) {
+    return static_cast<uint8_t>(std::stoul(hex.substr(at, 2), nullptr, 16));
+  };
+  std::vector<uint8_t> bytes;
+  for (size_t at : {6, 4, 2, 0, 10, 8, 14, 12}) bytes.push_back(byte(at));
+  for (size_t at = 16; at < 32; at += 2) bytes.push_back(byte(at));
+  return bytes;
+}
+
+std::string RegHex(const std::vector<uint8_t>& bytes) {
+  std::string hex;
+  for (uint8_t b : bytes) {
+    char two[4];
+    std::snprintf(two, sizeof two, "%s%02x", hex.empty() ? "" : ",", b);
+    hex += two;
+  }
+  return hex;
 }
 
 std::string Cli() { return ShellQuote(KORVANE_CLI); }

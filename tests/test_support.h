@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,15 @@ std::string ShellQuote(const std::string& word);
 
 // Splits text into lines at "\n", dropping the final empty piece.
 std::vector<std::string> SplitLines(const std::string& text);
+
+// ---- registry data ----------------------------------------------------------------------
+
+// The sixteen bytes of a GUID, braced or bare, as the registry's binary values hold it: the
+// first three fields little-endian, the last eight bytes in order.
+std::vector<uint8_t> GuidBytes(const std::string& text);
+
+// Bytes as regedit writes binary data after "hex:": "xx,xx,...".
+std::string RegHex(const std::vector<uint8_t>& bytes);
 
 // ---- korvane's command line -----------------------------------------------------------
 

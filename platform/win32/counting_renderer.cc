@@ -130,17 +130,21 @@ std::string FormatText(const AM_MEDIA_TYPE& type) {
   return std::string();
 }
 
-// An enumerator of no media types: the renderer prefers none, it takes what it accepts.
-class NoMediaTypes final : public IEnumMediaTypes {
+// IUnknown for an object behind one interface: QueryInterface answers IUnknown and the
+// IIDs given (the interface's own and those it derives from), and the object deletes itself
+// when its last reference goes.
+template <class Interface, const IID&... kAnswers>
+class ComObject : public Interface {
  public:
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
-      *out = static_cast<IEnumMediaTypes*>(this);
-      AddRef();
-      return S_OK;
+    if (out == nullptr) return E_POINTER;
+    if (iid != IID_IUnknown && !((iid == kAnswers) || ...)) {
+      *out = nullptr;
+      return E_NOINTERFACE;
     }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    *out = static_cast<Interface*>(this);
+    AddRef();
+    return S_OK;
   }
   STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
   STDMETHODIMP_(ULONG) Release() override {
@@ -148,6 +152,17 @@ class NoMediaTypes final : public IEnumMediaTypes {
     if (left == 0) delete this;
     return left;
   }
+
+ protected:
+  virtual ~ComObject() = default;
+
+ private:
+  LONG references_ = 1;
+};
+
+// An enumerator of no media types: the renderer prefers none, it takes what it accepts.
+class NoMediaTypes final : public ComObject<IEnumMediaTypes, IID_IEnumMediaTypes> {
+ public:
   STDMETHODIMP Next(ULONG, AM_MEDIA_TYPE** types, ULONG* fetched) override {
     if (types == nullptr) return E_POINTER;
     if (fetched != nullptr) *fetched = 0;
@@ -160,9 +175,6 @@ class NoMediaTypes final : public IEnumMediaTypes {
     *copy = new NoMediaTypes;
     return S_OK;
   }
-
- private:
-  LONG references_ = 1;
 };
 
 class Renderer;
@@ -230,31 +242,15 @@ class InputPin final : public IPin, public IMemInputPin {
   bool ended_ = false;
 };
 
-class Renderer final : public IBaseFilter {
+// The filter. Its count is also its pin's.
+class Renderer final
+    : public ComObject<IBaseFilter, IID_IPersist, IID_IMediaFilter, IID_IBaseFilter> {
  public:
   Renderer(HANDLE arrived, unsigned frames, unsigned buffers)
       : arrived_(arrived), frames_(frames), buffers_(buffers), pin_(this) {
     InitializeCriticalSection(&lock_);
   }
-  ~Renderer() { DeleteCriticalSection(&lock_); }
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter ||
-        iid == IID_IBaseFilter) {
-      *out = static_cast<IBaseFilter*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-  }
+  ~Renderer() override { DeleteCriticalSection(&lock_); }
 
   STDMETHODIMP GetClassID(CLSID* clsid) override {
     if (clsid == nullptr) return E_POINTER;
@@ -311,7 +307,6 @@ class Renderer final : public IBaseFilter {
     return S_OK;
   }
 
-  LONG references_ = 1;
   HANDLE arrived_;
   unsigned frames_;
   unsigned buffers_;
@@ -323,29 +318,13 @@ class Renderer final : public IBaseFilter {
 };
 
 // Enumerates the renderer's one pin.
-class OnePin final : public IEnumPins {
+class OnePin final : public ComObject<IEnumPins, IID_IEnumPins> {
  public:
   OnePin(Renderer* filter, ULONG position) : filter_(filter), position_(position) {
     filter_->AddRef();
   }
-  ~OnePin() { filter_->Release(); }
+  ~OnePin() override { filter_->Release(); }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumPins) {
-      *out = static_cast<IEnumPins*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-  }
   STDMETHODIMP Next(ULONG wanted, IPin** pins, ULONG* fetched) override {
     if (pins == nullptr) return E_POINTER;
     ULONG given = 0;
@@ -374,7 +353,6 @@ class OnePin final : public IEnumPins {
   }
 
  private:
-  LONG references_ = 1;
   Renderer* filter_;
   ULONG position_;
 };

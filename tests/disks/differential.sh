@@ -12,7 +12,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/native}" && pwd)
 korvane=$build/korvane
-# shellcheck source=tests/lib.sh
+# shellcheck source-path=SCRIPTDIR/../.. source=tests/lib.sh
 . "$root/tests/lib.sh"
 scratch=$(mktemp -d)
 cleanup() {

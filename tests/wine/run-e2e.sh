@@ -18,7 +18,7 @@ logs=$root/build/e2e/${build##*/}
 mkdir -p "$shots" "$logs"
 rm -f "$logs"/*
 
-# shellcheck source=tests/wine/wine-env.sh
+# shellcheck source-path=SCRIPTDIR/../.. source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 wine_for_build "$build" || exit 1
 scratch_prefix e2e

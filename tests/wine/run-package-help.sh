@@ -17,7 +17,7 @@ zip=$build/korvane-$version-win64.zip
 mkdir -p "$root/build/screenshots"
 
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
-# shellcheck source=tests/wine/wine-env.sh
+# shellcheck source-path=SCRIPTDIR/../.. source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 scratch_prefix package
 start_xvfb 141 190 || { echo "run-package-help: cannot start Xvfb"; exit 1; }

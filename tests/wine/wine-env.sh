@@ -19,7 +19,7 @@
 #   run side by side pick different ranges); sets DISPLAY and xvfb_pid.
 
 wine_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-# shellcheck source=tests/lib.sh
+# shellcheck source-path=SCRIPTDIR/../.. source=tests/lib.sh
 . "$wine_env_root/tests/lib.sh"
 
 # pe_machine FILE: the COFF machine field of a PE image, as 4 hex digits.

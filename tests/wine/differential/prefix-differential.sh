@@ -181,7 +181,7 @@ compare default || status=1
 printf -- '-- korvane check from a saved report against the prefix\n'
 check_from_report || status=1
 printf -- '-- the same with Wine reporting another Windows version\n'
-# shellcheck source=tests/wine/wine-env.sh
+# shellcheck source-path=SCRIPTDIR/../../.. source=tests/wine/wine-env.sh
 . "$here/../wine-env.sh"
 # SETTING NAME: win98 for korvane.exe alone, nt40 for every program, and both at once,
 # where the program's own setting wins.

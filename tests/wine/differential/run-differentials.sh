@@ -24,7 +24,7 @@ for built in "$native/format-differential" "$windows/wsprintf-probe.exe" "$windo
   fi
 done
 
-# shellcheck source=tests/wine/wine-env.sh
+# shellcheck source-path=SCRIPTDIR/../../.. source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 wine_for_build "$windows" || exit 1
 export WINE WINE_BITS

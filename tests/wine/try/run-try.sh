@@ -23,7 +23,7 @@ win64=$(cd "${2:-$root/build/win64}" && pwd)
 win32=${3:-$root/build/win32}
 
 WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
-# shellcheck source=tests/wine/wine-env.sh
+# shellcheck source-path=SCRIPTDIR/../../.. source=tests/wine/wine-env.sh
 . "$root/tests/wine/wine-env.sh"
 scratch_prefix try KORVANE_KEEP_TRY
 
