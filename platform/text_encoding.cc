@@ -39,6 +39,18 @@ size_t IllFormedLength(std::string_view text, size_t pos) {
   return n;
 }
 
+// Appends a character narrowed to the code page: ASCII as itself (every code page Windows
+// has as an ANSI code page keeps it), others through the host's tables.
+void AppendAnsi(char32_t codePoint, CodePageCodec& codec, std::string* text) {
+  if (codePoint < 0x80) {
+    *text += static_cast<char>(codePoint);
+  } else if (!codec.Encode(codePoint, text)) {
+    *text += kDefaultCharacter;
+  }
+}
+
+}  // namespace
+
 bool IsAscii(std::string_view text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -54,18 +66,6 @@ bool IsUtf8(std::string_view text) {
   }
   return true;
 }
-
-// Appends a character narrowed to the code page: ASCII as itself (every code page Windows
-// has as an ANSI code page keeps it), others through the host's tables.
-void AppendAnsi(char32_t codePoint, CodePageCodec& codec, std::string* text) {
-  if (codePoint < 0x80) {
-    *text += static_cast<char>(codePoint);
-  } else if (!codec.Encode(codePoint, text)) {
-    *text += kDefaultCharacter;
-  }
-}
-
-}  // namespace
 
 bool IsConvertibleCodePage(CodePage page) { return CodePageCodec(page).Usable(); }
 

@@ -103,6 +103,10 @@ std::string TextAsUtf8(std::string_view bytes, CodePage page);
 // bytes there begin none (an ASCII byte is a sequence of one).
 size_t Utf8SequenceAt(std::string_view text, size_t pos, char32_t* codePoint);
 
+// Whether every byte is ASCII; whether the whole text is well-formed UTF-8.
+bool IsAscii(std::string_view text);
+bool IsUtf8(std::string_view text);
+
 // The character appended as UTF-16 (a surrogate pair beyond U+FFFF) or as UTF-8.
 void AppendUtf16(char32_t codePoint, std::u16string* units);
 void AppendUtf8(char32_t codePoint, std::string* text);

@@ -15,6 +15,7 @@
 #include "platform/decoder_trial.h"
 #include "platform/win32/dshow_decoders.h"
 #include "platform/win32/trial_stage.h"
+#include "platform/win32/wide_text.h"
 
 namespace korvane {
 namespace {
@@ -35,15 +36,6 @@ struct MediaType {
 // The subtype DirectShow forms from a FourCC or a format tag.
 GUID SubtypeOf(DWORD code) {
   return GUID{code, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-}
-
-std::string Utf8(const wchar_t* text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return std::string();
-  std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], bytes, nullptr, nullptr);
-  out.resize(static_cast<size_t>(bytes - 1));
-  return out;
 }
 
 std::string GuidText(const GUID& guid) {

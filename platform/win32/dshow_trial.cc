@@ -18,6 +18,7 @@
 #include "platform/win32/dshow_decoders.h"
 #include "platform/win32/dshow_trial.h"
 #include "platform/win32/trial_stage.h"
+#include "platform/win32/wide_text.h"
 
 namespace korvane {
 namespace {
@@ -64,15 +65,6 @@ struct EventHandle {
     if (handle != nullptr) CloseHandle(handle);
   }
 };
-
-std::string Utf8(const wchar_t* text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return std::string();
-  std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], bytes, nullptr, nullptr);
-  out.resize(static_cast<size_t>(bytes - 1));
-  return out;
-}
 
 std::wstring Wide(const std::string& text) {
   const int chars = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);

@@ -13,22 +13,6 @@
 namespace korvane {
 namespace {
 
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
-bool IsUtf8(std::string_view text) {
-  char32_t ignored = 0;
-  for (size_t pos = 0, length = 0; pos < text.size(); pos += length) {
-    length = Utf8SequenceAt(text, pos, &ignored);
-    if (length == 0) return false;
-  }
-  return true;
-}
-
 // One part of an 8.3 name (base or extension) as UTF-8, its padding spaces dropped; lower
 // case is applied after the conversion, where no double-byte character's trail byte can
 // be taken for a letter.
