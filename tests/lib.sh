@@ -9,6 +9,8 @@
 # same NAME EXPECTED_FILE ACTUAL_FILE: pass when the two files hold the same bytes; else
 #   the difference is shown and both files are kept in $logs when that is set.
 # summary: the count of checks and failures (and skips, if any); fails if any check failed.
+# end_checks NAME: for a suite that says only what failed: exits 1, saying how many
+#   failed, if any did.
 # note TEXT: the heading of the checks that follow.
 # winpath PATH: a host path as Wine's Z: drive shows it.
 # driver_at WINDOWS_PATH, then drv ARG...: the Windows test driver (tests/wine/driver.cc)
@@ -43,6 +45,7 @@ summary() {
   [ "$failures" = 0 ]
 }
 
+end_checks() { [ "$failures" = 0 ] || { echo "$1: $failures failed"; exit 1; }; }
 note() { printf '\n-- %s\n' "$*"; }
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 

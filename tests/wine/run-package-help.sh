@@ -64,4 +64,4 @@ else
 fi
 cd "$root" || exit 1
 
-[ "$failures" = 0 ] || { echo "run-package-help: $failures failed"; exit 1; }
+end_checks run-package-help
